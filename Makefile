@@ -1,0 +1,31 @@
+# The README's commands. `make test` is what CI runs on a clean clone.
+TEST_DIR    := build/test
+RELEASE_DIR := build/release
+CTEST_JOBS  ?= 2
+
+.PHONY: all test demo deps build-test build-release bench clean
+
+all: build-release
+
+deps:
+	@scripts/install-deps.sh
+
+build-test: deps
+	cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLQCL_SANITIZE=ON
+	cmake --build $(TEST_DIR)
+
+test: build-test
+	cd $(TEST_DIR) && ctest --output-on-failure -j $(CTEST_JOBS)
+
+build-release: deps
+	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DLQCL_TESTS=OFF
+	cmake --build $(RELEASE_DIR)
+
+demo: build-release
+	scripts/demo.sh $(RELEASE_DIR)
+
+bench: build-release
+	scripts/bench.sh $(RELEASE_DIR)
+
+clean:
+	rm -rf build

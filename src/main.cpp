@@ -1,0 +1,7 @@
+#include "frontend/cli.h"
+#include "frontend/global.h"
+
+int main(int argc, char** argv) {
+    zentool_exe(argc, argv);
+    return Global::s_errorCode;
+}

@@ -1,0 +1,42 @@
+// Runs a program as a child process and captures what it printed and how it ended.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+struct RunResult {
+    std::string out;   // everything written to standard output
+    std::string err;   // everything written to standard error
+    int status = -1;   // exit status 0..255, or 128 + signal number when killed
+};
+
+// Runs argv[0] (a path) with the arguments, the current environment plus `env`
+// (an empty value unsets the variable), and `input` on standard input.
+RunResult run(const std::vector<std::string>& argv,
+              const std::map<std::string, std::string>& env = {},
+              const std::string& input = "",
+              const std::string& workdir = "");
+
+// Runs the built lqcl with the given arguments.
+RunResult runLqcl(const std::vector<std::string>& args,
+                  const std::map<std::string, std::string>& env = {},
+                  const std::string& workdir = "");
+
+// A fresh empty directory under the system temporary directory, removed with its
+// contents when the object goes away.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+}  // namespace testsupport
