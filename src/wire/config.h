@@ -94,4 +94,276 @@ constexpr bool isValidConfigHeader(const CONFIG_STORAGE_HEADER_STRUCT& h) {
            flag(h.backgroundVerify) && flag(h.autoHotSpare);
 }
 
+
+// RAID level codes (RANK_CONFIG_STRUCT::raidLevel).
+inline constexpr uint8_t kRaidLevel0 = 0x00;
+inline constexpr uint8_t kRaidLevel5 = 0x05;
+inline constexpr uint8_t kRaidLevel6 = 0x06;
+inline constexpr uint8_t kRaidLevel10 = 0x10;   // RAID 1 with two drives
+inline constexpr uint8_t kRaidLevel50 = 0x50;
+
+// Fault status codes (RANK_CONFIG_STRUCT::faultStatus).
+inline constexpr uint8_t kRankCritical = 0;
+inline constexpr uint8_t kRankNotInitialized = 1;
+inline constexpr uint8_t kRankInvalidated = 2;
+inline constexpr uint8_t kRankExpanding = 3;
+inline constexpr uint8_t kRankFaultWarning = 254;
+inline constexpr uint8_t kRankFaultTolerant = 255;
+
+// Cache flags (RANK_CONFIG_STRUCT::cacheFlags).
+inline constexpr uint8_t kCacheWriteBack = 0x01;
+inline constexpr uint8_t kCacheMirror = 0x02;
+inline constexpr uint8_t kCacheBatteryRequired = 0x08;
+inline constexpr uint8_t kCacheFaultToleranceRequired = 0x10;
+inline constexpr uint8_t kCacheEnforceWriteBack = 0x40;
+
+inline constexpr size_t kMaxRankDrives = 16;
+
+// One drive rank (array); also the payload of the add-rank command.
+struct RANK_CONFIG_STRUCT {
+    uint8_t rankId;                       // 0x00 array ID shown to the user
+    uint8_t raidLevel;                    // 0x01 kRaidLevel*
+    uint8_t numDrives;                    // 0x02 at most 16
+    uint8_t reserved03;                   // 0x03
+    le16 chunkBlocks;                     // 0x04 chunk size, 512-byte blocks
+    le16 capacityGb;                      // 0x06
+    uint8_t reserved08[24];               // 0x08
+    wwn8 driveWwn[kMaxRankDrives];        // 0x20 members in member order
+    uint8_t reservedA0[16];               // 0xA0
+    uint8_t parityGroups;                 // 0xB0 redundant drives shown
+    uint8_t faultStatus;                  // 0xB1 kRank*
+    uint8_t cacheFlags;                   // 0xB2 kCache*
+    uint8_t createMarker;                 // 0xB3 0xF0 at creation
+    le16 readAheadCode;                   // 0xB4 0 auto, 1-4, 15 disabled
+    le16 writeBackCode;                   // 0xB6 0 disabled, 1-9, 10 maximum
+    uint8_t initialised;                  // 0xB8 0xF1 initialised (request: initialise)
+    uint8_t reservedB9;                   // 0xB9
+    uint8_t backOff;                      // 0xBA 0-100 percent, above: (v-100)/100 percent
+    char name[32];                        // 0xBB blank-padded, no NUL
+    uint8_t reservedDB;                   // 0xDB
+    le16 apmFlags;                        // 0xDC low 3 bits: 1 manual, 2 spun down, 4 spin down and test
+    uint8_t apmTestDays;                  // 0xDE
+    uint8_t apmTestHours;                 // 0xDF
+    uint8_t apmIdleHours;                 // 0xE0
+    uint8_t apmIdleMinutes;               // 0xE1
+    uint8_t reservedE2[14];               // 0xE2
+};
+static_assert(sizeof(RANK_CONFIG_STRUCT) == 240);
+static_assert(offsetof(RANK_CONFIG_STRUCT, raidLevel) == 0x01);
+static_assert(offsetof(RANK_CONFIG_STRUCT, numDrives) == 0x02);
+static_assert(offsetof(RANK_CONFIG_STRUCT, chunkBlocks) == 0x04);
+static_assert(offsetof(RANK_CONFIG_STRUCT, capacityGb) == 0x06);
+static_assert(offsetof(RANK_CONFIG_STRUCT, driveWwn) == 0x20);
+static_assert(offsetof(RANK_CONFIG_STRUCT, parityGroups) == 0xB0);
+static_assert(offsetof(RANK_CONFIG_STRUCT, faultStatus) == 0xB1);
+static_assert(offsetof(RANK_CONFIG_STRUCT, cacheFlags) == 0xB2);
+static_assert(offsetof(RANK_CONFIG_STRUCT, createMarker) == 0xB3);
+static_assert(offsetof(RANK_CONFIG_STRUCT, readAheadCode) == 0xB4);
+static_assert(offsetof(RANK_CONFIG_STRUCT, writeBackCode) == 0xB6);
+static_assert(offsetof(RANK_CONFIG_STRUCT, initialised) == 0xB8);
+static_assert(offsetof(RANK_CONFIG_STRUCT, backOff) == 0xBA);
+static_assert(offsetof(RANK_CONFIG_STRUCT, name) == 0xBB);
+static_assert(offsetof(RANK_CONFIG_STRUCT, apmFlags) == 0xDC);
+static_assert(offsetof(RANK_CONFIG_STRUCT, apmTestDays) == 0xDE);
+static_assert(offsetof(RANK_CONFIG_STRUCT, apmTestHours) == 0xDF);
+static_assert(offsetof(RANK_CONFIG_STRUCT, apmIdleHours) == 0xE0);
+static_assert(offsetof(RANK_CONFIG_STRUCT, apmIdleMinutes) == 0xE1);
+
+// One segment of a host LUN: a contiguous piece of one rank.
+struct LUN_SEGMENT_STRUCT {
+    le64 startBlock;          // 0x00 first block within the rank's data space
+    le64 blockCount;          // 0x08
+    le16 capacityGb;          // 0x10
+    le16 rankIndex;           // 0x12
+    uint8_t reserved14[12];   // 0x14
+};
+static_assert(sizeof(LUN_SEGMENT_STRUCT) == 32);
+
+inline constexpr size_t kMaxLunSegments = 16;
+
+// Port mask bits (HOST_CONFIG_STRUCT::portMask).
+inline constexpr uint8_t kPortC0P0 = 0x01;
+inline constexpr uint8_t kPortC0P1 = 0x02;
+inline constexpr uint8_t kPortC1P0 = 0x04;
+inline constexpr uint8_t kPortC1P1 = 0x08;
+
+// One host LUN (logical drive).
+struct HOST_CONFIG_STRUCT {
+    le16 lunNumber;                               // 0x000 logical drive number used by mappings
+    uint8_t accessType;                           // 0x002
+    uint8_t segmentCount;                         // 0x003
+    le16 capacityGb;                              // 0x004
+    le16 mappedLun;                               // 0x006
+    LUN_SEGMENT_STRUCT segment[kMaxLunSegments];  // 0x008
+    uint8_t portMask;                             // 0x208 kPort*
+    char name[32];                                // 0x209 blank-padded, no NUL
+    uint8_t reserved229;                          // 0x229
+    le16 wlunReferenceNo;                         // 0x22A
+    le16 hostBlockSize;                           // 0x22C
+    uint8_t reserved22E[18];                      // 0x22E
+};
+static_assert(sizeof(HOST_CONFIG_STRUCT) == 576);
+static_assert(offsetof(HOST_CONFIG_STRUCT, accessType) == 0x002);
+static_assert(offsetof(HOST_CONFIG_STRUCT, segmentCount) == 0x003);
+static_assert(offsetof(HOST_CONFIG_STRUCT, capacityGb) == 0x004);
+static_assert(offsetof(HOST_CONFIG_STRUCT, mappedLun) == 0x006);
+static_assert(offsetof(HOST_CONFIG_STRUCT, segment) == 0x008);
+static_assert(offsetof(HOST_CONFIG_STRUCT, portMask) == 0x208);
+static_assert(offsetof(HOST_CONFIG_STRUCT, name) == 0x209);
+static_assert(offsetof(HOST_CONFIG_STRUCT, wlunReferenceNo) == 0x22A);
+static_assert(offsetof(HOST_CONFIG_STRUCT, hostBlockSize) == 0x22C);
+
+// LUN map entry bits (LUN_MAPPING_STRUCT::awLunMap).
+inline constexpr uint16_t kLunNotMapped = 0xFFFF;
+inline constexpr uint16_t kLunDriveMask = 0x01FF;
+inline constexpr uint16_t kLunSnapshot = 0x0400;
+inline constexpr uint16_t kLunPortC1P1 = 0x0800;
+inline constexpr uint16_t kLunPortC1P0 = 0x1000;
+inline constexpr uint16_t kLunPortC0P1 = 0x2000;
+inline constexpr uint16_t kLunPortC0P0 = 0x4000;
+inline constexpr uint16_t kLunReadOnly = 0x8000;
+inline constexpr size_t kLunsPerMap = 512;
+
+// One host's LUN map.
+struct LUN_MAPPING_STRUCT {
+    wwn8 abNodeName;                     // 0x000
+    wwn8 abPortName;                     // 0x008 key by which a host's map is found
+    uint8_t bReserved;                   // 0x010
+    uint8_t bHostType;                   // 0x011
+    char abHostName[32];                 // 0x012 blank-padded, no NUL
+    le16 awLunMap[kLunsPerMap];          // 0x032 indexed by the LUN the host sees
+    le16 wControllerLun;                 // 0x432 0xFFFF disabled
+    uint8_t reserved434[12];             // 0x434
+};
+static_assert(sizeof(LUN_MAPPING_STRUCT) == 1088);
+static_assert(offsetof(LUN_MAPPING_STRUCT, abPortName) == 0x008);
+static_assert(offsetof(LUN_MAPPING_STRUCT, bReserved) == 0x010);
+static_assert(offsetof(LUN_MAPPING_STRUCT, bHostType) == 0x011);
+static_assert(offsetof(LUN_MAPPING_STRUCT, abHostName) == 0x012);
+static_assert(offsetof(LUN_MAPPING_STRUCT, awLunMap) == 0x032);
+static_assert(offsetof(LUN_MAPPING_STRUCT, wControllerLun) == 0x432);
+
+// One hot spare; also the payload of the add-hot-spare command.
+inline constexpr uint8_t kGlobalSpare = 0xFF;
+struct HOT_SPARE_DRIVE_STRUCT {
+    wwn8 driveWwn;            // 0
+    uint8_t rank;             // 8 rank index, kGlobalSpare
+    uint8_t reserved9[7];     // 9
+};
+static_assert(sizeof(HOT_SPARE_DRIVE_STRUCT) == 16);
+static_assert(offsetof(HOT_SPARE_DRIVE_STRUCT, rank) == 8);
+
+inline constexpr size_t kMaxRanks = 64;
+inline constexpr size_t kMaxHostLuns = 512;
+inline constexpr size_t kMaxLunMaps = 512;
+inline constexpr size_t kHotSpareSlots = 128;
+
+// TQM response type codes (CONFIG_STORAGE_STRUCT::tqmResponseType).
+inline constexpr uint8_t kTqmDisabled = 0xF0;
+inline constexpr uint8_t kTqmBusy = 0xF1;
+inline constexpr uint8_t kTqmTaskSetFull = 0xF2;
+inline constexpr uint8_t kTqmAutomatic = 0xF3;
+
+// The whole configuration image.
+struct CONFIG_STORAGE_STRUCT {
+    CONFIG_STORAGE_HEADER_STRUCT header;               // 0x00000
+    RANK_CONFIG_STRUCT rank[kMaxRanks];                // 0x00200
+    HOST_CONFIG_STRUCT hostLun[kMaxHostLuns];          // 0x03E00
+    LUN_MAPPING_STRUCT lunMap[kMaxLunMaps];            // 0x4BE00
+    HOT_SPARE_DRIVE_STRUCT hotSpare[kHotSpareSlots];   // 0xD3E00
+    uint8_t reservedD4600[0xF8A0];                     // 0xD4600
+    uint8_t tqmResponseType;                           // 0xE3EA0 kTqm*
+    uint8_t tqmResponseTime;                           // 0xE3EA1
+    uint8_t reservedE3EA2[0x195E];                     // 0xE3EA2
+};
+static_assert(sizeof(CONFIG_STORAGE_STRUCT) == 940032);
+static_assert(offsetof(CONFIG_STORAGE_STRUCT, rank) == 0x00200);
+static_assert(offsetof(CONFIG_STORAGE_STRUCT, hostLun) == 0x03E00);
+static_assert(offsetof(CONFIG_STORAGE_STRUCT, lunMap) == 0x4BE00);
+static_assert(offsetof(CONFIG_STORAGE_STRUCT, hotSpare) == 0xD3E00);
+static_assert(offsetof(CONFIG_STORAGE_STRUCT, tqmResponseType) == 933536);
+static_assert(offsetof(CONFIG_STORAGE_STRUCT, tqmResponseTime) == 933537);
+
+// Region map: how each rank's capacity is cut into used and free regions.
+inline constexpr uint16_t kRegionFree = 0xFFFF;
+struct ADDRESS_REGION_STRUCT {
+    le32 startLow;        // 0x00 start address (blocks), low 32 bits
+    le32 startHigh;       // 0x04
+    le32 endLow;          // 0x08 end address (blocks, inclusive)
+    le32 endHigh;         // 0x0C
+    le32 capacityLow;     // 0x10 capacity (blocks)
+    le32 capacityHigh;    // 0x14
+    le16 capacityGb;      // 0x18
+    le16 rankNo;          // 0x1A
+    le16 lunNo;           // 0x1C kRegionFree when free
+    le16 lunSegmentNo;    // 0x1E
+};
+static_assert(sizeof(ADDRESS_REGION_STRUCT) == 32);
+static_assert(offsetof(ADDRESS_REGION_STRUCT, capacityGb) == 0x18);
+static_assert(offsetof(ADDRESS_REGION_STRUCT, rankNo) == 0x1A);
+static_assert(offsetof(ADDRESS_REGION_STRUCT, lunNo) == 0x1C);
+static_assert(offsetof(ADDRESS_REGION_STRUCT, lunSegmentNo) == 0x1E);
+
+inline constexpr size_t kMaxRegions = 676;
+
+struct ADDRESS_REGION_MAP_STRUCT {
+    le32 length;                              // 0x00
+    le32 regionCount;                         // 0x04
+    le32 usedCapacityGb;                      // 0x08
+    le32 unusedCapacityGb;                    // 0x0C
+    le32 unusedUnsegmentedCapacityGb;         // 0x10
+    le16 unusedUnsegmentedRegionNo;           // 0x14
+    uint8_t reserved16[2];                    // 0x16
+    ADDRESS_REGION_STRUCT region[kMaxRegions];// 0x18
+};
+static_assert(sizeof(ADDRESS_REGION_MAP_STRUCT) == 21656);
+static_assert(offsetof(ADDRESS_REGION_MAP_STRUCT, regionCount) == 0x04);
+static_assert(offsetof(ADDRESS_REGION_MAP_STRUCT, usedCapacityGb) == 0x08);
+static_assert(offsetof(ADDRESS_REGION_MAP_STRUCT, unusedCapacityGb) == 0x0C);
+static_assert(offsetof(ADDRESS_REGION_MAP_STRUCT, unusedUnsegmentedCapacityGb) == 0x10);
+static_assert(offsetof(ADDRESS_REGION_MAP_STRUCT, unusedUnsegmentedRegionNo) == 0x14);
+static_assert(offsetof(ADDRESS_REGION_MAP_STRUCT, region) == 0x18);
+
+// Host table: the initiators the controllers see.
+struct HOST_INFO_STRUCT {
+    wwn8 nodeWwn;             // 0x00
+    wwn8 portWwn;             // 0x08
+    uint8_t reserved10[8];    // 0x10
+};
+static_assert(sizeof(HOST_INFO_STRUCT) == 24);
+
+inline constexpr size_t kMaxHosts = 512;
+struct ALL_HOST_INFO_STRUCT {
+    le32 length;                          // 0
+    le16 numHosts;                        // 4
+    uint8_t reserved6[2];                 // 6
+    HOST_INFO_STRUCT host[kMaxHosts];     // 8
+};
+static_assert(sizeof(ALL_HOST_INFO_STRUCT) == 12296);
+static_assert(offsetof(ALL_HOST_INFO_STRUCT, numHosts) == 4);
+static_assert(offsetof(ALL_HOST_INFO_STRUCT, host) == 8);
+
+// Initialisation table: one record per rank index.
+struct INITIALISATION_INFO_STRUCT {
+    uint8_t inProgress;       // 0xF1
+    uint8_t percent;
+    uint8_t reserved[2];
+};
+static_assert(sizeof(INITIALISATION_INFO_STRUCT) == 4);
+
+struct ALL_INITIALISATION_INFO_STRUCT {
+    INITIALISATION_INFO_STRUCT rank[kMaxRanks];
+};
+static_assert(sizeof(ALL_INITIALISATION_INFO_STRUCT) == 256);
+
+// The 8-byte identifier a host sees for a logical drive: 0x20 | bits 8-11 of the
+// WLUN reference number, its bits 0-7, then the last six bytes of the
+// configuration WWN.
+constexpr uint64_t logicalDriveIdentifier(uint16_t wlunReferenceNo, const wwn8& configWwn) {
+    uint64_t v = (static_cast<uint64_t>(0x20 | ((wlunReferenceNo >> 8) & 0x0F)) << 56) |
+                 (static_cast<uint64_t>(wlunReferenceNo & 0xFF) << 48);
+    for (int i = 2; i < 8; ++i) v |= static_cast<uint64_t>(configWwn.b[i]) << (8 * (7 - i));
+    return v;
+}
+
 }  // namespace wire
