@@ -1,5 +1,5 @@
 #include "frontend/cli.h"
-#include "frontend/global.h"
+#include "commands/global.h"
 
 int main(int argc, char** argv) {
     zentool_exe(argc, argv);

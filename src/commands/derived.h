@@ -1,0 +1,49 @@
+// The derived command classes: DConfigController (controller commands that work
+// on the configuration) and DSES (enclosure services reports).
+#pragma once
+
+#include <cstdint>
+
+#include "commands/configuration.h"
+#include "commands/controller.h"
+#include "commands/enclosure.h"
+
+class DConfigController : public commandConfiguration, public commandController {
+public:
+    DConfigController() = default;
+
+    // Its own index, hexadecimal flag and out-of-band flag, which all its calls use.
+    int setITLPath(uint8_t index) {
+        commandConfiguration::setITLPath(index);
+        commandController::setITLPath(index);
+        return 0;
+    }
+    int setHex(uint8_t flag) {
+        commandConfiguration::setHex(flag);
+        commandController::setHex(flag);
+        return 0;
+    }
+    int setOutOfBand(uint8_t flag) {
+        commandConfiguration::setOutOfBand(flag);
+        commandController::setOutOfBand(flag);
+        return 0;
+    }
+    uint8_t systemIndex() const { return commandController::systemIndex(); }
+};
+
+class DSES {
+public:
+    DSES() = default;
+
+    int setITLPath(uint8_t index) { m_controller.setITLPath(index); m_index = index; return 0; }
+    int setHex(uint8_t flag) { m_controller.setHex(flag); m_hex = flag; return 0; }
+    int setOutOfBand(uint8_t flag) { m_controller.setOutOfBand(flag); m_outOfBand = flag; return 0; }
+
+    uint8_t systemIndex() const { return m_index; }
+
+private:
+    commandController m_controller;  // on the same path
+    uint8_t m_index = 0;
+    uint8_t m_hex = 0;
+    uint8_t m_outOfBand = 0;
+};

@@ -1,0 +1,7 @@
+// Device port library (-O).
+#pragma once
+
+class commandDevicePort {
+public:
+    commandDevicePort() = default;
+};

@@ -1,0 +1,410 @@
+#include "frontend/cli.h"
+
+#include <tclap/CmdLine.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "commands/objects.h"
+#include "frontend/convert.h"
+#include "frontend/dispatch.h"
+#include "net/oob_params.h"
+#include "scsi/discovery.h"
+
+uint8_t globalPath = NO_SYSTEM_SELECTED;
+uint32_t userSelection = 0;
+uint8_t flagInt = 0;
+int tracelevel = 3;
+int runfg = 0;
+
+// Indices 29 and 132 belong to no command.
+const char allowed_array[kAllowedCount][kAllowedEntrySize] = {
+    /*   0 */ "name",
+    /*   1 */ "snapbackinprogress",
+    /*   2 */ "devicesize",
+    /*   3 */ "blocksize",
+    /*   4 */ "array",
+    /*   5 */ "arrayid",
+    /*   6 */ "initialeventcnt",
+    /*   7 */ "state",
+    /*   8 */ "clearevent",
+    /*   9 */ "ldid",
+    /*  10 */ "host",
+    /*  11 */ "hostlun",
+    /*  12 */ "diagdump",
+    /*  13 */ "snapshot",
+    /*  14 */ "volumestate",
+    /*  15 */ "ldsize",
+    /*  16 */ "arraylevel",
+    /*  17 */ "cntinfofailstruct",
+    /*  18 */ "regenpercentcomplete",
+    /*  19 */ "hotsparewwn",
+    /*  20 */ "prodrevision",
+    /*  21 */ "snapback",
+    /*  22 */ "snapshotdata",
+    /*  23 */ "odastatstruct",
+    /*  24 */ "controller",
+    /*  25 */ "device",
+    /*  26 */ "enclosure",
+    /*  27 */ "hostport",
+    /*  28 */ "odainfostruct",
+    /*  29 */ "reserved29",
+    /*  30 */ "deviceinslot",
+    /*  31 */ "volumesinsubgroup",
+    /*  32 */ "logicaldrives",
+    /*  33 */ "specificevent",
+    /*  34 */ "latesteventcnt",
+    /*  35 */ "hostcmdtimeout",
+    /*  36 */ "clearstats",
+    /*  37 */ "ldassignflag",
+    /*  38 */ "intldassignflag",
+    /*  39 */ "trust",
+    /*  40 */ "datarate",
+    /*  41 */ "assignoda",
+    /*  42 */ "unassignoda",
+    /*  43 */ "mirrorlevel",
+    /*  44 */ "lun",
+    /*  45 */ "devicesinarray",
+    /*  46 */ "arrayspare",
+    /*  47 */ "oda",
+    /*  48 */ "arraydevice",
+    /*  49 */ "devicearray",
+    /*  50 */ "seteventwwn",
+    /*  51 */ "hotsparetype",
+    /*  52 */ "globalhotspare",
+    /*  53 */ "status",
+    /*  54 */ "internalld",
+    /*  55 */ "ldinternallun",
+    /*  56 */ "shutdown",
+    /*  57 */ "reset",
+    /*  58 */ "encevents",
+    /*  59 */ "regenstate",
+    /*  60 */ "role",
+    /*  61 */ "initstate",
+    /*  62 */ "extendedstate",
+    /*  63 */ "percentcomplete",
+    /*  64 */ "chunkblkcnt",
+    /*  65 */ "globalspare",
+    /*  66 */ "regionstatus",
+    /*  67 */ "regionarrayno",
+    /*  68 */ "regioncap",
+    /*  69 */ "totalspace",
+    /*  70 */ "spaceleft",
+    /*  71 */ "totalhotsparecnt",
+    /*  72 */ "encnum",
+    /*  73 */ "sysparams",
+    /*  74 */ "clearconfig",
+    /*  75 */ "loggedintocontroller",
+    /*  76 */ "slots",
+    /*  77 */ "expandarray",
+    /*  78 */ "paritypercent",
+    /*  79 */ "paritycheck",
+    /*  80 */ "expandarraystate",
+    /*  81 */ "expandarraypercent",
+    /*  82 */ "whoami",
+    /*  83 */ "regionmap",
+    /*  84 */ "rankconfigstruct",
+    /*  85 */ "alldriveinfostruct",
+    /*  86 */ "hostconfigstruct",
+    /*  87 */ "lunmappingstruct",
+    /*  88 */ "confighdrstruct",
+    /*  89 */ "unused",
+    /*  90 */ "raidversion",
+    /*  91 */ "arraycachesettings",
+    /*  92 */ "ldindex",
+    /*  93 */ "arraysize",
+    /*  94 */ "firmware",
+    /*  95 */ "driverevision",
+    /*  96 */ "isldmappedtoport",
+    /*  97 */ "isldnamematch",
+    /*  98 */ "raidsystems",
+    /*  99 */ "expandld",
+    /* 100 */ "prodtype",
+    /* 101 */ "sesinfo",
+    /* 102 */ "allinfo",
+    /* 103 */ "configwwn",
+    /* 104 */ "locate",
+    /* 105 */ "prefsconfig",
+    /* 106 */ "mapsnapshot",
+    /* 107 */ "drivefirmware",
+    /* 108 */ "controllerlun",
+    /* 109 */ "apmspin",
+    /* 110 */ "apmtest",
+    /* 111 */ "apmstatus",
+    /* 112 */ "apmlevel1",
+    /* 113 */ "apmlevel2",
+    /* 114 */ "apmstatusall",
+    /* 115 */ "configprogress",
+    /* 116 */ "configprogressinfo",
+    /* 117 */ "configuretqm",
+    /* 118 */ "advanceperformance",
+    /* 119 */ "vcopysetup",
+    /* 120 */ "vcopyprogress",
+    /* 121 */ "vcopyallstatus",
+    /* 122 */ "vcopystatus",
+    /* 123 */ "vcopyprio",
+    /* 124 */ "vcopypause",
+    /* 125 */ "vcopyresume",
+    /* 126 */ "vcopyabort",
+    /* 127 */ "copyback",
+    /* 128 */ "vcopy",
+    /* 129 */ "synctime",
+    /* 130 */ "saveconfig",
+    /* 131 */ "restoreconfig",
+    /* 132 */ "reserved132",
+    /* 133 */ "faildrive",
+};
+
+int lookupCommand(const std::string& name) {
+    for (size_t i = 0; i < kAllowedCount; ++i)
+        if (name == allowed_array[i]) return static_cast<int>(i);
+    return -1;
+}
+
+void cliprintNoExit(const char* message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "Error: %s\n", message);
+    std::fprintf(stderr, "\n");
+    std::fprintf(stderr, "For complete USAGE and HELP type: \n");
+    std::fprintf(stderr, "   WQCL/LQCL --help\n\n");
+    std::fflush(stderr);
+}
+
+void cliprint(const char* message) {
+    cliprintNoExit(message);
+    std::exit(-1);
+}
+
+void dprint(int level, const char* fmt, ...) {
+    if (level < tracelevel || runfg == 0) return;
+    char arg_buf[512];
+    char out_buffer[512];
+    va_list ap;
+    va_start(ap, fmt);
+    std::vsnprintf(arg_buf, sizeof arg_buf, fmt, ap);
+    va_end(ap);
+    std::snprintf(out_buffer, sizeof out_buffer, "%s", arg_buf);
+    std::fprintf(stderr, "ZentoolD: %s\n", out_buffer);
+}
+
+namespace {
+
+// Capacities of the value lists. A value list longer than its slots, or an
+// in-band selector longer than its 31 characters, is refused as a whole rather
+// than cut: a cut value would address another system or device.
+constexpr size_t kSelectorMax = 31;
+
+void checkCount(const std::vector<std::string>& values, const char* flag) {
+    if (values.size() > frontend::kMaxValues) {
+        std::string msg = std::string("Too many ") + flag + " values: at most " +
+                          std::to_string(frontend::kMaxValues) + " are accepted.\n";
+        cliprint(msg.c_str());
+    }
+}
+
+[[noreturn]] void noRaidSystem() {
+    std::fputs("Error: Raid system does not exist\r\n", stdout);
+    std::fflush(stdout);
+    std::exit(-1);
+}
+
+// In-band selection from the last -p value: a device path, a WWN or an index.
+void strToProcess(const std::vector<std::string>& values, uint64_t* selectors) {
+    uint64_t selector = 0;
+    if (!values.empty()) {
+        const std::string& value = values.back();
+        if (value.size() > kSelectorMax) {
+            std::string msg = "The -p value is longer than " + std::to_string(kSelectorMax) +
+                              " characters: " + value + "\n";
+            cliprint(msg.c_str());
+        }
+        if (value.compare(0, 3, "/de") == 0) {
+            userSelection = 1;
+            globalPath = LAPIAddUserDefinedTolvoScsiDevices(value.c_str());
+        } else {
+            axtoi(value.c_str(), value.size(), &selector, 0);
+        }
+    }
+    selectors[0] = selector;
+    if (userSelection != 1)
+        LAPICheckWWNPresent(static_cast<uint32_t>(selector), static_cast<uint32_t>(selector >> 32), &globalPath);
+}
+
+}  // namespace
+
+void zentool_exe(int argc, char** argv) {
+    dprint(1, "zentool_exe>>entry");
+    int operation = OP_GET;
+    int commandIndex = -1;
+    int u32Count = 0, strCount = 0, adminCount = 0;
+    uint32_t u32[frontend::kMaxValues];
+    uint64_t u64[frontend::kMaxValues];
+    uint64_t selectors[frontend::kMaxValues];
+    std::fill(std::begin(u32), std::end(u32), frontend::kFiller32);
+    std::fill(std::begin(u64), std::end(u64), frontend::kFiller64);
+    std::fill(std::begin(selectors), std::end(selectors), frontend::kFiller64);
+
+    std::vector<std::string> sortedNames;
+    for (const auto& name : allowed_array) sortedNames.emplace_back(name);
+    std::sort(sortedNames.begin(), sortedNames.end());
+
+    TCLAP::CmdLine cmd("Quorlane Command Line (QCL) ", ' ', "5.13.0005");
+    TCLAP::MultiArg<std::string> mArg("m", "istrings", "Admin commands", false, "changeName");
+    TCLAP::ValueArg<std::string> adminArg("", "ADMIN", "Administrative Commands", false, "", "command");
+    TCLAP::ValueArg<std::string> urlArg(
+        "", "url", "DEPRICIATED: Remote URL (Zentool is only LOCALHOST now, this command has no effect)", false, "",
+        "String");
+    TCLAP::MultiArg<std::string> zArg("z", "arg", "Variable string", false, "name");
+    TCLAP::MultiArg<std::string> pArg("p", "ip64", "Unsigned ip64 bit int (in HEX)", false, "uintp64");
+    TCLAP::MultiArg<std::string> lArg("l", "i32", "Unsigned p32 bit int (in HEX)", false, "uintp32");
+    TCLAP::MultiArg<std::string> uArg("u", "i64", "Unsigned 64 bit int (in HEX)", false, "uint64");
+    TCLAP::SwitchArg historySw("", "history", "Display History Buffer", false);
+    TCLAP::SwitchArg sSw("s", "set", "Set/Execute an object", false);
+    TCLAP::SwitchArg aSw("a", "add", "Add/New an object", false);
+    TCLAP::SwitchArg oSw("o", "commit", "Commit an object", false);
+    TCLAP::SwitchArg dSw("d", "delete", "Delete/Remove/Clear an object", false);
+    TCLAP::SwitchArg nSw("n", "number", "Number of objects", false);
+    TCLAP::SwitchArg cSw("c", "create", "Create an object", false);
+    TCLAP::SwitchArg gSw("g", "get", "Get/Display an object", false);
+    TCLAP::SwitchArg SSw("S", "sysman", "System Manager Library Functions", false);
+    TCLAP::SwitchArg OSw("O", "devport", "Device Port Library Functions", false);
+    TCLAP::SwitchArg ESw("E", "enclosure", "Enclosure Library Functions", false);
+    TCLAP::SwitchArg FSw("F", "configuration", "Configuration Library Functions", false);
+    TCLAP::SwitchArg CSw("C", "controller", "Controller Library Functions", false);
+    TCLAP::SwitchArg DSw("D", "device", "Device Library Functions", false);
+    TCLAP::SwitchArg HSw("H", "hostport", "Host Port Library Functions", false);
+    TCLAP::SwitchArg ISw("I", "decimal", "Input Decimal Type Function", false);
+    TCLAP::SwitchArg XSw("X", "hexadecimal", "Input Hexadecimal Type Function", false);
+    TCLAP::SwitchArg NSw("N", "Network", "Network Out of Band Functions", false);
+    for (TCLAP::Arg* a : std::initializer_list<TCLAP::Arg*>{
+             &mArg, &adminArg, &urlArg, &zArg, &pArg, &lArg, &uArg, &historySw, &sSw, &aSw, &oSw, &dSw, &nSw,
+             &cSw, &gSw, &SSw, &OSw, &ESw, &FSw, &CSw, &DSw, &HSw, &ISw, &XSw, &NSw})
+        cmd.add(a);
+    cmd.parse(argc, argv);
+    dprint(1, "Reached Testpoint #1");
+
+    // Select the RAID system.
+    const std::vector<std::string>& pValues = pArg.getValue();
+    checkCount(pValues, "-p");
+    if (NSw.getValue()) {
+        if (pValues.size() < 3)
+            cliprint("Out-of-band mode needs three -p values: user name, password and IP address.\n");
+        ctrl.setOutOfBand(1);
+        cfg.setOutOfBand(1);
+        encl.setOutOfBand(1);
+        dvce.setOutOfBand(1);
+        sysman.setOutOfBand(1);
+        dCfgCtrl.setOutOfBand(1);
+        dEnc.setOutOfBand(1);
+        setOutOfBandParameters(pValues[0], pValues[1], pValues[2]);
+        globalPath = OUT_OF_BAND_SYSTEM_INDEX;
+    } else {
+        strToProcess(pValues, selectors);
+    }
+    if (globalPath == NO_SYSTEM_SELECTED) noRaidSystem();
+
+    cfg.setITLPath(globalPath);
+    ctrl.setITLPath(globalPath);
+    dvce.setITLPath(globalPath);
+    encl.setITLPath(globalPath);
+    sysman.setITLPath(globalPath);
+    dCfgCtrl.setITLPath(globalPath);
+    dEnc.setITLPath(globalPath);
+
+    if (adminArg.getValue() == "something") {
+        std::fputs(adminArg.getValue().c_str(), stdout);
+        std::fflush(stdout);
+        return;
+    }
+
+    // Admin strings; the slots no value filled hold empty texts.
+    const std::vector<std::string>& mValues = mArg.getValue();
+    checkCount(mValues, "-m");
+    std::vector<std::string> admin(mValues.begin(), mValues.end());
+    adminCount = static_cast<int>(admin.size());
+    admin.resize(frontend::kMaxValues);
+
+    checkCount(uArg.getValue(), "-u");
+    strToHex64(uArg.getValue(), u64);
+
+    checkCount(lArg.getValue(), "-l");
+    if (ISw.getValue()) {
+        strToInt32(lArg.getValue(), u32);
+    } else if (XSw.getValue()) {
+        strToHex32(lArg.getValue(), u32);
+        flagInt = 1;
+    } else {
+        strToInt32(lArg.getValue(), u32);
+    }
+    u32Count = static_cast<int>(lArg.getValue().size());
+
+    Global::fMode = flagInt;
+    dvce.setHex(flagInt);
+    cfg.setHex(flagInt);
+    ctrl.setHex(flagInt);
+    glbl.setHex(flagInt);
+    encl.setHex(flagInt);
+    dCfgCtrl.setHex(flagInt);
+    dEnc.setHex(flagInt);
+
+    const std::vector<std::string>& zValues = zArg.getValue();
+    checkCount(zValues, "-z");
+    std::vector<std::string> strings;
+    for (const auto& z : zValues) {
+        dprint(1, "Z %d: %s", static_cast<int>(strings.size()), z.c_str());
+        strings.push_back(z);
+    }
+    strCount = static_cast<int>(strings.size());
+    if (strings.empty()) strings.emplace_back();
+    dprint(1, "Reached Testpoint #2");
+
+    const bool anyLibrary = CSw.getValue() || DSw.getValue() || HSw.getValue() || FSw.getValue() ||
+                            ESw.getValue() || OSw.getValue() || SSw.getValue();
+    if (!anyLibrary) {
+        bool help = false;
+        for (int i = 0; i < argc; ++i)
+            if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) help = true;
+        if (!help) cliprint("No Library specified. Try `-h` for help.\n");
+    }
+
+    if (gSw.getValue()) operation = OP_GET;
+    else if (cSw.getValue()) operation = OP_CREATE;
+    else if (dSw.getValue()) operation = OP_DELETE;
+    else if (oSw.getValue()) operation = OP_COMMIT;
+    else if (aSw.getValue()) operation = OP_ADD;
+    else if (sSw.getValue()) operation = OP_SET;
+    else if (nSw.getValue()) operation = OP_NUMBER;
+    dprint(1, "Reached Testpoint #2.5");
+
+    if (strings[0] == "print") {
+        cliprintNoExit("Possible Strings Calls are: ");
+        for (const auto& name : sortedNames) std::printf("%s\n", name.c_str());
+        std::fflush(stdout);
+        std::exit(-1);
+    }
+
+    commandIndex = lookupCommand(strings[0]);
+    dprint(1, "Reached Testpoint #3");
+
+    const std::string& url = urlArg.getValue();
+    if (CSw.getValue())
+        operateController(operation, commandIndex, strCount, strings, u64, u32, admin, url);
+    else if (DSw.getValue())
+        operateDevice(operation, commandIndex, strCount, strings, u64, u32Count, u32, url);
+    else if (HSw.getValue())
+        operateHostPort(operation, commandIndex, strCount, strings, u64, u32, url);
+    else if (FSw.getValue())
+        operateConfiguration(operation, commandIndex, strCount, strings, u64, u32Count, u32, adminCount, admin,
+                             url);
+    else if (ESw.getValue())
+        operateEnclosure(operation, commandIndex, u32Count, strCount, strings, u64, u32, url);
+    else if (OSw.getValue())
+        operateDevicePort(operation, commandIndex, strCount, strings, u64, u32, url);
+    else if (SSw.getValue())
+        operateSystemManager(operation, commandIndex, strCount, strings, u64, u32, adminCount, admin, url);
+
+    dprint(1, "exit<<zentool_exe");
+}

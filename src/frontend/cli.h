@@ -1,0 +1,37 @@
+// The command line and the flow of one invocation.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The index of the system reached out-of-band.
+constexpr uint8_t OUT_OF_BAND_SYSTEM_INDEX = 0xBF;
+// No RAID system selected.
+constexpr uint8_t NO_SYSTEM_SELECTED = 0xFF;
+
+// The command table: 134 names; the position of a name is its command index.
+constexpr size_t kAllowedCount = 134;
+constexpr size_t kAllowedEntrySize = 64;
+extern const char allowed_array[kAllowedCount][kAllowedEntrySize];
+
+// Index of name in allowed_array (exact, case-sensitive), or -1.
+int lookupCommand(const std::string& name);
+
+extern uint8_t globalPath;
+extern uint32_t userSelection;
+extern uint8_t flagInt;
+extern int tracelevel;
+extern int runfg;
+
+// Parses the arguments, selects the RAID system and runs one command.
+void zentool_exe(int argc, char** argv);
+
+// Usage error: prints the message in the usage-error form on standard error and
+// ends the process with status 255.
+[[noreturn]] void cliprint(const char* message);
+// The usage-error form without ending the process.
+void cliprintNoExit(const char* message);
+// The front end's own trace (off unless runfg is set).
+void dprint(int level, const char* fmt, ...) __attribute__((format(printf, 2, 3)));

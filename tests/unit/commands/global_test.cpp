@@ -1,0 +1,103 @@
+#include "commands/global.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+class GlobalTest : public testing::Test {
+protected:
+    void SetUp() override {
+        Global::string.clear();
+        Global::fErrorHandled = 0;
+        Global::s_errorCode = 0;
+        Global::fMode = 0;
+    }
+};
+
+TEST_F(GlobalTest, FormatFollowsTheOutputMode) {
+    Global::fMode = 1;
+    Global::format(255);
+    Global::append(" ");
+    Global::fMode = 0;
+    Global::format(255);
+    EXPECT_EQ(Global::string, "0xFF 255");
+}
+
+TEST_F(GlobalTest, SuccessAddsNothingAndResetsTheExitStatus) {
+    Global::errorHandler(0);
+    EXPECT_EQ(Global::string, "");
+    EXPECT_EQ(Global::s_errorCode, 0);
+
+    Global::errorHandler(1003);
+    Global::errorHandler(0);
+    EXPECT_EQ(Global::s_errorCode, 0);
+    EXPECT_EQ(Global::string, "\nLAPI call failed: Command to controller fails.\nReturn code: 1003\n");
+}
+
+TEST_F(GlobalTest, OnlyTheFirstErrorIsReported) {
+    Global::append("Error: Controller B invalid\n");
+    Global::errorHandler(2013);
+    Global::errorHandler(1007);
+    EXPECT_EQ(Global::string,
+              "Error: Controller B invalid\n"
+              "\n"
+              "Error: Invalid controller index.\n"
+              "Return code: 2013\n");
+    EXPECT_EQ(Global::s_errorCode, 1);
+    EXPECT_EQ(Global::fErrorHandled, 1);
+}
+
+TEST_F(GlobalTest, CodesOutsideTheTableAreUnknown) {
+    for (uint32_t code : {1999u, 2000u, 2038u, 2040u, 2043u, 2044u, 3000u, 0xFFFFFFFFu}) {
+        SetUp();
+        Global::errorHandler(code);
+        EXPECT_EQ(Global::string,
+                  "\nError: This error code is unknown!\nReturn code: " + std::to_string(static_cast<int>(code)) +
+                      "\n")
+            << code;
+    }
+}
+
+TEST_F(GlobalTest, MessagesOfTheTable) {
+    const std::pair<uint32_t, const char*> cases[] = {
+        {1000, "LAPI call failed: Timeout."},
+        {1007, "LAPI call failed: No valid tolvo handle."},
+        {1013, "LAPI call failed: Mapping exits for lun number."},
+        {1015, "LAPI call failed: Asynchronous configuration handshake feature not enabled."},
+        {1020, "LAPI call failed: Configuration unavailable."},
+        {2001, "Error: Memory Allocation Error."},
+        {2023, "Error: No valid configuration exists."},
+        {2037, "Error: No LUN mappings found for the specified Host and Logical Disk."},
+        {2039, "Error: Create Array failed. Invalid chunk size."},
+        {2042, "Array has not been fully initialized."},
+    };
+    for (const auto& [code, text] : cases) EXPECT_STREQ(Global::message(code), text) << code;
+}
+
+TEST_F(GlobalTest, ArrayOperationInProgressHasTwoPieces) {
+    Global::errorHandler(2041);
+    EXPECT_EQ(Global::string,
+              "\nError: Array operation in progress:\n"
+              "       (initialization, expansion, rebuilding or parity check)\n"
+              "\nReturn code: 2041\n");
+}
+
+TEST_F(GlobalTest, TheSharedTextGrowsPastItsOldFixedSize) {
+    std::string line(1000, 'x');
+    for (int i = 0; i < 100; ++i) Global::append("%s\n", line.c_str());
+    Global::errorHandler(2004);
+    ASSERT_EQ(Global::string.size(), 100u * 1001u + std::string("\nError: Invalid array index.\nReturn code: 2004\n").size());
+    EXPECT_EQ(Global::string.substr(100u * 1001u), "\nError: Invalid array index.\nReturn code: 2004\n");
+}
+
+TEST_F(GlobalTest, PrintWritesAndClears) {
+    Global::append("report line %d\n", 7);
+    testing::internal::CaptureStdout();
+    Global::print();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "report line 7\n");
+    EXPECT_EQ(Global::string, "");
+}
+
+}  // namespace
