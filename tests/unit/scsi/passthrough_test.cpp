@@ -1,0 +1,235 @@
+#include "scsi/passthrough.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <scsi/sg.h>
+#include <stdlib.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "fake_node.h"
+#include "support/process.h"
+#include "support/sleep.h"
+
+namespace {
+
+using testnode::Bytes;
+using testnode::FakeNode;
+
+std::vector<uint32_t> g_sleeps;
+void recordSleep(uint32_t us) { g_sleeps.push_back(us); }
+
+sg_header headerOf(const Bytes& packet) {
+    sg_header h{};
+    std::memcpy(&h, packet.data(), sizeof h);
+    return h;
+}
+
+struct PassThroughTest : ::testing::Test {
+    testsupport::TempDir dir;
+    ITL_HANDLE_STRUCT handle{};
+    void SetUp() override {
+        g_sleeps.clear();
+        lqcl::setSleepHook(recordSleep);
+        setenv("LQCL_DEV_DIR", dir.path().c_str(), 1);
+        handle.fd = -1;
+    }
+    void TearDown() override {
+        lqcl::setSleepHook(nullptr);
+        unsetenv("LQCL_DEV_DIR");
+    }
+    void usePath(const std::string& path) { std::snprintf(handle.devicePath, sizeof handle.devicePath, "%s", path.c_str()); }
+    static SCSI_COMMAND_STRUCT command(std::initializer_list<uint8_t> cdb, uint8_t direction, uint32_t length) {
+        SCSI_COMMAND_STRUCT r{};
+        uint8_t i = 0;
+        for (uint8_t b : cdb) r.cdb[i++] = b;
+        r.cdbLength = i;
+        r.direction = direction;
+        r.dataLength = length;
+        return r;
+    }
+};
+
+TEST_F(PassThroughTest, WritesClassicHeaderCdbAndDataAndOpensExclusively) {
+    FakeNode node(dir.path() + "/sg3", [](const Bytes&) { return FakeNode::reply(0, 0); });
+    handle.deviceNumber = 3;  // empty device path: <dir>/sg3
+    struct Case {
+        std::vector<uint8_t> cdb;
+        uint8_t direction;
+        uint32_t length;
+        int packLen, replyLen;
+        unsigned twelve;
+    };
+    const Case cases[] = {
+        {{0x12, 0, 0, 0, 0x60, 0}, 1, 96, 36 + 6, 36 + 96, 0},
+        {{0x3B, 1, 0xC5, 1, 0, 0, 0, 0, 24, 0}, 0, 24, 36 + 10 + 24, 36, 0},
+        {{0xA0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 1, 0, 36 + 12, 36, 1},
+        {std::vector<uint8_t>(16, 0x88), 0, 0, 36 + 16, 36, 0},
+    };
+    for (const Case& c : cases) {
+        SCSI_COMMAND_STRUCT r{};
+        std::memcpy(r.cdb, c.cdb.data(), c.cdb.size());
+        r.cdbLength = static_cast<uint8_t>(c.cdb.size());
+        r.direction = c.direction;
+        r.dataLength = c.length;
+        std::vector<uint8_t> data(c.length + 1, 0xAB);
+        ASSERT_EQ(issueScsiCommand(&handle, &r, data.data()), WSC_GOOD);
+        Bytes p = node.packets().back();
+        ASSERT_EQ(p.size(), static_cast<size_t>(c.packLen));
+        sg_header h = headerOf(p);
+        EXPECT_EQ(h.pack_len, c.packLen);
+        EXPECT_EQ(h.reply_len, c.replyLen);
+        EXPECT_EQ(h.pack_id, 5678);
+        EXPECT_EQ(h.result, 0);
+        EXPECT_EQ(h.twelve_byte, c.twelve);
+        EXPECT_TRUE(std::equal(c.cdb.begin(), c.cdb.end(), p.begin() + 36));
+        if (c.direction == 0 && c.length > 0) {
+            EXPECT_EQ(p.back(), 0xAB);
+        }
+    }
+    for (uint32_t flags : node.openFlags()) EXPECT_EQ(flags, static_cast<uint32_t>(O_RDWR | O_EXCL));
+    EXPECT_EQ(handle.fd, -1);  // closed after each command
+    EXPECT_TRUE(g_sleeps.empty());
+}
+
+TEST_F(PassThroughTest, ReplyIsEvaluatedInOrder) {
+    const Bytes sense = {0x70, 0, 0x05, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x24, 0x01, 0, 0};
+    struct Case {
+        const char* name;
+        Bytes reply;
+        uint8_t wsc;
+        bool dataCopied;
+        bool senseCopied;
+    };
+    const Case cases[] = {
+        {"good", FakeNode::reply(0, 0, {1, 2, 3, 4}), WSC_GOOD, true, false},
+        {"status beats result", FakeNode::reply(7, 1, {1, 2, 3, 4}, sense), WSC_CHECK_CONDITION, false, true},
+        {"result one", FakeNode::reply(1, 0, {1, 2, 3, 4}, sense), WSC_CHECK_CONDITION, false, true},
+        {"other result", FakeNode::reply(5, 0, {1, 2, 3, 4}, sense), WSC_OS_ERROR, false, false},
+        {"no header", Bytes(20, 0), WSC_OS_ERROR, false, false},
+        {"empty reply", Bytes(), WSC_OS_ERROR, false, false},
+    };
+    for (const Case& c : cases) {
+        FakeNode node(dir.path() + "/sgX", [&](const Bytes&) { return c.reply; });
+        usePath(dir.path() + "/sgX");
+        SCSI_COMMAND_STRUCT r = command({0x3C, 1, 3, 0, 0, 0, 0, 0, 4, 0}, 1, 4);
+        uint8_t data[4] = {9, 9, 9, 9};
+        EXPECT_EQ(issueScsiCommand(&handle, &r, data), c.wsc) << c.name;
+        EXPECT_EQ(data[0] == 1, c.dataCopied) << c.name;
+        EXPECT_EQ(std::memcmp(r.senseData, sense.data(), 16) == 0, c.senseCopied) << c.name;
+        if (c.senseCopied) {
+            EXPECT_EQ(r.senseKey(), 5);
+            EXPECT_EQ(r.asc(), 0x24);
+            EXPECT_EQ(r.ascq(), 0x01);
+        }
+    }
+}
+
+TEST_F(PassThroughTest, ShortDataReplyLeavesZerosAndZeroLengthReadTouchesNothing) {
+    FakeNode node(dir.path() + "/sg0", [](const Bytes&) { return FakeNode::reply(0, 0, {7, 7}); });
+    SCSI_COMMAND_STRUCT r = command({0x12, 0, 0, 0, 8, 0}, 1, 8);
+    uint8_t data[8];
+    std::memset(data, 0xEE, sizeof data);
+    ASSERT_EQ(issueScsiCommand(&handle, &r, data), WSC_GOOD);
+    const uint8_t expected[8] = {7, 7, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(data, expected, 8), 0);
+
+    SCSI_COMMAND_STRUCT none = command({0x00, 0, 0, 0, 0, 0}, 1, 0);
+    EXPECT_EQ(issueScsiCommand(&handle, &none, nullptr), WSC_GOOD);
+    EXPECT_EQ(node.packets().size(), 2u);
+}
+
+TEST_F(PassThroughTest, OpenFailuresAndTheirMessages) {
+    struct Case {
+        uint32_t answer;
+        size_t sleeps;
+        std::string out;
+    };
+    const Case cases[] = {
+        {EBUSY, 10, ""},
+        {EACCES, 10, "Access mode is not read / write .\n"},
+        {EPERM, 10, "Unknown open error for scsi devices returned: 1.\n"},
+        {ENXIO, 0, ""},
+        {ENODEV, 0, ""},
+    };
+    for (const Case& c : cases) {
+        FakeNode node(dir.path() + "/sg1", [](const Bytes&) { return FakeNode::reply(0, 0); });
+        node.openAnswer = c.answer;
+        handle.deviceNumber = 1;
+        g_sleeps.clear();
+        SCSI_COMMAND_STRUCT r = command({0, 0, 0, 0, 0, 0}, 1, 0);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(issueScsiCommand(&handle, &r, nullptr), WSC_OS_ERROR);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.out) << c.answer;
+        EXPECT_EQ(node.openFlags().size(), c.sleeps == 0 ? 1u : 10u) << c.answer;
+        EXPECT_EQ(g_sleeps, std::vector<uint32_t>(c.sleeps, 40000)) << c.answer;
+        EXPECT_TRUE(node.packets().empty());
+    }
+}
+
+TEST_F(PassThroughTest, MissingNodeIsSilentAndImmediate) {
+    handle.deviceNumber = 42;
+    SCSI_COMMAND_STRUCT r = command({0, 0, 0, 0, 0, 0}, 1, 0);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(issueScsiCommand(&handle, &r, nullptr), WSC_OS_ERROR);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_TRUE(g_sleeps.empty());
+}
+
+TEST_F(PassThroughTest, RegularFileNodeGivesNoReplyHeader) {
+    std::string path = dir.path() + "/plain";
+    { std::ofstream(path) << ""; }
+    usePath(path);
+    SCSI_COMMAND_STRUCT r = command({0x12, 0, 0, 0, 8, 0}, 1, 8);
+    uint8_t data[8] = {};
+    EXPECT_EQ(issueScsiCommand(&handle, &r, data), WSC_OS_ERROR);
+}
+
+TEST_F(PassThroughTest, BadArgumentsAreRefusedWithoutTouchingTheDevice) {
+    FakeNode node(dir.path() + "/sg0", [](const Bytes&) { return FakeNode::reply(0, 0); });
+    SCSI_COMMAND_STRUCT r = command({0x12, 0, 0, 0, 8, 0}, 1, 8);
+    EXPECT_EQ(issueScsiCommand(nullptr, &r, nullptr), WSC_OS_ERROR);
+    EXPECT_EQ(issueScsiCommand(&handle, nullptr, nullptr), WSC_OS_ERROR);
+    EXPECT_EQ(issueScsiCommand(&handle, &r, nullptr), WSC_OS_ERROR);  // data length without a buffer
+    SCSI_COMMAND_STRUCT longCdb = r;
+    longCdb.cdbLength = 17;
+    uint8_t data[8];
+    EXPECT_EQ(issueScsiCommand(&handle, &longCdb, data), WSC_OS_ERROR);
+    EXPECT_TRUE(node.packets().empty());
+}
+
+TEST_F(PassThroughTest, DeviceNamesFollowTheDeviceDirectory) {
+    char* name = getScsiDeviceName(12);
+    EXPECT_EQ(std::string(name), dir.path() + "/sg12");
+    free(name);
+    setenv("LQCL_DEV_DIR", "", 1);
+    name = getScsiDeviceName(0);
+    EXPECT_STREQ(name, "/dev/sg0");
+    free(name);
+    char path[64];
+    usePath("/dev/custom");
+    handle.deviceNumber = 9;
+    ASSERT_TRUE(handleDevicePath(&handle, path, sizeof path));
+    EXPECT_STREQ(path, "/dev/custom");
+    EXPECT_EQ(openDevice(&handle.fd, nullptr), -1);
+}
+
+TEST_F(PassThroughTest, ReplacementBackendReceivesEveryCommand) {
+    int calls = 0;
+    setScsiPassThrough([&](ITL_HANDLE_STRUCT*, SCSI_COMMAND_STRUCT* r, uint8_t*) {
+        ++calls;
+        r->senseData[2] = 4;
+        return WSC_CHECK_CONDITION;
+    });
+    SCSI_COMMAND_STRUCT r = command({0, 0, 0, 0, 0, 0}, 1, 0);
+    EXPECT_EQ(issueScsiCommand(&handle, &r, nullptr), WSC_CHECK_CONDITION);
+    EXPECT_EQ(r.senseKey(), 4);
+    setScsiPassThrough(nullptr);
+    EXPECT_EQ(calls, 1);
+}
+
+}  // namespace
