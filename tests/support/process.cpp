@@ -32,12 +32,14 @@ struct Pipe {
 }  // namespace
 
 RunResult run(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-              const std::string& input, const std::string& workdir) {
+              const std::string& input, const std::string& workdir, const std::string& argv0) {
     if (argv.empty()) throw std::invalid_argument("run: empty argv");
     Pipe in, out, err;
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
+    const char* path = argv[0].c_str();
+    if (!argv0.empty()) args[0] = const_cast<char*>(argv0.c_str());
 
     pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
@@ -50,7 +52,7 @@ RunResult run(const std::vector<std::string>& argv, const std::map<std::string, 
             else setenv(k.c_str(), v.c_str(), 1);
         }
         if (!workdir.empty() && chdir(workdir.c_str()) != 0) _exit(127);
-        execv(args[0], args.data());
+        execv(path, args.data());
         _exit(127);
     }
     in.closeEnd(0);
@@ -103,6 +105,12 @@ RunResult runLqcl(const std::vector<std::string>& args, const std::map<std::stri
     std::vector<std::string> argv{LQCL_BINARY};
     argv.insert(argv.end(), args.begin(), args.end());
     return run(argv, env, "", workdir);
+}
+
+RunResult runLqclNamed(const std::vector<std::string>& args, const std::map<std::string, std::string>& env) {
+    std::vector<std::string> argv{LQCL_BINARY};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return run(argv, env, "", "", "lqcl");
 }
 
 TempDir::TempDir() {

@@ -14,16 +14,22 @@ struct RunResult {
 };
 
 // Runs argv[0] (a path) with the arguments, the current environment plus `env`
-// (an empty value unsets the variable), and `input` on standard input.
+// (an empty value unsets the variable), and `input` on standard input. A
+// non-empty `argv0` is what the program sees as its own name.
 RunResult run(const std::vector<std::string>& argv,
               const std::map<std::string, std::string>& env = {},
               const std::string& input = "",
-              const std::string& workdir = "");
+              const std::string& workdir = "",
+              const std::string& argv0 = "");
 
 // Runs the built lqcl with the given arguments.
 RunResult runLqcl(const std::vector<std::string>& args,
                   const std::map<std::string, std::string>& env = {},
                   const std::string& workdir = "");
+// The same, with the program seeing itself as "lqcl" (as when found on PATH), so
+// that texts that carry the program name do not depend on the build directory.
+RunResult runLqclNamed(const std::vector<std::string>& args,
+                       const std::map<std::string, std::string>& env = {});
 
 // A fresh empty directory under the system temporary directory, removed with its
 // contents when the object goes away.

@@ -1,0 +1,298 @@
+// End-to-end tests of the command line: the built lqcl run as a process, its
+// whole standard output, standard error and exit status compared with the
+// texts the tool is documented to print.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "support/process.h"
+
+using testsupport::RunResult;
+using testsupport::runLqcl;
+using testsupport::runLqclNamed;
+
+namespace {
+
+// The usage-error form: the message, an empty line and the help hint.
+std::string usageError(const std::string& message) {
+    return "Error: " + message + "\n\nFor complete USAGE and HELP type: \n   WQCL/LQCL --help\n\n";
+}
+
+const std::string kNoLibrary = usageError("No Library specified. Try `-h` for help.\n");
+const std::string kNoRaidSystem = "Error: Raid system does not exist\r\n";
+
+// Out-of-band mode selects its system without discovery, so the front end can be
+// driven end to end without any device. Nothing is sent anywhere by these tests.
+std::vector<std::string> oob(std::vector<std::string> args) {
+    std::vector<std::string> all{"-N", "-p", "admin", "-p", "secret", "-p", "127.0.0.1"};
+    all.insert(all.end(), args.begin(), args.end());
+    return all;
+}
+
+class FrontEnd : public testing::Test {
+protected:
+    // An empty device directory: in-band discovery finds no RAID system.
+    testsupport::TempDir devDir;
+    std::map<std::string, std::string> env() const { return {{"LQCL_DEV_DIR", devDir.path()}}; }
+
+    void expect(const std::vector<std::string>& args, const std::string& out, const std::string& err, int status) {
+        RunResult r = runLqcl(args, env(), devDir.path());
+        EXPECT_EQ(r.out, out);
+        EXPECT_EQ(r.err, err);
+        EXPECT_EQ(r.status, status);
+    }
+};
+
+TEST_F(FrontEnd, HelpPrintsTheWholeUsage) {
+    const std::string expected =
+        "\n"
+        "USAGE: \n"
+        "\n"
+        "   lqcl  [-N] [-X] [-I] [-H] [-D] [-C] [-F] [-E] [-O] [-S] [-g] [-c] [-n]\n"
+        "         [-d] [-o] [-a] [-s] [--history] [-u <uint64>] ... [-l <uintp32>]\n"
+        "         ... [-p <uintp64>] ... [-z <name>] ... [--url <String>] [--ADMIN\n"
+        "         <command>] [-m <changeName>] ... [--] [-v] [-h]\n"
+        "\n"
+        "\n"
+        "Where: \n"
+        "\n"
+        "   -N,  --Network\n     Network Out of Band Functions\n\n"
+        "   -X,  --hexadecimal\n     Input Hexadecimal Type Function\n\n"
+        "   -I,  --decimal\n     Input Decimal Type Function\n\n"
+        "   -H,  --hostport\n     Host Port Library Functions\n\n"
+        "   -D,  --device\n     Device Library Functions\n\n"
+        "   -C,  --controller\n     Controller Library Functions\n\n"
+        "   -F,  --configuration\n     Configuration Library Functions\n\n"
+        "   -E,  --enclosure\n     Enclosure Library Functions\n\n"
+        "   -O,  --devport\n     Device Port Library Functions\n\n"
+        "   -S,  --sysman\n     System Manager Library Functions\n\n"
+        "   -g,  --get\n     Get/Display an object\n\n"
+        "   -c,  --create\n     Create an object\n\n"
+        "   -n,  --number\n     Number of objects\n\n"
+        "   -d,  --delete\n     Delete/Remove/Clear an object\n\n"
+        "   -o,  --commit\n     Commit an object\n\n"
+        "   -a,  --add\n     Add/New an object\n\n"
+        "   -s,  --set\n     Set/Execute an object\n\n"
+        "   --history\n     Display History Buffer\n\n"
+        "   -u <uint64>,  --i64 <uint64>  (accepted multiple times)\n     Unsigned 64 bit int (in HEX)\n\n"
+        "   -l <uintp32>,  --i32 <uintp32>  (accepted multiple times)\n     Unsigned p32 bit int (in HEX)\n\n"
+        "   -p <uintp64>,  --ip64 <uintp64>  (accepted multiple times)\n     Unsigned ip64 bit int (in HEX)\n\n"
+        "   -z <name>,  --arg <name>  (accepted multiple times)\n     Variable string\n\n"
+        "   --url <String>\n"
+        "     DEPRICIATED: Remote URL (Zentool is only LOCALHOST now, this command\n"
+        "     has no effect)\n\n"
+        "   --ADMIN <command>\n     Administrative Commands\n\n"
+        "   -m <changeName>,  --istrings <changeName>  (accepted multiple times)\n     Admin commands\n\n"
+        "   --,  --ignore_rest\n     Ignores the rest of the labeled arguments following this flag.\n\n"
+        "   -v,  --version\n     Displays version information and exits.\n\n"
+        "   -h,  --help\n     Displays usage information and exits.\n\n"
+        "\n"
+        "   Quorlane Command Line (QCL) \n"
+        "\n";
+    for (const char* flag : {"-h", "--help"}) {
+        RunResult r = runLqclNamed({flag}, env());
+        EXPECT_EQ(r.out, expected) << flag;
+        EXPECT_EQ(r.err, "") << flag;
+        EXPECT_EQ(r.status, 0) << flag;
+    }
+}
+
+TEST_F(FrontEnd, VersionIsPrintedByBothFlags) {
+    for (const char* flag : {"-v", "--version"}) {
+        RunResult r = runLqclNamed({flag}, env());
+        EXPECT_EQ(r.out, "\nlqcl  version: 5.13.0005\n\n") << flag;
+        EXPECT_EQ(r.err, "") << flag;
+        EXPECT_EQ(r.status, 0) << flag;
+    }
+}
+
+TEST_F(FrontEnd, ParseErrorsEndWithStatusOne) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"-q"}, {"-C", "-z"}, {"--url"}, {"--nosuchflag"}, {"-C", "extra"}}) {
+        RunResult r = runLqclNamed(args, env());
+        EXPECT_EQ(r.status, 1) << args[0];
+        EXPECT_EQ(r.out, "") << args[0];
+        EXPECT_EQ(r.err.rfind("PARSE ERROR: ", 0), 0u) << r.err;
+        const std::string tail = "\nFor complete USAGE and HELP type: \n   lqcl --help\n\n";
+        ASSERT_GE(r.err.size(), tail.size());
+        EXPECT_EQ(r.err.substr(r.err.size() - tail.size()), tail);
+    }
+}
+
+TEST_F(FrontEnd, WithoutALibraryTheUsageErrorIsReported) {
+    expect(oob({}), "", kNoLibrary, 255);
+    expect(oob({"-g", "-z", "name"}), "", kNoLibrary, 255);
+    // "-h" after the ignore-rest marker does not print help but still spares the
+    // usage error: nothing is called and the run ends quietly.
+    expect(oob({"--", "-h"}), "", "", 0);
+}
+
+TEST_F(FrontEnd, InBandWithoutARaidSystem) {
+    expect({"-C", "-g", "-z", "allinfo"}, kNoRaidSystem, "", 255);
+    expect({"-F", "-n", "-z", "raidsystems", "-p", "1"}, kNoRaidSystem, "", 255);
+    expect({"--ADMIN", "something"}, kNoRaidSystem, "", 255);
+    // Selection comes before the library check.
+    expect({}, kNoRaidSystem, "", 255);
+}
+
+TEST_F(FrontEnd, AdminSomethingEchoesItsValue) {
+    expect(oob({"--ADMIN", "something"}), "something", "", 0);
+    expect(oob({"--ADMIN", "something", "-C", "-c"}), "something", "", 0);
+    // Any other value has no effect: the flow goes on to the library check.
+    expect(oob({"--ADMIN", "other"}), "", kNoLibrary, 255);
+}
+
+TEST_F(FrontEnd, InvalidNumberValues) {
+    const std::string badU = "\nFound invalid input entry for -u parameter. Only hexadecimal integer values accepted\n";
+    const std::string badHexL =
+        "\nFound invalid input entry for -l parameter. Only hexadecimal integer values accepted  \n";
+    const std::string badDecL = "\nFound invalid input entry for -l parameter. Only decimal integer values accepted  \n";
+    expect(oob({"-C", "-u", "12g4"}), badU, "", 255);
+    expect(oob({"-C", "-u", "0x12"}), badU, "", 255);
+    expect(oob({"-C", "-l", "0x12"}), badDecL, "", 255);
+    expect(oob({"-C", "-l", "1A"}), badDecL, "", 255);
+    expect(oob({"-C", "-X", "-l", "0x12"}), badHexL, "", 255);
+    expect(oob({"-C", "-X", "-l", "ff", "-l", "1.5"}), badHexL, "", 255);
+    // -I wins over -X: the value is read as decimal.
+    expect(oob({"-C", "-I", "-X", "-l", "A"}), badDecL, "", 255);
+    // -u is converted before -l.
+    expect(oob({"-C", "-l", "z", "-u", "z"}), badU, "", 255);
+    // Accepted values run on to the dispatch (an unknown set command does nothing).
+    expect(oob({"-C", "-s", "-X", "-l", "ffffffff", "-u", "12#", "-l", "7"}), "", "", 0);
+}
+
+TEST_F(FrontEnd, PrintListsTheCommandTableSorted) {
+    // The command table in index order; 29 and 132 belong to no command.
+    std::vector<std::string> names = {
+        "name", "snapbackinprogress", "devicesize", "blocksize", "array", "arrayid",
+        "initialeventcnt", "state", "clearevent", "ldid", "host", "hostlun",
+        "diagdump", "snapshot", "volumestate", "ldsize", "arraylevel", "cntinfofailstruct",
+        "regenpercentcomplete", "hotsparewwn", "prodrevision", "snapback", "snapshotdata", "odastatstruct",
+        "controller", "device", "enclosure", "hostport", "odainfostruct", "reserved29",
+        "deviceinslot", "volumesinsubgroup", "logicaldrives", "specificevent", "latesteventcnt", "hostcmdtimeout",
+        "clearstats", "ldassignflag", "intldassignflag", "trust", "datarate", "assignoda",
+        "unassignoda", "mirrorlevel", "lun", "devicesinarray", "arrayspare", "oda",
+        "arraydevice", "devicearray", "seteventwwn", "hotsparetype", "globalhotspare", "status",
+        "internalld", "ldinternallun", "shutdown", "reset", "encevents", "regenstate",
+        "role", "initstate", "extendedstate", "percentcomplete", "chunkblkcnt", "globalspare",
+        "regionstatus", "regionarrayno", "regioncap", "totalspace", "spaceleft", "totalhotsparecnt",
+        "encnum", "sysparams", "clearconfig", "loggedintocontroller", "slots", "expandarray",
+        "paritypercent", "paritycheck", "expandarraystate", "expandarraypercent", "whoami", "regionmap",
+        "rankconfigstruct", "alldriveinfostruct", "hostconfigstruct", "lunmappingstruct", "confighdrstruct", "unused",
+        "raidversion", "arraycachesettings", "ldindex", "arraysize", "firmware", "driverevision",
+        "isldmappedtoport", "isldnamematch", "raidsystems", "expandld", "prodtype", "sesinfo",
+        "allinfo", "configwwn", "locate", "prefsconfig", "mapsnapshot", "drivefirmware",
+        "controllerlun", "apmspin", "apmtest", "apmstatus", "apmlevel1", "apmlevel2",
+        "apmstatusall", "configprogress", "configprogressinfo", "configuretqm", "advanceperformance", "vcopysetup",
+        "vcopyprogress", "vcopyallstatus", "vcopystatus", "vcopyprio", "vcopypause", "vcopyresume",
+        "vcopyabort", "copyback", "vcopy", "synctime", "saveconfig", "restoreconfig",
+        "reserved132", "faildrive",
+    };
+    ASSERT_EQ(names.size(), 134u);
+    std::sort(names.begin(), names.end());
+    std::string listing;
+    for (const auto& n : names) listing += n + "\n";
+    expect(oob({"-C", "-z", "print"}), listing, usageError("Possible Strings Calls are: "), 255);
+    expect(oob({"-F", "-s", "-z", "print", "-z", "more"}), listing, usageError("Possible Strings Calls are: "), 255);
+}
+
+TEST_F(FrontEnd, UsageErrorsOfTheLibraries) {
+    const std::string ctrl = usageError("Error [01]- No Appropriate Controller Command Entered\n");
+    const std::string dev = usageError("Error [02]- No Appropriate Device Command Entered\n");
+    const std::string conf = usageError("Error [04]- No Appropriate Configuration Command Entered\n");
+    const std::string encl = usageError("Error [05]- No Appropriate Enclosure Command Entered\n");
+    const std::string dport = usageError("Error [06]- No Appropriate Device Port Command Entered\n");
+    const std::string sysman = usageError("Error [07]- No Appropriate System Manager Command Entered\n");
+    const std::string params = usageError("Error [08] - Invalid Parameter List\n");
+
+    expect(oob({"-C", "-g", "-z", "nosuchcommand"}), "", ctrl, 255);
+    expect(oob({"-C", "-g", "-z", "reset"}), "", ctrl, 255);
+    expect(oob({"-C", "-g"}), "", ctrl, 255);  // no -z: index -1
+    expect(oob({"-C", "-c", "-z", "reset"}), "", ctrl, 255);
+    expect(oob({"-C", "-a"}), "", ctrl, 255);
+    expect(oob({"-D", "-g", "-z", "NAME"}), "", dev, 255);
+    expect(oob({"-D", "-c"}), "", dev, 255);
+    expect(oob({"-D", "-s", "-z", "reset"}), "", dev, 255);
+    expect(oob({"-F", "-g", "-z", "reset"}), "", conf, 255);
+    expect(oob({"-F", "-o", "-z", "array"}), "", conf, 255);
+    expect(oob({"-F", "-a", "-z", "array"}), "", conf, 255);
+    expect(oob({"-E", "-g", "-z", "name"}), "", encl, 255);
+    expect(oob({"-E", "-d"}), "", encl, 255);
+    expect(oob({"-O", "-s", "-z", "name"}), "", dport, 255);
+    expect(oob({"-O", "-g", "-z", "status"}), "", dport, 255);
+    expect(oob({"-S", "-g", "-z", "reset"}), "", sysman, 255);
+    expect(oob({"-S", "-d", "-z", "name"}), "", sysman, 255);
+    expect(oob({"-S", "-n", "-z", "array"}), "", sysman, 255);
+    // Value counts the configuration library checks itself.
+    expect(oob({"-F", "-c", "-z", "logicaldrives", "-l", "1", "-l", "2", "-m", "a", "-m", "b", "-m", "c"}), "",
+           params, 255);
+    expect(oob({"-F", "-c", "-z", "logicaldrives", "-l", "1"}), "", params, 255);
+    expect(oob({"-F", "-s", "-z", "assignoda", "-m", "a"}), "", params, 255);
+    expect(oob({"-F", "-s", "-z", "restoreconfig"}),
+           "\n<ConfigFileName> not specified\nPlease use: LQCL -F -s -z restoreconfig -m <ConfigFileName>\n\n",
+           params, 255);
+}
+
+TEST_F(FrontEnd, RowsWithoutActionEndQuietly) {
+    const std::vector<std::vector<std::string>> quiet = {
+        {"-C", "-s", "-z", "nosuchcommand"},     // controller set: any other name
+        {"-C", "-n", "-z", "reset"},             // controller number: any
+        {"-C", "-F", "-s", "-z", "trust"},  // -C wins over -F
+        {"-H", "-g", "-z", "name"},              // the host port library does nothing
+        {"-H", "-c"},
+        {"-H", "-s", "-z", "nosuchcommand"},
+        {"-D", "-d", "-z", "name"},              // device delete: any
+        {"-O", "-n", "-z", "initialeventcnt"},
+        {"-S", "-g", "-z", "name"},
+        {"-S", "-d", "-z", "devicesize"},
+        {"-S", "-n", "-z", "initialeventcnt"},
+        {"-F", "-g", "-z", "volumestate"},
+        {"-F", "-g", "-z", "loggedintocontroller"},
+        {"-F", "-d", "-z", "devicesinarray"},
+        {"-F", "-s", "-z", "lun"},
+        {"-F", "-a", "-z", "lun"},
+        {"-F", "-n", "-z", "volumesinsubgroup"},
+        {"-F", "-s", "-g", "-z", "volumestate"},  // -g wins over -s
+        {"--history", "-H"},
+    };
+    for (const auto& args : quiet) {
+        RunResult r = runLqcl(oob(args), env(), devDir.path());
+        EXPECT_EQ(r.out, "") << args[0] << " " << args[1];
+        EXPECT_EQ(r.err, "") << args[0] << " " << args[1];
+        EXPECT_EQ(r.status, 0) << args[0] << " " << args[1];
+    }
+}
+
+TEST_F(FrontEnd, CapacitiesAreRefusedNotCut) {
+    // More than 20 values of one argument.
+    std::vector<std::string> manyL{"-C", "-s"};
+    for (int i = 0; i < 21; ++i) {
+        manyL.push_back("-l");
+        manyL.push_back("1");
+    }
+    expect(oob(manyL), "", usageError("Too many -l values: at most 20 are accepted.\n"), 255);
+    std::vector<std::string> twentyL{"-C", "-s"};
+    for (int i = 0; i < 20; ++i) {
+        twentyL.push_back("-l");
+        twentyL.push_back("1");
+    }
+    expect(oob(twentyL), "", "", 0);
+
+    // Out-of-band mode needs its three credentials.
+    expect({"-N", "-p", "admin", "-p", "secret", "-C", "-s"}, "",
+           usageError("Out-of-band mode needs three -p values: user name, password and IP address.\n"), 255);
+
+    // An in-band selector longer than 31 characters would be cut into another name.
+    const std::string longPath = "/dev/" + std::string(27, 'x');  // 32 characters
+    expect({"-C", "-g", "-z", "allinfo", "-p", longPath}, "",
+           usageError("The -p value is longer than 31 characters: " + longPath + "\n"), 255);
+
+    // Long -z and -m values are taken whole: a long name is simply not in the table.
+    expect(oob({"-C", "-g", "-z", std::string(40, 'a')}), "",
+           usageError("Error [01]- No Appropriate Controller Command Entered\n"), 255);
+    expect(oob({"-C", "-s", "-z", "nosuchcommand", "-m", std::string(300, 'm')}), "", "", 0);
+}
+
+}  // namespace
