@@ -1,0 +1,71 @@
+#include "lapi/asc_decode.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+TEST(AscDecode, TableIsSortedAndClosed) {
+    ASSERT_GT(ASCASCQDecodeTableSize, 700u);
+    for (size_t i = 1; i < ASCASCQDecodeTableSize; ++i) {
+        const auto& a = ASCASCQDecodeTable[i - 1];
+        const auto& b = ASCASCQDecodeTable[i];
+        ASSERT_TRUE(a.asc < b.asc || (a.asc == b.asc && a.ascq < b.ascq))
+            << std::hex << int(a.asc) << "/" << int(a.ascq) << " before " << int(b.asc) << "/" << int(b.ascq);
+    }
+    const auto& end = ASCASCQDecodeTable[ASCASCQDecodeTableSize];
+    EXPECT_EQ(end.asc, 0xFF);
+    EXPECT_EQ(end.ascq, 0xFF);
+}
+
+TEST(AscDecode, ExactEntriesWildcardsAndUnknown) {
+    const struct {
+        uint8_t asc, ascq;
+        const char* text;
+    } cases[] = {
+        {0x04, 0x00, "Logical unit not ready, cause not reportable"},
+        {0x29, 0x00, "Power on, reset, or bus device reset occurred"},
+        {0x44, 0x00, "Internal target failure"},
+        {0x5D, 0x00, "Failure prediction threshold exceeded"},
+        {0x40, 0x00, "RAM failure (should use 40 nn)"},
+        // The any-ASCQ entries answer every ASCQ that has no exact entry.
+        {0x40, 0x37, "Diagnostic failure on component nn.See ASCQ for component number."},
+        {0x40, 0xFF, "Diagnostic failure on component nn.See ASCQ for component number."},
+        {0x4D, 0x12, "Tagged overlapped commands (ASCQ = task tag)"},
+        {0x5D, 0x77, "Failure prediction threshold exceeded (false)"},
+        {0x70, 0x05, "Decompression exception short algorithm id of nn (ASCQ=nn)"},
+        // No entry for the pair, and none for any ASCQ of the ASC.
+        {0x04, 0xEE, "Unknown"},
+        {0x00, 0xFF, "Unknown"},
+        {0xFE, 0x00, "Unknown"},
+        {0xFF, 0xFF, "Unknown"},
+    };
+    for (const auto& c : cases)
+        EXPECT_STREQ(LAPIDecodeASCASQ(c.asc, c.ascq), c.text) << std::hex << int(c.asc) << "/" << int(c.ascq);
+}
+
+TEST(AscDecode, EveryAssignmentOfTheReferenceListIsFound) {
+    std::ifstream list(LQCL_SOURCE_DIR "/tests/data/scsi-asc-ascq.tsv");
+    ASSERT_TRUE(list) << "reference list missing";
+    std::string line;
+    int checked = 0;
+    while (std::getline(list, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream in(line);
+        std::string asc, ascq, text;
+        std::getline(in, asc, '\t');
+        std::getline(in, ascq, '\t');
+        std::getline(in, text);
+        if (asc == "40" && ascq == "00") continue;  // our own text
+        EXPECT_EQ(std::string(LAPIDecodeASCASQ(static_cast<uint8_t>(std::stoul(asc, nullptr, 16)),
+                                               static_cast<uint8_t>(std::stoul(ascq, nullptr, 16)))),
+                  text);
+        ++checked;
+    }
+    EXPECT_EQ(checked, 763);
+}
+
+}  // namespace
