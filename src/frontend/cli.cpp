@@ -192,6 +192,35 @@ void dprint(int level, const char* fmt, ...) {
 
 namespace {
 
+// TCLAP's parser with the built-in help (-h, --help), version (-v, --version) and
+// ignore-rest (--, --ignore_rest) arguments. The packaged TCLAP gives its version
+// switch no short flag; this one keeps -v, and the three built-ins are listed
+// in the usage text in the parser's usual order.
+class LqclCmdLine : public TCLAP::CmdLine {
+public:
+    LqclCmdLine(const std::string& message, char delimiter, const std::string& versionText)
+        : TCLAP::CmdLine(message, delimiter, versionText, false) {
+        auto* helpVisitor = new TCLAP::HelpVisitor(this, &_output);
+        auto* help = new TCLAP::SwitchArg("h", "help", "Displays usage information and exits.", false, helpVisitor);
+        add(help);
+        deleteOnExit(help);
+        deleteOnExit(helpVisitor);
+        auto* versionVisitor = new TCLAP::VersionVisitor(this, &_output);
+        auto* versionSwitch =
+            new TCLAP::SwitchArg("v", "version", "Displays version information and exits.", false, versionVisitor);
+        add(versionSwitch);
+        deleteOnExit(versionSwitch);
+        deleteOnExit(versionVisitor);
+        // add() puts each new argument first; move ignore-rest (added by the base)
+        // back in front of help and version.
+        auto ignore = std::find_if(_argList.begin(), _argList.end(), [](TCLAP::Arg* a) {
+            return a->getName() == TCLAP::Arg::ignoreNameString();
+        });
+        if (ignore != _argList.end()) _argList.splice(_argList.begin(), _argList, ignore);
+    }
+    bool hasHelpAndVersion() override { return true; }
+};
+
 // Capacities of the value lists. A value list longer than its slots, or an
 // in-band selector longer than its 31 characters, is refused as a whole rather
 // than cut: a cut value would address another system or device.
@@ -251,7 +280,7 @@ void zentool_exe(int argc, char** argv) {
     for (const auto& name : allowed_array) sortedNames.emplace_back(name);
     std::sort(sortedNames.begin(), sortedNames.end());
 
-    TCLAP::CmdLine cmd("Quorlane Command Line (QCL) ", ' ', "5.13.0005");
+    LqclCmdLine cmd("Quorlane Command Line (QCL) ", ' ', "5.13.0005");
     TCLAP::MultiArg<std::string> mArg("m", "istrings", "Admin commands", false, "changeName");
     TCLAP::ValueArg<std::string> adminArg("", "ADMIN", "Administrative Commands", false, "", "command");
     TCLAP::ValueArg<std::string> urlArg(
