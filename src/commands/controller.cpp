@@ -1,5 +1,125 @@
 #include "commands/controller.h"
 
+#include <cstring>
+
+#include "commands/controller_report.h"
+#include "commands/global.h"
+#include "lapi/reads.h"
+
 commandController::commandController() : m_info(commands::allocateBuffer(kInfoSize)) {
     if (!m_info) commands::allocationFailure("Error: Memory allocation failure\n", true);
+}
+
+uint32_t commandController::finish(uint32_t status) {
+    Global::errorHandler(status);
+    Global::print();
+    return status;
+}
+
+uint32_t commandController::readInformation() {
+    std::memset(m_info.get(), 0, kInfoSize);
+    return LAPIGetControllerInfoAndDriveFailureInfo(m_index, m_info.get());
+}
+
+wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT commandController::information() const {
+    wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT info;
+    static_assert(sizeof info == kInfoSize);
+    std::memcpy(&info, m_info.get(), sizeof info);
+    return info;
+}
+
+uint32_t commandController::getProductType(uint32_t& type) {
+    uint32_t status = readInformation();
+    if (status == 0) {
+        auto info = information();
+        const auto& record = info.controllerValid[0] == wire::kFlagYes ? info.controller[0] : info.controller[1];
+        if ((record.controllerType & wire::kControllerTypeValid) != wire::kControllerTypeValid)
+            Global::append("Controller type is not valid \n");
+        else
+            type = record.controllerType & wire::kProductTypeMask;
+    }
+    return finish(status);
+}
+
+uint32_t commandController::displayProductType() {
+    uint32_t type = 0;
+    uint32_t status = getProductType(type);
+    if (status == 0) Global::append("\nController type is %s", commands::productTypeName(type));
+    return finish(status);
+}
+
+uint32_t commandController::getRAIDFirmwareRevision() {
+    uint32_t status = readInformation();
+    if (status != 0) return finish(status);
+    auto info = information();
+    bool valid0 = info.controllerValid[0] == wire::kFlagYes;
+    bool valid1 = info.controllerValid[1] == wire::kFlagYes;
+    if (!valid0 && !valid1) {
+        Global::append("\nError: Both controllers are not valid");
+        Global::append("\n");
+        return finish(CMD_ERR_INVALID_CONTROLLER_INDEX);
+    }
+    auto revision = [](const wire::CONTROLLER_INFO_STRUCT& r, const char* versionLabel) {
+        Global::append("\nF/W Version      : %.4s", std::string(r.fwBuild, sizeof r.fwBuild).c_str());
+        Global::append("\nF/W Date         : %.16s", std::string(r.fwCompileDate, sizeof r.fwCompileDate).c_str());
+        Global::append("%s", versionLabel);
+        Global::format(r.controllerType);
+    };
+    if (valid0) {
+        Global::string.clear();
+        Global::append("\n\n********************Controller 0 Information********************\n");
+        revision(info.controller[0], "\nCont A Version   : ");
+    }
+    if (valid1) {
+        Global::append("\n\n********************Controller 1 Information********************\n");
+        revision(info.controller[1], "\nCont B Version   : ");
+    }
+    Global::append("\n");
+    return finish(0);
+}
+
+uint32_t commandController::printCntrlInfo(const wire::CONTROLLER_INFO_STRUCT& record) {
+    uint32_t type = 0;
+    uint32_t status = getProductType(type);
+    if (status == 0) status = displayProductType();
+    if (status != 0) {
+        Global::append("Unable to retrieve controller information.\n");
+        return finish(status);
+    }
+    Global::string.clear();
+    commands::appendControllerRecord(record, type);
+    return finish(0);
+}
+
+uint32_t commandController::getControllerInfoAndDriveFailureInfo() {
+    uint32_t status = readInformation();
+    if (status != 0) return finish(status);
+    auto info = information();
+    commands::appendCommonSection(info);
+    for (int c = 0; c < 2; ++c) {
+        if (info.controllerValid[c] != wire::kFlagYes) continue;
+        Global::append("\n\n********************Controller %d Information********************\n", c);
+        Global::print();
+        status = printCntrlInfo(info.controller[c]);
+    }
+    return finish(status);
+}
+
+uint32_t commandController::getAllControllerInfo() {
+    uint32_t status = displayProductType();
+    if (status == 0) status = getRAIDFirmwareRevision();
+    if (status == 0) status = getControllerInfoAndDriveFailureInfo();
+    return finish(status);
+}
+
+uint32_t commandController::displayDiagDump() {
+    uint32_t status = LAPIDisplayDiagDump(m_index);
+    if (status == 0) Global::append("\nDisplay Diag Dump successful\n");
+    return finish(status);
+}
+
+uint32_t commandController::getPrefsConfig() {
+    // The network module's settings are only reachable out-of-band.
+    Global::append("\nYou need to select Out of Band mode to access this function!\n");
+    return finish(CMD_ERR_INVALID_OUT_OF_BAND_REQUEST);
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "commands/buffers.h"
+#include "wire/controller.h"
 
 class commandController {
 public:
@@ -18,6 +19,26 @@ public:
     uint8_t systemIndex() const { return m_index; }
     uint8_t hexMode() const { return m_hex; }
     uint8_t outOfBand() const { return m_outOfBand; }
+
+    // Reports: each appends to the shared text, reports its status, prints.
+    uint32_t getControllerInfoAndDriveFailureInfo();
+    uint32_t printCntrlInfo(const wire::CONTROLLER_INFO_STRUCT& record);
+    uint32_t getProductType(uint32_t& type);
+    uint32_t displayProductType();
+    uint32_t getRAIDFirmwareRevision();
+    uint32_t getAllControllerInfo();
+    uint32_t displayDiagDump();
+    // The in-band answer: the settings of the network module need out-of-band mode.
+    uint32_t getPrefsConfig();
+
+protected:
+    // Clears the information buffer and reads it afresh.
+    uint32_t readInformation();
+    // The information buffer as a record (a copy: the buffer is raw bytes).
+    wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT information() const;
+public:
+    // Reports `status`, prints the shared text; returns the status.
+    static uint32_t finish(uint32_t status);
 
 protected:
     commands::Buffer m_info;

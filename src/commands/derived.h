@@ -29,6 +29,19 @@ public:
         return 0;
     }
     uint8_t systemIndex() const { return commandController::systemIndex(); }
+
+    // Progress of the background jobs, from the configuration and the controller
+    // information (no configuration: 2023).
+    uint32_t getRegenState();
+    uint32_t getRegenPercentComplete();
+    uint32_t getArrayExpandState();
+    uint32_t getArrayExpandPercentComplete();
+    uint32_t getParityCheckState();
+    uint32_t getParityCheckPercentComplete();
+
+private:
+    // Reads the configuration, then the controller information.
+    uint32_t readConfigurationAndInformation();
 };
 
 class DSES {
