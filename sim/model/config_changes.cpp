@@ -1,0 +1,783 @@
+// The configuration-change bracket and the commands that change the image.
+//
+// Bracket rules of this model:
+// - A start (0x80) opens a change on a working copy of the committed image.
+//   Every change command applies to that copy; reads keep serving the committed
+//   image, so nothing is visible before the save.
+// - The save (0x82) makes the copy the committed image and starts what the
+//   change asked for (initialisations, an expansion).
+// - A change that is never saved is discarded when any path starts another
+//   change, when a whole image is restored, or when it has been open for five
+//   minutes of simulated time. Change commands without an open change answer
+//   ILLEGAL REQUEST, COMMAND SEQUENCE ERROR.
+// - With the asynchronous handshake each start counts on the controller that
+//   received it; the save must carry the counter of the open change.
+// - Injected refusals (control verb "refuse-config"): each refused command, or
+//   each configuration activity reply that reports the refusal, uses one count.
+//   A save refusal is reported only for a change that already changed something,
+//   and discards that change.
+#include <algorithm>
+#include <cstring>
+#include <set>
+
+#include "model/firmware_model.h"
+#include "model/model_util.h"
+#include "wire/vendor_ops.h"
+
+namespace sim::model {
+
+namespace {
+
+Outcome sequenceError() { return Outcome::check(0x05, 0x2C, 0x00); }
+Outcome badParameter() { return Outcome::invalidFieldInParameterList(); }
+Outcome badCdb() { return Outcome::invalidFieldInCdb(); }
+
+bool isSwitch(uint8_t v) { return v == wire::kFlagYes || v == wire::kFlagNo; }
+
+// Data drives of a rank, given its level, members and parity groups.
+unsigned dataDrives(uint8_t level, unsigned members, unsigned groups) {
+    switch (level) {
+    case wire::kRaidLevel0: return members;
+    case wire::kRaidLevel10: return members / 2;
+    case wire::kRaidLevel5: return members - 1;
+    case wire::kRaidLevel6: return members - 2;
+    case wire::kRaidLevel50: return members - groups;
+    default: return 0;
+    }
+}
+
+struct FreeRegion {
+    unsigned rank;
+    uint64_t start;
+    uint64_t blocks;
+};
+
+}  // namespace
+
+int FirmwareModel::driveIndexByWwn(uint64_t wwn) const {
+    for (size_t i = 0; i < drives_.size(); ++i)
+        if (drives_[i].wwn == wwn) return static_cast<int>(i);
+    return -1;
+}
+
+bool FirmwareModel::driveInUse(const wire::CONFIG_STORAGE_STRUCT& img, uint64_t wwn) const {
+    for (unsigned r = 0; r < img.header.totalArrays.get(); ++r)
+        for (unsigned m = 0; m < std::min<unsigned>(img.rank[r].numDrives, wire::kMaxRankDrives); ++m)
+            if (img.rank[r].driveWwn[m].get() == wwn) return true;
+    for (unsigned s = 0; s < img.header.totalSpares.get(); ++s)
+        if (img.hotSpare[s].driveWwn.get() == wwn) return true;
+    return false;
+}
+
+uint16_t FirmwareModel::rankCapacityGb(const wire::RANK_CONFIG_STRUCT& rank) const {
+    const unsigned n = std::min<unsigned>(rank.numDrives, wire::kMaxRankDrives);
+    if (n == 0) return 0;
+    uint64_t smallest = UINT64_MAX;
+    for (unsigned m = 0; m < n; ++m) {
+        int d = driveIndexByWwn(rank.driveWwn[m].get());
+        smallest = std::min<uint64_t>(smallest, d < 0 ? 0 : drives_[static_cast<size_t>(d)].capacityBlocks);
+    }
+    // Back-off: 0-100 whole percent, above 100 hundredths of a percent.
+    const uint64_t backOff = rank.backOff <= 100 ? uint64_t{rank.backOff} * 100 : uint64_t{rank.backOff} - 100u;
+    const uint64_t perDrive = smallest * (10000 - std::min<uint64_t>(backOff, 10000)) / 10000;
+    const uint64_t gb = perDrive * dataDrives(rank.raidLevel, n, rank.parityGroups) / kBlocksPerGb;
+    return static_cast<uint16_t>(std::min<uint64_t>(gb, 0xFFFF));
+}
+
+namespace {
+
+std::vector<FreeRegion> freeRegions(const FirmwareModel& m, const wire::CONFIG_STORAGE_STRUCT& img) {
+    auto map = std::make_unique<wire::ADDRESS_REGION_MAP_STRUCT>();
+    m.buildRegionMap(img, *map);
+    std::vector<FreeRegion> out;
+    for (unsigned r = 0; r < map->regionCount.get(); ++r) {
+        const auto& x = map->region[r];
+        if (x.lunNo.get() != wire::kRegionFree) continue;
+        out.push_back({x.rankNo.get(), (uint64_t{x.startHigh.get()} << 32) | x.startLow.get(),
+                       (uint64_t{x.capacityHigh.get()} << 32) | x.capacityLow.get()});
+    }
+    return out;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Activity record and the bracket
+
+void FirmwareModel::buildConfigUpdate(unsigned pathIndex, wire::CONFIG_UPDATE_STRUCT& out) {
+    out = {};
+    out.length.set(sizeof out);
+    out.startInProgress = out.saveInProgress = out.configUnavailable = wire::kFlagNo;
+    out.expansionInProgress = expansion_.active ? wire::kFlagYes : wire::kFlagNo;
+    out.localController = static_cast<uint8_t>(controllerForPath(pathIndex) + 1);
+    out.startCounter1.set(startCounters_[0]);
+    out.startCounter2.set(startCounters_[1]);
+    if (refuseCount_ > 0) {
+        if (refuseReason_ == "start") {
+            out.startInProgress = wire::kFlagYes;
+            --refuseCount_;
+        } else if (refuseReason_ == "unavailable") {
+            out.configUnavailable = wire::kFlagYes;
+            --refuseCount_;
+        } else if (refuseReason_ == "expansion") {
+            out.expansionInProgress = wire::kFlagYes;
+            --refuseCount_;
+        } else if (refuseReason_ == "save" && pending_ && pendingDirty_) {
+            out.saveInProgress = wire::kFlagYes;
+            --refuseCount_;
+            discardChange();
+        }
+    }
+}
+
+Outcome FirmwareModel::startConfig(unsigned pathIndex) {
+    if (refuseCount_ > 0 && (refuseReason_ == "start" || refuseReason_ == "unavailable" ||
+                             (refuseReason_ == "expansion" && !asyncHandshake()))) {
+        --refuseCount_;
+        return sequenceError();
+    }
+    discardChange();
+    pending_ = std::make_unique<wire::CONFIG_STORAGE_STRUCT>(*committed_);
+    pendingPath_ = pathIndex;
+    const unsigned ctl = controllerForPath(pathIndex);
+    pendingCounter_ = ++startCounters_[ctl];
+    pendingSinceMs_ = nowMs();
+    return Outcome::good();
+}
+
+Outcome FirmwareModel::saveConfig(const CommandContext& cmd) {
+    if (!pending_) return sequenceError();
+    const uint8_t b3 = cmd.cdb[3], b4 = cmd.cdb[4], b5 = cmd.cdb[5];
+    if (refuseCount_ > 0 && refuseReason_ == "save") {
+        --refuseCount_;
+        discardChange();
+        return sequenceError();
+    }
+    if (b5 != 0) return badCdb();
+    if (asyncHandshake()) {
+        if (((b3 << 8) | b4) != pendingCounter_) return badCdb();
+    } else if (b3 || b4) {
+        return badCdb();
+    }
+    commit();
+    return Outcome::good();
+}
+
+void FirmwareModel::commit() {
+    // Jobs of ranks deleted in this change go with them (rank IDs are reused).
+    auto gone = [&](uint8_t id) {
+        return std::find(pendingDeletedRanks_.begin(), pendingDeletedRanks_.end(), id) != pendingDeletedRanks_.end() ||
+               std::find(pendingTrustRanks_.begin(), pendingTrustRanks_.end(), id) != pendingTrustRanks_.end();
+    };
+    committed_ = std::move(pending_);
+    for (auto& j : inits_)
+        if (gone(j.rank)) j.active = false;
+    inits_.erase(std::remove_if(inits_.begin(), inits_.end(), [](const Job& j) { return !j.active; }), inits_.end());
+    for (Job* j : {&rebuild_, &expansion_, &parity_})
+        if (j->active && std::find(pendingDeletedRanks_.begin(), pendingDeletedRanks_.end(), j->rank) != pendingDeletedRanks_.end())
+            j->active = false;
+    for (uint8_t id : pendingInitRanks_) {
+        if (std::find(pendingTrustRanks_.begin(), pendingTrustRanks_.end(), id) != pendingTrustRanks_.end()) continue;
+        Job j;
+        j.active = true;
+        j.rank = id;
+        j.startMs = nowMs();
+        j.durationMs = initDurationMs_;
+        inits_.push_back(j);
+    }
+    if (pendingExpansion_) {
+        expansion_ = Job{};
+        expansion_.active = true;
+        expansion_.rank = *pendingExpansion_;
+        expansion_.startMs = nowMs();
+        expansion_.durationMs = expansionDurationMs_;
+        expansionNewDrives_ = pendingExpansionDrives_;
+    }
+    discardChange();
+}
+
+Outcome FirmwareModel::configCommand(const CommandContext& cmd, uint8_t id, std::span<const uint8_t> payload) {
+    namespace b = wire::buf;
+    const uint8_t b3 = cmd.cdb[3], b4 = cmd.cdb[4], b5 = cmd.cdb[5];
+    if (id == b::StartNewConfig) {
+        if (b3 || b4 || b5) return badCdb();
+        return startConfig(cmd.pathIndex);
+    }
+    if (id == b::SaveConfig) return saveConfig(cmd);
+    if (!pending_) return sequenceError();
+    auto& img = *pending_;
+    auto& h = img.header;
+    const unsigned index16 = (b3 << 8) | b4;
+
+    Outcome result = Outcome::good();
+    switch (id) {
+    case b::ClearConfig: {
+        if (b3 || b4 || b5) return badCdb();
+        for (unsigned r = 0; r < h.totalArrays.get(); ++r) pendingDeletedRanks_.push_back(img.rank[r].rankId);
+        std::memset(img.rank, 0, sizeof img.rank);
+        std::memset(img.hostLun, 0, sizeof img.hostLun);
+        std::memset(img.lunMap, 0, sizeof img.lunMap);
+        std::memset(img.hotSpare, 0, sizeof img.hotSpare);
+        h.totalArrays.set(0);
+        h.totalLogicalDrives.set(0);
+        h.totalLunMappingEntries.set(0);
+        h.totalSpares.set(0);
+        pendingInitRanks_.clear();
+        pendingExpansion_.reset();
+        break;
+    }
+    case b::ModifyConfigHeader:
+        if (b4 != 0) return badCdb();
+        if (b5 == wire::kHeaderFieldCacheFlush || b5 == wire::kHeaderFieldThreadBalance) {
+            if (!isSwitch(b3)) return badCdb();
+            (b5 == wire::kHeaderFieldCacheFlush ? h.cacheFlush : h.threadBalance) = b3;
+        } else if (b5 == wire::kHeaderFieldSequentialWrite) {
+            if (b3 < 1 || b3 > 4) return badCdb();
+            h.sequentialWrite = b3;
+        } else {
+            return badCdb();
+        }
+        break;
+    case b::ConfigureTQM: {
+        if (b3 || b4 || b5) return badCdb();
+        auto t = recordFrom<wire::TQM_CONFIG_STRUCT>(payload);
+        if (t.responseType < wire::kTqmDisabled || t.responseType > wire::kTqmAutomatic || t.responseTime > 99)
+            return badParameter();
+        img.tqmResponseType = t.responseType;
+        img.tqmResponseTime = t.responseTime;
+        break;
+    }
+    case b::AddDriveRank:
+        if (b3 || b4 || b5) return badCdb();
+        result = addRank(img, recordFrom<wire::RANK_CONFIG_STRUCT>(payload));
+        break;
+    case b::AddHostLun:
+        if (b3 || b4 || b5) return badCdb();
+        result = addHostLun(img, recordFrom<wire::CREATE_HOST_LUN_STRUCT>(payload));
+        break;
+    case b::AddLunMapping:
+        if (b3 || b4 || b5) return badCdb();
+        result = addLunMapping(img, recordFrom<wire::CREATE_LUN_MAPPING_STRUCT>(payload));
+        break;
+    case b::AddHotSpare:
+        if (b3 || b4 || b5) return badCdb();
+        result = addHotSpare(img, recordFrom<wire::HOT_SPARE_DRIVE_STRUCT>(payload));
+        break;
+    case b::SetAutoRegeneration:
+    case b::SetAltNodeNameOnHostPorts:
+    case b::SetAutoDriveFwUpdate:
+    case b::SetSingleControllerMode:
+    case b::SetBackgroundVerify:
+    case b::SetAutoHotSpare:
+    case b::SetControllerLogSes: {
+        if (b4 || b5 || !isSwitch(b3)) return badCdb();
+        uint8_t* field = id == b::SetAutoRegeneration        ? &h.autoRebuild
+                         : id == b::SetAltNodeNameOnHostPorts ? &h.altNodeNames
+                         : id == b::SetAutoDriveFwUpdate      ? &h.autoDriveFwUpdate
+                         : id == b::SetSingleControllerMode   ? &h.singleControllerMode
+                         : id == b::SetBackgroundVerify       ? &h.backgroundVerify
+                         : id == b::SetAutoHotSpare           ? &h.autoHotSpare
+                                                              : &h.controllerLogSes;
+        *field = b3;
+        break;
+    }
+    case b::SetRegenPriority:
+    case b::SetInitPriority:
+        if (b4 || b5 || b3 < 1 || b3 > 100) return badCdb();
+        (id == b::SetRegenPriority ? h.rebuildPriority : h.initPriority) = b3;
+        break;
+    case b::SetSystemParamPair:
+        // Command balancing switch and count, kept in the header.
+        if (b5 || !isSwitch(b3) || b4 < 1 || b4 > 64) return badCdb();
+        h.reservedD8[0] = b3;
+        h.reservedD8[1] = b4;
+        break;
+    case b::HostPortHardAddress: {
+        int port = b4 == 1 ? 0 : b4 == 2 ? 1 : b4 == 4 ? 2 : b4 == 8 ? 3 : -1;
+        if (port < 0) return badCdb();
+        h.hardAddress[port] = b5;
+        const unsigned byte = static_cast<unsigned>(port) % 2;
+        const unsigned shift = port >= 2 ? 4 : 0;
+        const uint8_t mask = static_cast<uint8_t>(0x0F << shift);
+        h.hostConnection[byte] = static_cast<uint8_t>((h.hostConnection[byte] & ~mask) | ((b3 & 0x0F) << shift));
+        h.hostDataRate[byte] = static_cast<uint8_t>((h.hostDataRate[byte] & ~mask) | (((b3 >> 4) & 0x0F) << shift));
+        break;
+    }
+    case b::SetRankCacheParams: {
+        if (b3 >= h.totalArrays.get()) return badCdb();
+        const uint8_t readAhead = b5 >> 4, writeBack = b5 & 0x0F;
+        if ((readAhead > 4 && readAhead != 15) || writeBack > 10) return badCdb();
+        if (b4 & ~(wire::kCacheWriteBack | wire::kCacheMirror | wire::kCacheBatteryRequired |
+                   wire::kCacheFaultToleranceRequired | wire::kCacheEnforceWriteBack))
+            return badCdb();
+        auto& rank = img.rank[b3];
+        rank.cacheFlags = b4;
+        rank.readAheadCode.set(readAhead);
+        rank.writeBackCode.set(writeBack);
+        break;
+    }
+    case b::SetHostLunAvailability:
+        if (index16 >= h.totalLogicalDrives.get() || b5 < 1 || b5 > 15) return badCdb();
+        img.hostLun[index16].portMask = b5;
+        break;
+    case b::SetConfigWwn: {
+        if (b4 || b5 || (b3 != 1 && b3 != 2)) return badCdb();
+        const Controller& c = controllers_[b3 - 1];
+        if (!c.present) return badCdb();
+        h.configWwn.set(c.wwn);
+        break;
+    }
+    case b::SetConfigName:
+        if (b3 || b4 || b5) return badCdb();
+        std::memcpy(h.name, payload.data(), sizeof h.name);
+        break;
+    case b::ExpandHostLun:
+        if (b5) return badCdb();
+        result = expandHostLun(img, index16, recordFrom<wire::EXPAND_HOST_LUN_STRUCT>(payload));
+        break;
+    case b::SetRankName:
+        if (b4 || b5 || b3 >= h.totalArrays.get()) return badCdb();
+        std::memcpy(img.rank[b3].name, payload.data(), sizeof img.rank[b3].name);
+        break;
+    case b::SetHostLunName:
+        if (b5 || index16 >= h.totalLogicalDrives.get()) return badCdb();
+        std::memcpy(img.hostLun[index16].name, payload.data(), sizeof img.hostLun[index16].name);
+        break;
+    case b::SetControllerLun:
+        if (b5 || (index16 > 512 && index16 != 0xFFFF)) return badCdb();
+        h.controllerLun.set(static_cast<uint16_t>(index16));
+        break;
+    case b::ExpandArray:
+        if (b3 || b4 || b5) return badCdb();
+        result = expandRank(img, recordFrom<wire::EXPAND_ARRAY_STRUCT>(payload));
+        break;
+    case b::TrustArray: {
+        if (b4 || b5 || b3 >= h.totalArrays.get()) return badCdb();
+        auto& rank = img.rank[b3];
+        if (rank.initialised == wire::kFlagYes) break;
+        pendingTrustRanks_.push_back(rank.rankId);
+        if (rank.faultStatus == wire::kRankNotInitialized)
+            rank.faultStatus = rank.raidLevel == wire::kRaidLevel0 ? wire::kRankCritical : wire::kRankFaultTolerant;
+        break;
+    }
+    case b::DeleteDriveRank:
+        if (b4 || b5) return badCdb();
+        result = deleteRank(img, b3);
+        break;
+    case b::DeleteHostLun:
+        if (b5) return badCdb();
+        result = deleteHostLun(img, index16);
+        break;
+    case b::DeleteLunMapping:
+        if (b5) return badCdb();
+        result = deleteLunMapping(img, index16);
+        break;
+    case b::DeleteHotSpare:
+        if (b4 || b5) return badCdb();
+        result = deleteHotSpare(img, b3);
+        break;
+    default:
+        return badCdb();
+    }
+    if (result.kind == Outcome::Kind::Good) pendingDirty_ = true;
+    return result;
+}
+
+// ---------------------------------------------------------------------------
+// Ranks
+
+Outcome FirmwareModel::addRank(wire::CONFIG_STORAGE_STRUCT& img, const wire::RANK_CONFIG_STRUCT& req) {
+    auto& h = img.header;
+    const unsigned total = h.totalArrays.get();
+    if (total >= wire::kMaxRanks) return badParameter();
+    const uint8_t level = req.raidLevel;
+    if (level != wire::kRaidLevel0 && level != wire::kRaidLevel5 && level != wire::kRaidLevel6 &&
+        level != wire::kRaidLevel10 && level != wire::kRaidLevel50)
+        return badParameter();
+    const unsigned n = req.numDrives;
+    if (n == 0 || n > wire::kMaxRankDrives) return badParameter();
+
+    // Members: the non-zero WWNs of the 16 slots, in slot order; their number
+    // must be the drive count.
+    std::vector<uint64_t> members;
+    for (const auto& w : req.driveWwn)
+        if (w.get() != 0) members.push_back(w.get());
+    if (members.size() != n) return badParameter();
+    std::set<uint64_t> seen;
+    for (uint64_t w : members) {
+        int d = driveIndexByWwn(w);
+        if (d < 0 || drives_[static_cast<size_t>(d)].failed || driveInUse(img, w) || !seen.insert(w).second)
+            return badParameter();
+    }
+
+    unsigned groups = 0;
+    switch (level) {
+    case wire::kRaidLevel0: if (n < 1) return badParameter(); break;
+    case wire::kRaidLevel10: if (n < 2 || n % 2) return badParameter(); groups = n / 2; break;
+    case wire::kRaidLevel5: if (n < 3) return badParameter(); groups = 1; break;
+    case wire::kRaidLevel6: if (n < 4) return badParameter(); groups = 2; break;
+    case wire::kRaidLevel50:
+        groups = req.parityGroups;
+        if (groups < 2 || n % groups || n / groups < 3) return badParameter();
+        break;
+    }
+
+    const unsigned chunk = req.chunkBlocks.get();
+    const unsigned lo = h.minChunkBlocks.get() ? h.minChunkBlocks.get() : 8;
+    const unsigned hi = h.maxChunkBlocks.get() ? h.maxChunkBlocks.get() : 2048;
+    if (chunk == 0 || (chunk & (chunk - 1)) || chunk < lo || chunk > hi) return badParameter();
+    if (req.backOff > 189) return badParameter();
+    const unsigned ra = req.readAheadCode.get(), wb = req.writeBackCode.get();
+    if ((ra > 4 && ra != 15) || wb > 10) return badParameter();
+    if (req.initialised != wire::kFlagYes && req.initialised != wire::kFlagNo) return badParameter();
+
+    wire::RANK_CONFIG_STRUCT r = req;
+    std::memset(r.driveWwn, 0, sizeof r.driveWwn);
+    for (size_t i = 0; i < members.size(); ++i) r.driveWwn[i].set(members[i]);
+    // The lowest rank ID not in use.
+    uint8_t id = 0;
+    for (bool clash = true; clash;) {
+        clash = false;
+        for (unsigned k = 0; k < total; ++k)
+            if (img.rank[k].rankId == id) { clash = true; ++id; break; }
+    }
+    r.rankId = id;
+    r.parityGroups = static_cast<uint8_t>(level == wire::kRaidLevel0 ? 0 : groups);
+    r.capacityGb.set(rankCapacityGb(r));
+    if (r.capacityGb.get() == 0) return badParameter();
+    const bool initialise = req.initialised == wire::kFlagYes && level != wire::kRaidLevel0;
+    r.initialised = level == wire::kRaidLevel0 && req.initialised == wire::kFlagYes ? wire::kFlagYes : wire::kFlagNo;
+    r.faultStatus = level == wire::kRaidLevel0 ? wire::kRankCritical
+                    : initialise              ? wire::kRankNotInitialized
+                                              : wire::kRankFaultTolerant;
+    img.rank[total] = r;
+    h.totalArrays.set(static_cast<uint16_t>(total + 1));
+    if (initialise) pendingInitRanks_.push_back(id);
+    return Outcome::good();
+}
+
+Outcome FirmwareModel::deleteRank(wire::CONFIG_STORAGE_STRUCT& img, unsigned rankIndex) {
+    auto& h = img.header;
+    const unsigned total = h.totalArrays.get();
+    if (rankIndex >= total) return badCdb();
+    const uint8_t id = img.rank[rankIndex].rankId;
+    if (expansion_.active && expansion_.rank == id) return sequenceError();
+    if (pendingExpansion_ && *pendingExpansion_ == id) pendingExpansion_.reset();
+
+    // Logical drives with a segment on this rank go with it, and so do their map entries.
+    for (unsigned l = h.totalLogicalDrives.get(); l-- > 0;) {
+        bool onRank = false;
+        for (unsigned s = 0; s < img.hostLun[l].segmentCount; ++s)
+            if (img.hostLun[l].segment[s].rankIndex.get() == rankIndex) onRank = true;
+        if (onRank) deleteHostLun(img, l);
+    }
+    for (unsigned l = 0; l < h.totalLogicalDrives.get(); ++l)
+        for (unsigned s = 0; s < img.hostLun[l].segmentCount; ++s) {
+            auto& seg = img.hostLun[l].segment[s];
+            if (seg.rankIndex.get() > rankIndex) seg.rankIndex.set(static_cast<uint16_t>(seg.rankIndex.get() - 1));
+        }
+    // Dedicated spares of the rank go; later ranks' spares follow their rank.
+    for (unsigned s = h.totalSpares.get(); s-- > 0;) {
+        auto& sp = img.hotSpare[s];
+        if (sp.rank == rankIndex) deleteHotSpare(img, s);
+    }
+    for (unsigned s = 0; s < h.totalSpares.get(); ++s) {
+        auto& sp = img.hotSpare[s];
+        if (sp.rank != wire::kGlobalSpare && sp.rank > rankIndex) --sp.rank;
+    }
+    for (unsigned k = rankIndex; k + 1 < total; ++k) img.rank[k] = img.rank[k + 1];
+    img.rank[total - 1] = {};
+    h.totalArrays.set(static_cast<uint16_t>(total - 1));
+    pendingDeletedRanks_.push_back(id);
+    pendingInitRanks_.erase(std::remove(pendingInitRanks_.begin(), pendingInitRanks_.end(), id), pendingInitRanks_.end());
+    return Outcome::good();
+}
+
+Outcome FirmwareModel::expandRank(wire::CONFIG_STORAGE_STRUCT& img, const wire::EXPAND_ARRAY_STRUCT& req) {
+    const unsigned total = img.header.totalArrays.get();
+    if (req.rankIndex >= total) return badParameter();
+    auto& rank = img.rank[req.rankIndex];
+    const unsigned n = req.numDrives;
+    if (n == 0 || n > wire::kMaxExpandDrives || rank.numDrives + n > wire::kMaxRankDrives) return badParameter();
+    if (rank.raidLevel != wire::kRaidLevel0 && rank.raidLevel != wire::kRaidLevel5 && rank.raidLevel != wire::kRaidLevel6)
+        return badParameter();
+    if (expansion_.active || pendingExpansion_) return sequenceError();
+    if (rank.faultStatus != wire::kRankFaultTolerant && !(rank.raidLevel == wire::kRaidLevel0 && rank.faultStatus == wire::kRankCritical))
+        return sequenceError();
+    std::set<uint64_t> seen;
+    for (unsigned i = 0; i < n; ++i) {
+        uint64_t w = req.driveWwn[i].get();
+        int d = driveIndexByWwn(w);
+        if (w == 0 || d < 0 || drives_[static_cast<size_t>(d)].failed || driveInUse(img, w) || !seen.insert(w).second)
+            return badParameter();
+    }
+    pendingExpansionDrives_.clear();
+    for (unsigned i = 0; i < n; ++i) {
+        rank.driveWwn[rank.numDrives + i] = req.driveWwn[i];
+        pendingExpansionDrives_.push_back(req.driveWwn[i].get());
+    }
+    rank.numDrives = static_cast<uint8_t>(rank.numDrives + n);
+    if (rank.raidLevel != wire::kRaidLevel0) rank.faultStatus = wire::kRankExpanding;
+    pendingExpansion_ = rank.rankId;
+    return Outcome::good();
+}
+
+// ---------------------------------------------------------------------------
+// Host LUNs
+
+Outcome FirmwareModel::addHostLun(wire::CONFIG_STORAGE_STRUCT& img, const wire::CREATE_HOST_LUN_STRUCT& req) {
+    auto& h = img.header;
+    const unsigned total = h.totalLogicalDrives.get();
+    if (total >= wire::kMaxHostLuns) return badParameter();
+    const unsigned gb = req.capacityGb.get();
+    const unsigned bs = req.hostBlockSize.get();
+    if (gb == 0 || (bs != 0 && bs != 512 && bs != 4096)) return badParameter();
+    const auto free = freeRegions(*this, img);
+    const unsigned regionNo = req.freeRegionNo.get();
+    if (regionNo >= free.size()) return badParameter();
+    const auto& region = free[regionNo];
+    if (uint64_t{gb} * kBlocksPerGb > region.blocks) return badParameter();
+
+    wire::HOST_CONFIG_STRUCT l{};
+    // The lowest logical drive number and WLUN reference number not in use.
+    auto used = [&](auto pred) {
+        for (unsigned k = 0; k < total; ++k)
+            if (pred(img.hostLun[k])) return true;
+        return false;
+    };
+    uint16_t lun = 0;
+    while (used([&](const wire::HOST_CONFIG_STRUCT& x) { return x.lunNumber.get() == lun; })) ++lun;
+    uint16_t wlun = 1;
+    while (used([&](const wire::HOST_CONFIG_STRUCT& x) { return x.wlunReferenceNo.get() == wlun; })) ++wlun;
+    l.lunNumber.set(lun);
+    l.accessType = req.accessType;
+    l.segmentCount = 1;
+    l.capacityGb.set(static_cast<uint16_t>(gb));
+    l.mappedLun.set(lun);
+    l.segment[0].startBlock.set(region.start);
+    l.segment[0].blockCount.set(uint64_t{gb} * kBlocksPerGb);
+    l.segment[0].capacityGb.set(static_cast<uint16_t>(gb));
+    l.segment[0].rankIndex.set(static_cast<uint16_t>(region.rank));
+    l.portMask = wire::kPortC0P0 | wire::kPortC0P1 | wire::kPortC1P0 | wire::kPortC1P1;
+    std::memcpy(l.name, req.name, sizeof l.name);
+    l.wlunReferenceNo.set(wlun);
+    l.hostBlockSize.set(static_cast<uint16_t>(bs == 0 ? 512 : bs));
+    img.hostLun[total] = l;
+    h.totalLogicalDrives.set(static_cast<uint16_t>(total + 1));
+    if (!regionsFit(img)) {
+        img.hostLun[total] = {};
+        h.totalLogicalDrives.set(static_cast<uint16_t>(total));
+        return badParameter();
+    }
+    return Outcome::good();
+}
+
+Outcome FirmwareModel::expandHostLun(wire::CONFIG_STORAGE_STRUCT& img, unsigned lunIndex,
+                                     const wire::EXPAND_HOST_LUN_STRUCT& req) {
+    if (lunIndex >= img.header.totalLogicalDrives.get()) return badCdb();
+    auto& l = img.hostLun[lunIndex];
+    const unsigned gb = req.capacityGb.get();
+    if (gb == 0 || l.segmentCount >= wire::kMaxLunSegments || l.capacityGb.get() + gb > 0xFFFF) return badParameter();
+    const auto free = freeRegions(*this, img);
+    const unsigned regionNo = req.freeRegionNo.get();
+    if (regionNo >= free.size()) return badParameter();
+    const auto& region = free[regionNo];
+    if (uint64_t{gb} * kBlocksPerGb > region.blocks) return badParameter();
+    const wire::HOST_CONFIG_STRUCT before = l;
+    auto& seg = l.segment[l.segmentCount];
+    seg.startBlock.set(region.start);
+    seg.blockCount.set(uint64_t{gb} * kBlocksPerGb);
+    seg.capacityGb.set(static_cast<uint16_t>(gb));
+    seg.rankIndex.set(static_cast<uint16_t>(region.rank));
+    l.segmentCount = static_cast<uint8_t>(l.segmentCount + 1);
+    l.capacityGb.set(static_cast<uint16_t>(l.capacityGb.get() + gb));
+    if (!regionsFit(img)) {
+        l = before;
+        return badParameter();
+    }
+    return Outcome::good();
+}
+
+Outcome FirmwareModel::deleteHostLun(wire::CONFIG_STORAGE_STRUCT& img, unsigned lunIndex) {
+    auto& h = img.header;
+    const unsigned total = h.totalLogicalDrives.get();
+    if (lunIndex >= total) return badCdb();
+    const uint16_t number = img.hostLun[lunIndex].lunNumber.get();
+    // Entries that map this logical drive are unmapped.
+    for (unsigned m = 0; m < h.totalLunMappingEntries.get(); ++m)
+        for (auto& e : img.lunMap[m].awLunMap) {
+            uint16_t v = e.get();
+            if (v != wire::kLunNotMapped && !(v & wire::kLunSnapshot) && (v & wire::kLunDriveMask) == number)
+                e.set(wire::kLunNotMapped);
+        }
+    for (unsigned k = lunIndex; k + 1 < total; ++k) img.hostLun[k] = img.hostLun[k + 1];
+    img.hostLun[total - 1] = {};
+    h.totalLogicalDrives.set(static_cast<uint16_t>(total - 1));
+    return Outcome::good();
+}
+
+// ---------------------------------------------------------------------------
+// LUN maps and hot spares
+
+Outcome FirmwareModel::addLunMapping(wire::CONFIG_STORAGE_STRUCT& img, const wire::CREATE_LUN_MAPPING_STRUCT& req) {
+    auto& h = img.header;
+    const unsigned total = h.totalLunMappingEntries.get();
+    if (total >= wire::kMaxLunMaps) return badParameter();
+    if (req.abPortName.get() == 0) return badParameter();
+    for (unsigned m = 0; m < total; ++m)
+        if (img.lunMap[m].abPortName.get() == req.abPortName.get()) return badParameter();
+    for (const auto& e : req.awLunMap) {
+        const uint16_t v = e.get();
+        if (v == wire::kLunNotMapped) continue;
+        if (v & wire::kLunSnapshot) continue;
+        if ((v & (wire::kLunPortC0P0 | wire::kLunPortC0P1 | wire::kLunPortC1P0 | wire::kLunPortC1P1)) == 0)
+            return badParameter();
+        bool exists = false;
+        for (unsigned l = 0; l < h.totalLogicalDrives.get(); ++l)
+            if (img.hostLun[l].lunNumber.get() == (v & wire::kLunDriveMask)) exists = true;
+        if (!exists) return badParameter();
+    }
+    const unsigned cl = req.wControllerLun.get();
+    if (cl > 512 && cl != 0xFFFF) return badParameter();
+    wire::LUN_MAPPING_STRUCT m{};
+    std::memcpy(&m, &req, sizeof req);
+    img.lunMap[total] = m;
+    h.totalLunMappingEntries.set(static_cast<uint16_t>(total + 1));
+    return Outcome::good();
+}
+
+Outcome FirmwareModel::deleteLunMapping(wire::CONFIG_STORAGE_STRUCT& img, unsigned mapIndex) {
+    auto& h = img.header;
+    const unsigned total = h.totalLunMappingEntries.get();
+    if (mapIndex >= total) return badCdb();
+    for (unsigned k = mapIndex; k + 1 < total; ++k) img.lunMap[k] = img.lunMap[k + 1];
+    img.lunMap[total - 1] = {};
+    h.totalLunMappingEntries.set(static_cast<uint16_t>(total - 1));
+    return Outcome::good();
+}
+
+Outcome FirmwareModel::addHotSpare(wire::CONFIG_STORAGE_STRUCT& img, const wire::HOT_SPARE_DRIVE_STRUCT& req) {
+    auto& h = img.header;
+    const unsigned total = h.totalSpares.get();
+    if (total >= wire::kHotSpareSlots) return badParameter();
+    for (uint8_t b : req.reserved9)
+        if (b != 0) return badParameter();
+    const uint64_t w = req.driveWwn.get();
+    const int d = driveIndexByWwn(w);
+    if (d < 0 || drives_[static_cast<size_t>(d)].failed || driveInUse(img, w)) return badParameter();
+    if (req.rank != wire::kGlobalSpare) {
+        if (req.rank >= h.totalArrays.get()) return badParameter();
+        // A dedicated spare must be able to replace any member of its rank.
+        const auto& rank = img.rank[req.rank];
+        for (unsigned m = 0; m < rank.numDrives && m < wire::kMaxRankDrives; ++m) {
+            int x = driveIndexByWwn(rank.driveWwn[m].get());
+            if (x >= 0 && drives_[static_cast<size_t>(x)].capacityBlocks > drives_[static_cast<size_t>(d)].capacityBlocks)
+                return badParameter();
+        }
+    }
+    img.hotSpare[total] = req;
+    h.totalSpares.set(static_cast<uint16_t>(total + 1));
+    return Outcome::good();
+}
+
+Outcome FirmwareModel::deleteHotSpare(wire::CONFIG_STORAGE_STRUCT& img, unsigned spareIndex) {
+    auto& h = img.header;
+    const unsigned total = h.totalSpares.get();
+    if (spareIndex >= total) return badCdb();
+    for (unsigned k = spareIndex; k + 1 < total; ++k) img.hotSpare[k] = img.hotSpare[k + 1];
+    img.hotSpare[total - 1] = {};
+    h.totalSpares.set(static_cast<uint16_t>(total - 1));
+    return Outcome::good();
+}
+
+// ---------------------------------------------------------------------------
+// Whole-image restore (WRITE BUFFER mode 2, buffer 0x83): the chunks must come
+// in order; the image replaces the committed one when its last byte arrived and
+// it passed the consistency check. The system keeps its own WWN.
+
+Outcome FirmwareModel::restoreImage(const CommandContext& cmd) {
+    const uint32_t offset = wire::loadBe24(&cmd.cdb[3]);
+    constexpr size_t kSize = sizeof(wire::CONFIG_STORAGE_STRUCT);
+    if (offset == 0) restoreBuffer_.clear();
+    if (offset != restoreBuffer_.size() || cmd.dataOut.size() > kSize - offset) {
+        restoreBuffer_.clear();
+        return badCdb();
+    }
+    restoreBuffer_.insert(restoreBuffer_.end(), cmd.dataOut.begin(), cmd.dataOut.end());
+    if (restoreBuffer_.size() < kSize) return Outcome::good();
+    auto img = std::make_unique<wire::CONFIG_STORAGE_STRUCT>();
+    std::memcpy(img.get(), restoreBuffer_.data(), kSize);
+    restoreBuffer_.clear();
+    img->header.configWwn = committed_->header.configWwn;
+    if (!imageConsistent(*img)) return badParameter();
+    discardChange();
+    committed_ = std::move(img);
+    inits_.clear();
+    rebuild_.active = expansion_.active = parity_.active = false;
+    return Outcome::good();
+}
+
+bool FirmwareModel::imageConsistent(const wire::CONFIG_STORAGE_STRUCT& img, std::string* why) const {
+    auto fail = [&](const std::string& s) {
+        if (why) *why = s;
+        return false;
+    };
+    const auto& h = img.header;
+    if (h.length.get() != sizeof img || !wire::isValidConfigHeader(h)) return fail("header not valid");
+    const unsigned nr = h.totalArrays.get(), nl = h.totalLogicalDrives.get();
+    const unsigned nm = h.totalLunMappingEntries.get(), ns = h.totalSpares.get();
+    if (nr > wire::kMaxRanks || nl > wire::kMaxHostLuns || nm > wire::kMaxLunMaps || ns > wire::kHotSpareSlots)
+        return fail("counts out of range");
+    std::set<uint64_t> inUse;
+    std::set<uint8_t> ids;
+    for (unsigned r = 0; r < nr; ++r) {
+        const auto& k = img.rank[r];
+        if (k.numDrives == 0 || k.numDrives > wire::kMaxRankDrives) return fail("rank drive count");
+        if (!ids.insert(k.rankId).second) return fail("duplicate rank ID");
+        for (unsigned m = 0; m < k.numDrives; ++m) {
+            uint64_t w = k.driveWwn[m].get();
+            if (driveIndexByWwn(w) < 0) return fail("rank member " + wwnHex(w) + " is not a drive of this system");
+            if (!inUse.insert(w).second) return fail("drive in two places");
+        }
+    }
+    for (unsigned s = 0; s < ns; ++s) {
+        uint64_t w = img.hotSpare[s].driveWwn.get();
+        if (driveIndexByWwn(w) < 0 || !inUse.insert(w).second) return fail("bad hot spare");
+        if (img.hotSpare[s].rank != wire::kGlobalSpare && img.hotSpare[s].rank >= nr) return fail("spare of a missing rank");
+    }
+    // Segments lie inside their rank and do not overlap.
+    std::vector<std::vector<std::pair<uint64_t, uint64_t>>> perRank(nr);
+    std::set<uint16_t> numbers;
+    for (unsigned l = 0; l < nl; ++l) {
+        const auto& d = img.hostLun[l];
+        if (d.segmentCount == 0 || d.segmentCount > wire::kMaxLunSegments) return fail("segment count");
+        if (!numbers.insert(d.lunNumber.get()).second) return fail("duplicate logical drive number");
+        unsigned sum = 0;
+        for (unsigned s = 0; s < d.segmentCount; ++s) {
+            const auto& g = d.segment[s];
+            if (g.rankIndex.get() >= nr || g.blockCount.get() == 0) return fail("segment on a missing rank");
+            if (g.startBlock.get() % kBlocksPerGb || g.blockCount.get() != uint64_t{g.capacityGb.get()} * kBlocksPerGb)
+                return fail("segment not in whole GB");
+            perRank[g.rankIndex.get()].emplace_back(g.startBlock.get(), g.blockCount.get());
+            sum += g.capacityGb.get();
+        }
+        if (sum != d.capacityGb.get()) return fail("logical drive capacity is not the sum of its segments");
+    }
+    for (unsigned r = 0; r < nr; ++r) {
+        auto& v = perRank[r];
+        std::sort(v.begin(), v.end());
+        uint64_t cursor = 0;
+        for (auto [start, blocks] : v) {
+            if (start < cursor) return fail("overlapping segments");
+            cursor = start + blocks;
+        }
+        if (cursor > uint64_t{img.rank[r].capacityGb.get()} * kBlocksPerGb) return fail("segment beyond its rank");
+    }
+    if (!regionsFit(img)) return fail("too many regions");
+    std::set<uint64_t> ports;
+    for (unsigned m = 0; m < nm; ++m)
+        if (!ports.insert(img.lunMap[m].abPortName.get()).second) return fail("two maps for one host port");
+    return true;
+}
+
+}  // namespace sim::model

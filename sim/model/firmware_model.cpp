@@ -1,0 +1,885 @@
+// Dispatch of the vendor commands, the replies the controllers build from the
+// configuration image, the background jobs and the control verbs.
+#include "model/firmware_model.h"
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <stdexcept>
+
+#include "model/model_util.h"
+#include "wire/vendor.h"
+#include "wire/vendor_ops.h"
+
+namespace sim::model {
+
+using nlohmann::json;
+
+namespace {
+
+// ILLEGAL REQUEST, COMMAND SEQUENCE ERROR: a change command outside a change,
+// or a change refused because another one is in progress.
+Outcome sequenceError() { return Outcome::check(0x05, 0x2C, 0x00); }
+
+template <typename T>
+std::vector<uint8_t> toBytes(const T& t) {
+    auto b = bytesOf(t);
+    return {b.begin(), b.end()};
+}
+
+}  // namespace
+
+FirmwareModel::FirmwareModel(const json& system, const sim::SimClock& clock) : clock_(clock) {
+    loadScenario(system);
+    std::string why;
+    if (!imageConsistent(*committed_, &why)) throw std::invalid_argument("inconsistent configuration: " + why);
+}
+
+uint64_t FirmwareModel::nowMs() const { return clock_.nowMs(); }
+
+unsigned FirmwareModel::controllerForPath(unsigned pathIndex) const {
+    if (!controllers_[0].present) return 1;
+    if (!controllers_[1].present) return 0;
+    return pathIndex % 2;
+}
+
+uint16_t FirmwareModel::featureFlags() const { return features_; }
+bool FirmwareModel::asyncHandshake() const { return (features_ & wire::kFeatureAsyncConfig) != 0; }
+
+// ---------------------------------------------------------------------------
+// Dispatch
+
+std::optional<Outcome> FirmwareModel::execute(const CommandContext& cmd, std::vector<uint8_t>& dataIn) {
+    dataIn.clear();
+    if (cmd.cdb.empty()) return std::nullopt;
+    const uint8_t op = cmd.cdb[0];
+    if (op != wire::kOpWriteBuffer && op != wire::kOpReadBuffer && op != wire::kOpReceiveDiagnostic)
+        return std::nullopt;
+    advanceJobs();
+    expireStaleChange();
+    // Enclosure pages are not served by this model.
+    if (op == wire::kOpReceiveDiagnostic) return Outcome::invalidFieldInCdb();
+    if (cmd.cdb.size() != wire::kVendorCdbLength) return Outcome::invalidFieldInCdb();
+    if (op == wire::kOpReadBuffer) return readBuffer(cmd, dataIn);
+    return writeBuffer(cmd);
+}
+
+std::optional<Outcome> FirmwareModel::readBuffer(const CommandContext& cmd, std::vector<uint8_t>& dataIn) {
+    const auto& c = cmd.cdb;
+    const uint8_t mode = c[1], id = c[2], b3 = c[3], b4 = c[4], b5 = c[5];
+    const uint32_t offset = wire::loadBe24(&c[3]);
+    const uint32_t length = wire::loadBe24(&c[6]);
+    if (c[9] != 0) return Outcome::invalidFieldInCdb();
+
+    std::vector<uint8_t> reply;
+    bool chunked = false;   // mode 2: offset and length select a piece of the reply
+    switch (id) {
+    case wire::buf::ReadCurrentConfig:
+        if (mode != wire::kModeData) return Outcome::invalidFieldInCdb();
+        reply = toBytes(*committed_);
+        chunked = true;
+        break;
+    case wire::buf::ReadConfigHeader:
+        if (mode != wire::kModeVendor || b3 || b4 || b5) return Outcome::invalidFieldInCdb();
+        reply = toBytes(committed_->header);
+        break;
+    case wire::buf::ReadDriveRankInfo:
+        if (mode != wire::kModeVendor || b3 || b5 || b4 >= committed_->header.totalArrays.get())
+            return Outcome::invalidFieldInCdb();
+        reply = toBytes(committed_->rank[b4]);
+        break;
+    case wire::buf::ReadRegionMap: {
+        if (mode != wire::kModeVendor || b3 || b4 != wire::kFlagYes || b5) return Outcome::invalidFieldInCdb();
+        auto map = std::make_unique<wire::ADDRESS_REGION_MAP_STRUCT>();
+        buildRegionMap(*committed_, *map);
+        reply = toBytes(*map);
+        break;
+    }
+    case wire::buf::GetControllerInfo: {
+        if (mode != wire::kModeData) return Outcome::invalidFieldInCdb();
+        wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT info{};
+        buildControllerInfo(cmd.pathIndex, info);
+        reply = toBytes(info);
+        chunked = true;
+        break;
+    }
+    case wire::buf::GetAllDriveInfo: {
+        if (mode != wire::kModeData) return Outcome::invalidFieldInCdb();
+        auto info = std::make_unique<wire::ALL_DRIVE_INFO_STRUCT>();
+        buildDriveInfo(*info);
+        reply = toBytes(*info);
+        chunked = true;
+        break;
+    }
+    case wire::buf::GetAllHostInfo: {
+        if (mode != wire::kModeData) return Outcome::invalidFieldInCdb();
+        auto info = std::make_unique<wire::ALL_HOST_INFO_STRUCT>();
+        buildHostInfo(*info);
+        reply = toBytes(*info);
+        chunked = true;
+        break;
+    }
+    case wire::buf::DiagnosticsDump:
+        if (mode != wire::kModeData) return Outcome::invalidFieldInCdb();
+        if (!diagDumpReady_) return sequenceError();
+        reply = diagDump_;
+        chunked = true;
+        break;
+    case wire::buf::GetAllInitInfo: {
+        if (mode != wire::kModeVendor || b3 || b4 || b5) return Outcome::invalidFieldInCdb();
+        wire::ALL_INITIALISATION_INFO_STRUCT info{};
+        buildInitInfo(info);
+        reply = toBytes(info);
+        break;
+    }
+    case wire::buf::ReadConfigUpdateInProgress: {
+        if (mode != wire::kModeVendor || b3 != 1 || b4 || b5) return Outcome::invalidFieldInCdb();
+        wire::CONFIG_UPDATE_STRUCT u{};
+        buildConfigUpdate(cmd.pathIndex, u);
+        reply = toBytes(u);
+        break;
+    }
+    default:
+        return Outcome::invalidFieldInCdb();
+    }
+
+    // Injected corruption of this reply (bad-input tests of the tool).
+    for (auto& k : corruptions_) {
+        if (k.bufferId != id || k.count == 0) continue;
+        --k.count;
+        if (k.kind == "length" && reply.size() >= 4) {
+            for (int i = 0; i < 4; ++i) reply[i] = static_cast<uint8_t>(k.value >> (8 * i));
+        } else if (k.kind == "byte") {
+            uint32_t off = k.value >> 8;
+            if (off < reply.size()) reply[off] = static_cast<uint8_t>(k.value);
+        } else if (k.kind == "truncate") {
+            if (k.value < reply.size()) reply.resize(k.value);
+        } else if (k.kind == "garbage") {
+            uint32_t x = 0x9E3779B9u ^ k.value;
+            for (auto& b : reply) {
+                x ^= x << 13; x ^= x >> 17; x ^= x << 5;
+                b = static_cast<uint8_t>(x);
+            }
+        }
+        break;
+    }
+
+    if (chunked) {
+        if (offset > reply.size()) return Outcome::invalidFieldInCdb();
+        size_t n = std::min<size_t>(length, reply.size() - offset);
+        dataIn.assign(reply.begin() + offset, reply.begin() + static_cast<std::ptrdiff_t>(offset + n));
+    } else {
+        dataIn = std::move(reply);
+    }
+    return Outcome::good();
+}
+
+namespace {
+
+// Payload size (after the validation header) of each mode-1 write, or -1 when
+// the buffer ID is not a write this model takes.
+int payloadSize(uint8_t id) {
+    namespace b = wire::buf;
+    switch (id) {
+    case b::StartNewConfig: case b::ClearConfig: case b::SaveConfig: case b::ModifyConfigHeader:
+    case b::SetAutoRegeneration: case b::HostPortHardAddress: case b::SetAltNodeNameOnHostPorts:
+    case b::SetRegenPriority: case b::SetAutoDriveFwUpdate: case b::SetRankCacheParams:
+    case b::SetHostLunAvailability: case b::SetConfigWwn: case b::SetControllerLun: case b::TrustArray:
+    case b::DeleteDriveRank: case b::DeleteHostLun: case b::DeleteLunMapping: case b::DeleteHotSpare:
+    case b::SetSingleControllerMode: case b::SetBackgroundVerify: case b::SetAutoHotSpare:
+    case b::SetControllerLogSes: case b::SetSystemParamPair: case b::SetInitPriority:
+    case b::FailDrive: case b::ParityCheck: case b::CancelParityCheck: case b::DiagnosticsDumpRequest:
+        return 0;
+    case b::ConfigureTQM: return sizeof(wire::TQM_CONFIG_STRUCT);
+    case b::AddDriveRank: return sizeof(wire::RANK_CONFIG_STRUCT);
+    case b::AddHostLun: return sizeof(wire::CREATE_HOST_LUN_STRUCT);
+    case b::AddLunMapping: return sizeof(wire::CREATE_LUN_MAPPING_STRUCT);
+    case b::AddHotSpare: return sizeof(wire::HOT_SPARE_DRIVE_STRUCT);
+    case b::SetConfigName: return sizeof(wire::CONFIG_NAME_STRUCT);
+    case b::ExpandHostLun: return sizeof(wire::EXPAND_HOST_LUN_STRUCT);
+    case b::SetRankName: case b::SetHostLunName: return sizeof(wire::OBJECT_NAME_STRUCT);
+    case b::ExpandArray: return sizeof(wire::EXPAND_ARRAY_STRUCT);
+    case b::SetTime: return sizeof(wire::CLOCK_STRUCT);
+    default: return -1;
+    }
+}
+
+}  // namespace
+
+std::optional<Outcome> FirmwareModel::writeBuffer(const CommandContext& cmd) {
+    const auto& c = cmd.cdb;
+    const uint8_t mode = c[1], id = c[2];
+    const uint32_t length = wire::loadBe24(&c[6]);
+    if (c[9] != 0) return Outcome::invalidFieldInCdb();
+    if (mode == wire::kModeData) {
+        if (id != wire::buf::RestoreConfig) return Outcome::invalidFieldInCdb();
+        if (length != cmd.dataOut.size()) return Outcome::parameterListLengthError();
+        return restoreImage(cmd);
+    }
+    if (mode != wire::kModeVendor) return Outcome::invalidFieldInCdb();
+    const int expected = payloadSize(id);
+    if (expected < 0) return Outcome::invalidFieldInCdb();
+    if (length != cmd.dataOut.size()) return Outcome::parameterListLengthError();
+    if (cmd.dataOut.size() < wire::kValidationHeaderSize) return Outcome::parameterListLengthError();
+    if (!std::equal(wire::TOLVO_VALIDATION_HEADER.begin(), wire::TOLVO_VALIDATION_HEADER.end(), cmd.dataOut.begin()))
+        return Outcome::invalidFieldInParameterList();
+    auto payload = cmd.dataOut.subspan(wire::kValidationHeaderSize);
+    const bool lunMapLong = id == wire::buf::AddLunMapping && payload.size() == sizeof(wire::CREATE_LUN_MAPPING_STRUCT_ver_I);
+    if (static_cast<size_t>(expected) != payload.size() && !lunMapLong) return Outcome::parameterListLengthError();
+    if (lunMapLong) payload = payload.first(sizeof(wire::CREATE_LUN_MAPPING_STRUCT));
+    return vendorCommand(cmd, id, payload);
+}
+
+Outcome FirmwareModel::vendorCommand(const CommandContext& cmd, uint8_t id, std::span<const uint8_t> payload) {
+    namespace b = wire::buf;
+    switch (id) {
+    case b::SetTime:
+        if (cmd.cdb[4] || cmd.cdb[5]) return Outcome::invalidFieldInCdb();
+        return setTime(cmd.cdb[3], payload);
+    case b::FailDrive:
+        if (cmd.cdb[3] != 1) return Outcome::invalidFieldInCdb();
+        return failDrive(cmd.cdb[4], cmd.cdb[5]);
+    case b::ParityCheck:
+        return parityCheck(cmd.cdb[3], cmd.cdb[4], cmd.cdb[5]);
+    case b::CancelParityCheck:
+        if (cmd.cdb[3] || cmd.cdb[4] || cmd.cdb[5]) return Outcome::invalidFieldInCdb();
+        parity_.active = false;
+        return Outcome::good();
+    case b::DiagnosticsDumpRequest: {
+        if (cmd.cdb[3] || cmd.cdb[4] || cmd.cdb[5]) return Outcome::invalidFieldInCdb();
+        std::string text = "Tolvo diagnostic snapshot\n";
+        text += "System WWN " + wwnHex(committed_->header.configWwn.get()) + "\n";
+        text += "Uptime ms " + std::to_string(nowMs()) + "\n";
+        text += "Arrays " + std::to_string(committed_->header.totalArrays.get()) + ", logical drives " +
+                std::to_string(committed_->header.totalLogicalDrives.get()) + ", drives " +
+                std::to_string(drives_.size()) + "\n";
+        diagDump_.assign(4, 0);
+        diagDump_.insert(diagDump_.end(), text.begin(), text.end());
+        uint32_t n = static_cast<uint32_t>(diagDump_.size());
+        for (int i = 0; i < 4; ++i) diagDump_[i] = static_cast<uint8_t>(n >> (8 * i));
+        diagDumpReady_ = true;
+        return Outcome::good();
+    }
+    default:
+        return configCommand(cmd, id, payload);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Replies
+
+void FirmwareModel::buildControllerInfo(unsigned pathIndex, wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT& out) const {
+    out = {};
+    out.length.set(sizeof out);
+    const unsigned local = controllerForPath(pathIndex);
+    const unsigned nCtl = (controllers_[0].present ? 1 : 0) + (controllers_[1].present ? 1 : 0);
+    out.receivedController = static_cast<uint8_t>(local + 1);
+    out.receivedPort = static_cast<uint8_t>(1 + (pathIndex / std::max(1u, nCtl)) % 2);
+    const uint64_t upSeconds = nowMs() / 1000;
+    for (unsigned i = 0; i < 2; ++i) {
+        const Controller& c = controllers_[i];
+        out.controllerValid[i] = c.present ? wire::kFlagYes : wire::kFlagNo;
+        if (!c.present) continue;
+        auto& r = out.controller[i];
+        putText(r.name, c.name);
+        r.actualWwn.set(c.wwn);
+        r.configWwn = committed_->header.configWwn;
+        r.totalPowerOnCount.set(c.powerOnCount);
+        r.powerOnTime.set(static_cast<uint32_t>(c.powerOnSeconds + upSeconds));
+        r.totalPowerOnTime.set(static_cast<uint32_t>(c.totalPowerOnSeconds + upSeconds));
+        const time_t t = static_cast<time_t>(clock_.wallSeconds() + c.clockOffset);
+        struct tm tm{};
+        if (gmtime_r(&t, &tm)) {
+            r.clock.year.set(static_cast<uint16_t>(tm.tm_year + 1900));
+            r.clock.month = static_cast<uint8_t>(tm.tm_mon + 1);
+            r.clock.day = static_cast<uint8_t>(tm.tm_mday);
+            r.clock.dayOfWeek = static_cast<uint8_t>(tm.tm_wday + 1);
+            r.clock.hour = static_cast<uint8_t>(tm.tm_hour);
+            r.clock.minute = static_cast<uint8_t>(tm.tm_min);
+            r.clock.second = static_cast<uint8_t>(tm.tm_sec);
+        }
+        r.fwMinor = c.fwMinor;
+        r.fwMajor = c.fwMajor;
+        putText(r.fwBuild, c.fwBuild);
+        putText(r.fwCompileDate, c.fwCompileDate);
+        putText(r.fwCompileTime, c.fwCompileTime);
+        r.hostLoop1Id = c.hostLoop1Id;
+        r.hostLoop2Id = c.hostLoop2Id;
+        r.airTemperature = c.airTemperature;
+        r.mv12V.set(12050);
+        r.mv5VIn.set(5020);
+        r.mv5VFused.set(4990);
+        r.mvCore3V3.set(3310);
+        r.mvCore3V3Backup.set(3300);
+        r.mvCore1V8.set(1800);
+        r.mvCore1V8Memory.set(1790);
+        r.mvBattery.set(c.batteryState == 0xF1 ? 8150 : 0);
+        r.mvCore1V5.set(1500);
+        r.mvCore1V35.set(1350);
+        r.mvDriveInterfaceCore.set(1200);
+        r.mvHostInterfaceCore.set(1000);
+        r.expanderTemperature = c.expanderTemperature;
+        r.processorTemperature = c.processorTemperature;
+        r.batteryState = c.batteryState;
+        r.controllerType = static_cast<uint8_t>(wire::kControllerTypeValid | (productType_ & wire::kProductTypeMask));
+        r.cpldVersion = 3;
+        r.processorMemory.set(1024);
+        r.processorSpeed.set(800);
+        r.coProcessorPresent = wire::kFlagYes;
+        r.coProcessorVersion = 2;
+        r.ethernetPortCount = 2;
+        r.coProcessorMemory.set(256);
+        r.coProcessorSpeed.set(400);
+        r.ethernetParams0.set(0x0101);
+        r.linkRate0.set(1000);
+        r.ethernetParams1.set(0x0101);
+        r.linkRate1.set(100);
+        r.batteryCapacity = c.batteryCapacity;
+        r.batteryHoldupHours = c.batteryHoldupHours;
+        r.hostInterfaceType = c.hostInterface[0];
+        r.portInterfaceType[0] = c.hostInterface[0];
+        r.portInterfaceType[1] = c.hostInterface[1];
+        r.featureFlags.set(features_);
+    }
+
+    auto rankIndexOf = [&](uint8_t rankId) -> int {
+        for (unsigned r = 0; r < committed_->header.totalArrays.get(); ++r)
+            if (committed_->rank[r].rankId == rankId) return static_cast<int>(r);
+        return -1;
+    };
+    if (rebuild_.active) {
+        int r = rankIndexOf(rebuild_.rank);
+        if (r >= 0) {
+            out.rebuild.inProgress = wire::kFlagYes;
+            out.rebuild.array = static_cast<uint8_t>(r);
+            out.rebuild.drive = rebuild_.drive;
+            out.rebuild.percent = jobPercent(rebuild_);
+            out.rebuild.driveWwn.set(rebuild_.driveWwn);
+        }
+    }
+    for (unsigned r = 0; r < committed_->header.totalArrays.get() && out.initialisation.inProgress != wire::kFlagYes; ++r) {
+        for (const auto& j : inits_) {
+            if (j.active && j.rank == committed_->rank[r].rankId) {
+                out.initialisation.inProgress = wire::kFlagYes;
+                out.initialisation.array = static_cast<uint8_t>(r);
+                out.initialisation.percent = jobPercent(j);
+                break;
+            }
+        }
+    }
+    if (expansion_.active) {
+        int r = rankIndexOf(expansion_.rank);
+        if (r >= 0) {
+            out.expansion.inProgress = wire::kFlagYes;
+            out.expansion.array = static_cast<uint8_t>(r);
+            out.expansion.percent = jobPercent(expansion_);
+        }
+    }
+    if (parity_.active) {
+        int r = rankIndexOf(parity_.rank);
+        if (r >= 0) {
+            out.parityCheck.inProgress = wire::kFlagYes;
+            out.parityCheck.array = static_cast<uint8_t>(r);
+            out.parityCheck.percent = jobPercent(parity_);
+            out.parityCheck.mode = parity_.mode;
+            out.parityCheck.errorCount.set(parity_.errorCount);
+        }
+    }
+}
+
+void FirmwareModel::buildDriveInfo(wire::ALL_DRIVE_INFO_STRUCT& out) const {
+    out = {};
+    out.length.set(sizeof out);
+    const auto& img = *committed_;
+    size_t n = std::min(drives_.size(), wire::kMaxDrives);
+    out.numDrives = static_cast<uint8_t>(n);
+    for (size_t i = 0; i < n; ++i) {
+        const Drive& d = drives_[i];
+        auto& r = out.drive[i];
+        r.loopId1 = d.loopId1;
+        r.loopId2 = d.loopId2;
+        r.hardIdFromAdisc = static_cast<uint8_t>(i);
+        r.enclosureNo = d.enclosure;
+        r.slotNo = d.slot;
+        r.ses0IdLoop1 = r.ses0IdLoop2 = r.ses1IdLoop1 = r.ses1IdLoop2 = 0x7D;
+        r.rankNo = wire::kDriveUnused;
+        r.driveNo = 0xFF;
+        for (unsigned k = 0; k < img.header.totalArrays.get() && r.rankNo == wire::kDriveUnused; ++k) {
+            const auto& rank = img.rank[k];
+            for (unsigned m = 0; m < std::min<unsigned>(rank.numDrives, wire::kMaxRankDrives); ++m) {
+                if (rank.driveWwn[m].get() == d.wwn) {
+                    r.rankNo = static_cast<uint8_t>(k);
+                    r.driveNo = static_cast<uint8_t>(m);
+                    break;
+                }
+            }
+        }
+        for (unsigned s = 0; s < img.header.totalSpares.get() && r.rankNo == wire::kDriveUnused; ++s)
+            if (img.hotSpare[s].driveWwn.get() == d.wwn) r.rankNo = wire::kDriveHotSpare;
+        r.driveStatus = d.failed ? wire::kDriveStatusFailed : 1;
+        r.abNodeName.set(d.wwn);
+        r.capacity.set(d.capacityBlocks);
+        r.maxRaid5XorWriteSize.set(256);
+        r.blockSize.set(d.blockSize);
+        r.sesEnabled = wire::kFlagYes;
+        r.validFirmwareImage = wire::kFlagYes;
+        r.sesSlotId = static_cast<uint8_t>(d.slot - 1);
+        putText(r.vendorId, d.vendor);
+        putText(r.productId, d.product);
+        putText(r.productRevLevel, d.revision);
+        putText(r.serialNumber, d.serial);
+    }
+}
+
+void FirmwareModel::buildHostInfo(wire::ALL_HOST_INFO_STRUCT& out) const {
+    out = {};
+    out.length.set(sizeof out);
+    size_t n = std::min(hostInitiators_.size(), wire::kMaxHosts);
+    out.numHosts.set(static_cast<uint16_t>(n));
+    for (size_t i = 0; i < n; ++i) {
+        out.host[i].nodeWwn.set(hostInitiators_[i].node);
+        out.host[i].portWwn.set(hostInitiators_[i].port);
+    }
+}
+
+void FirmwareModel::buildInitInfo(wire::ALL_INITIALISATION_INFO_STRUCT& out) const {
+    out = {};
+    for (unsigned r = 0; r < committed_->header.totalArrays.get(); ++r) {
+        out.rank[r].inProgress = wire::kFlagNo;
+        for (const auto& j : inits_) {
+            if (j.active && j.rank == committed_->rank[r].rankId) {
+                out.rank[r].inProgress = wire::kFlagYes;
+                out.rank[r].percent = jobPercent(j);
+            }
+        }
+    }
+}
+
+void FirmwareModel::buildRegionMap(const wire::CONFIG_STORAGE_STRUCT& img, wire::ADDRESS_REGION_MAP_STRUCT& out) const {
+    out = {};
+    out.length.set(sizeof out);
+    struct Piece { uint64_t start, blocks; uint16_t lun, seg; };
+    unsigned count = 0;
+    uint32_t used = 0, unused = 0, tail = 0;
+    int firstTail = -1;
+    auto add = [&](unsigned rank, uint64_t start, uint64_t blocks, uint16_t lun, uint16_t seg) {
+        uint32_t gb = static_cast<uint32_t>(blocks / kBlocksPerGb);
+        if (lun == wire::kRegionFree) unused += gb; else used += gb;
+        if (count >= wire::kMaxRegions) { ++count; return; }
+        auto& r = out.region[count++];
+        uint64_t end = start + blocks - 1;
+        r.startLow.set(static_cast<uint32_t>(start));
+        r.startHigh.set(static_cast<uint32_t>(start >> 32));
+        r.endLow.set(static_cast<uint32_t>(end));
+        r.endHigh.set(static_cast<uint32_t>(end >> 32));
+        r.capacityLow.set(static_cast<uint32_t>(blocks));
+        r.capacityHigh.set(static_cast<uint32_t>(blocks >> 32));
+        r.capacityGb.set(static_cast<uint16_t>(std::min<uint32_t>(gb, 0xFFFF)));
+        r.rankNo.set(static_cast<uint16_t>(rank));
+        r.lunNo.set(lun);
+        r.lunSegmentNo.set(lun == wire::kRegionFree ? 0xFFFF : seg);
+    };
+    const unsigned nRanks = std::min<unsigned>(img.header.totalArrays.get(), wire::kMaxRanks);
+    const unsigned nLuns = std::min<unsigned>(img.header.totalLogicalDrives.get(), wire::kMaxHostLuns);
+    for (unsigned rank = 0; rank < nRanks; ++rank) {
+        std::vector<Piece> pieces;
+        for (unsigned l = 0; l < nLuns; ++l) {
+            const auto& lun = img.hostLun[l];
+            for (unsigned s = 0; s < std::min<unsigned>(lun.segmentCount, wire::kMaxLunSegments); ++s) {
+                if (lun.segment[s].rankIndex.get() != rank) continue;
+                pieces.push_back({lun.segment[s].startBlock.get(), lun.segment[s].blockCount.get(),
+                                  lun.lunNumber.get(), static_cast<uint16_t>(s)});
+            }
+        }
+        std::sort(pieces.begin(), pieces.end(), [](const Piece& a, const Piece& b) { return a.start < b.start; });
+        const uint64_t capacity = uint64_t{img.rank[rank].capacityGb.get()} * kBlocksPerGb;
+        uint64_t cursor = 0;
+        for (const auto& p : pieces) {
+            if (p.start > cursor) add(rank, cursor, p.start - cursor, wire::kRegionFree, 0);
+            add(rank, p.start, p.blocks, p.lun, p.seg);
+            cursor = std::max(cursor, p.start + p.blocks);
+        }
+        if (cursor < capacity) {
+            if (firstTail < 0) firstTail = static_cast<int>(count);
+            tail += static_cast<uint32_t>((capacity - cursor) / kBlocksPerGb);
+            add(rank, cursor, capacity - cursor, wire::kRegionFree, 0);
+        }
+    }
+    out.regionCount.set(std::min<unsigned>(count, wire::kMaxRegions));
+    out.usedCapacityGb.set(used);
+    out.unusedCapacityGb.set(unused);
+    out.unusedUnsegmentedCapacityGb.set(tail);
+    out.unusedUnsegmentedRegionNo.set(firstTail < 0 || firstTail >= static_cast<int>(wire::kMaxRegions)
+                                          ? 0xFFFF
+                                          : static_cast<uint16_t>(firstTail));
+}
+
+bool FirmwareModel::regionsFit(const wire::CONFIG_STORAGE_STRUCT& img) const {
+    // Count the regions without the cap of the reply.
+    unsigned count = 0;
+    const unsigned nRanks = img.header.totalArrays.get();
+    for (unsigned rank = 0; rank < nRanks; ++rank) {
+        std::vector<std::pair<uint64_t, uint64_t>> pieces;
+        for (unsigned l = 0; l < img.header.totalLogicalDrives.get(); ++l)
+            for (unsigned s = 0; s < img.hostLun[l].segmentCount; ++s)
+                if (img.hostLun[l].segment[s].rankIndex.get() == rank)
+                    pieces.emplace_back(img.hostLun[l].segment[s].startBlock.get(), img.hostLun[l].segment[s].blockCount.get());
+        std::sort(pieces.begin(), pieces.end());
+        uint64_t cursor = 0;
+        for (auto [start, blocks] : pieces) {
+            if (start > cursor) ++count;
+            ++count;
+            cursor = start + blocks;
+        }
+        if (cursor < uint64_t{img.rank[rank].capacityGb.get()} * kBlocksPerGb) ++count;
+    }
+    return count <= wire::kMaxRegions;
+}
+
+// ---------------------------------------------------------------------------
+// Jobs
+
+uint8_t FirmwareModel::jobPercent(const Job& job) const {
+    if (!job.active) return 0;
+    uint64_t elapsed = nowMs() - std::min(nowMs(), job.startMs);
+    if (job.durationMs == 0 || elapsed >= job.durationMs) return 99;
+    uint64_t p = job.startPercent + elapsed * (100 - job.startPercent) / job.durationMs;
+    return static_cast<uint8_t>(std::min<uint64_t>(p, 99));
+}
+
+template <typename F>
+void FirmwareModel::forEachImage(F&& f) {
+    f(*committed_);
+    if (pending_) f(*pending_);
+}
+
+void FirmwareModel::advanceJobs() {
+    const uint64_t now = nowMs();
+    auto due = [&](const Job& j) { return j.active && now - std::min(now, j.startMs) >= j.durationMs; };
+    for (auto& j : inits_)
+        if (due(j)) finishInitialisation(j);
+    inits_.erase(std::remove_if(inits_.begin(), inits_.end(), [](const Job& j) { return !j.active; }), inits_.end());
+    if (due(rebuild_)) finishRebuild();
+    if (due(expansion_)) finishExpansion();
+    if (due(parity_)) parity_.active = false;
+}
+
+void FirmwareModel::finishInitialisation(Job& job) {
+    job.active = false;
+    forEachImage([&](wire::CONFIG_STORAGE_STRUCT& img) {
+        for (unsigned r = 0; r < img.header.totalArrays.get(); ++r) {
+            auto& rank = img.rank[r];
+            if (rank.rankId != job.rank) continue;
+            rank.initialised = wire::kFlagYes;
+            if (rank.faultStatus == wire::kRankNotInitialized)
+                rank.faultStatus = rank.raidLevel == wire::kRaidLevel0 ? wire::kRankCritical : wire::kRankFaultTolerant;
+        }
+    });
+}
+
+void FirmwareModel::finishRebuild() {
+    rebuild_.active = false;
+    forEachImage([&](wire::CONFIG_STORAGE_STRUCT& img) {
+        for (unsigned r = 0; r < img.header.totalArrays.get(); ++r) {
+            auto& rank = img.rank[r];
+            if (rank.rankId != rebuild_.rank || rank.faultStatus != wire::kRankCritical) continue;
+            bool anyFailed = false;
+            for (unsigned m = 0; m < rank.numDrives; ++m) {
+                int d = driveIndexByWwn(rank.driveWwn[m].get());
+                if (d < 0 || drives_[static_cast<size_t>(d)].failed) anyFailed = true;
+            }
+            if (!anyFailed) rank.faultStatus = wire::kRankFaultTolerant;
+        }
+    });
+}
+
+void FirmwareModel::finishExpansion() {
+    expansion_.active = false;
+    forEachImage([&](wire::CONFIG_STORAGE_STRUCT& img) {
+        for (unsigned r = 0; r < img.header.totalArrays.get(); ++r) {
+            auto& rank = img.rank[r];
+            if (rank.rankId != expansion_.rank) continue;
+            rank.capacityGb.set(std::max(rank.capacityGb.get(), rankCapacityGb(rank)));
+            if (rank.faultStatus == wire::kRankExpanding)
+                rank.faultStatus = rank.raidLevel == wire::kRaidLevel0 ? wire::kRankCritical : wire::kRankFaultTolerant;
+        }
+    });
+    expansionNewDrives_.clear();
+}
+
+void FirmwareModel::expireStaleChange() {
+    if (pending_ && nowMs() - std::min(nowMs(), pendingSinceMs_) > kChangeTimeoutMs) discardChange();
+}
+
+void FirmwareModel::discardChange() {
+    pending_.reset();
+    pendingDirty_ = false;
+    pendingSaveRefused_ = false;
+    pendingInitRanks_.clear();
+    pendingTrustRanks_.clear();
+    pendingDeletedRanks_.clear();
+    pendingExpansion_.reset();
+    pendingExpansionDrives_.clear();
+}
+
+// ---------------------------------------------------------------------------
+// Maintenance commands outside the configuration bracket
+
+Outcome FirmwareModel::setTime(uint8_t selector, std::span<const uint8_t> payload) {
+    if (selector != 1 && selector != 2) return Outcome::invalidFieldInCdb();
+    Controller& c = controllers_[selector - 1];
+    if (!c.present) return Outcome::invalidFieldInCdb();
+    auto clk = recordFrom<wire::CLOCK_STRUCT>(payload);
+    const unsigned year = clk.year.get();
+    if (year < 1970 || year > 2105 || clk.month < 1 || clk.month > 12 || clk.day < 1 || clk.day > 31 ||
+        clk.dayOfWeek < 1 || clk.dayOfWeek > 7 || clk.hour > 23 || clk.minute > 59 || clk.second > 59)
+        return Outcome::invalidFieldInParameterList();
+    struct tm tm{};
+    tm.tm_year = static_cast<int>(year) - 1900;
+    tm.tm_mon = clk.month - 1;
+    tm.tm_mday = clk.day;
+    tm.tm_hour = clk.hour;
+    tm.tm_min = clk.minute;
+    tm.tm_sec = clk.second;
+    const time_t t = timegm(&tm);
+    c.clockOffset = static_cast<int64_t>(t) - clock_.wallSeconds();
+    return Outcome::good();
+}
+
+Outcome FirmwareModel::parityCheck(uint8_t start, uint8_t rankIndex, uint8_t mode) {
+    if (start == wire::kFlagNo) {
+        parity_.active = false;
+        return Outcome::good();
+    }
+    if (start != wire::kFlagYes || mode < 1 || mode > 3) return Outcome::invalidFieldInCdb();
+    if (rankIndex >= committed_->header.totalArrays.get()) return Outcome::invalidFieldInCdb();
+    const auto& rank = committed_->rank[rankIndex];
+    if (rank.raidLevel == wire::kRaidLevel0) return Outcome::invalidFieldInCdb();
+    if (parity_.active) return sequenceError();
+    parity_ = Job{};
+    parity_.active = true;
+    parity_.rank = rank.rankId;
+    parity_.mode = mode;
+    parity_.startMs = nowMs();
+    parity_.durationMs = parityDurationMs_;
+    return Outcome::good();
+}
+
+Outcome FirmwareModel::failDrive(uint8_t rankIndex, uint8_t member) {
+    if (rankIndex >= committed_->header.totalArrays.get()) return Outcome::invalidFieldInCdb();
+    const auto& rank = committed_->rank[rankIndex];
+    if (member >= std::min<unsigned>(rank.numDrives, wire::kMaxRankDrives)) return Outcome::invalidFieldInCdb();
+    const uint64_t failedWwn = rank.driveWwn[member].get();
+    const int d = driveIndexByWwn(failedWwn);
+    if (d < 0 || drives_[static_cast<size_t>(d)].failed) return Outcome::invalidFieldInCdb();
+    drives_[static_cast<size_t>(d)].failed = true;
+    const uint8_t rankId = rank.rankId;
+
+    // A spare (dedicated first, then global) takes the failed member's place when
+    // automatic rebuild is on; the committed image decides, a change in progress follows.
+    int spare = -1;
+    const auto& img = *committed_;
+    if (img.header.autoRebuild == wire::kFlagYes && rank.raidLevel != wire::kRaidLevel0) {
+        uint64_t need = drives_[static_cast<size_t>(d)].capacityBlocks;
+        for (int pass = 0; pass < 2 && spare < 0; ++pass) {
+            for (unsigned s = 0; s < img.header.totalSpares.get(); ++s) {
+                const auto& hs = img.hotSpare[s];
+                bool match = pass == 0 ? hs.rank == rankIndex : hs.rank == wire::kGlobalSpare;
+                int sd = driveIndexByWwn(hs.driveWwn.get());
+                if (match && sd >= 0 && !drives_[static_cast<size_t>(sd)].failed &&
+                    drives_[static_cast<size_t>(sd)].capacityBlocks >= need) {
+                    spare = static_cast<int>(s);
+                    break;
+                }
+            }
+        }
+    }
+    const uint64_t spareWwn = spare >= 0 ? img.hotSpare[spare].driveWwn.get() : 0;
+    forEachImage([&](wire::CONFIG_STORAGE_STRUCT& im) {
+        for (unsigned r = 0; r < im.header.totalArrays.get(); ++r) {
+            auto& rk = im.rank[r];
+            if (rk.rankId != rankId) continue;
+            unsigned failedMembers = 0;
+            for (unsigned m = 0; m < rk.numDrives; ++m) {
+                int x = driveIndexByWwn(rk.driveWwn[m].get());
+                if (x < 0 || drives_[static_cast<size_t>(x)].failed) ++failedMembers;
+            }
+            const unsigned tolerance = rk.raidLevel == wire::kRaidLevel6 ? 2
+                                       : rk.raidLevel == wire::kRaidLevel0 ? 0 : 1;
+            if (failedMembers > tolerance) {
+                rk.faultStatus = wire::kRankInvalidated;
+                continue;
+            }
+            rk.faultStatus = wire::kRankCritical;
+            if (spareWwn != 0) {
+                for (unsigned m = 0; m < rk.numDrives; ++m)
+                    if (rk.driveWwn[m].get() == failedWwn) rk.driveWwn[m].set(spareWwn);
+                unsigned n = im.header.totalSpares.get();
+                for (unsigned s = 0; s < n; ++s) {
+                    if (im.hotSpare[s].driveWwn.get() != spareWwn) continue;
+                    for (unsigned k = s; k + 1 < n; ++k) im.hotSpare[k] = im.hotSpare[k + 1];
+                    im.hotSpare[n - 1] = {};
+                    im.header.totalSpares.set(static_cast<uint16_t>(n - 1));
+                    break;
+                }
+            }
+        }
+    });
+    if (spareWwn != 0) {
+        rebuild_ = Job{};
+        rebuild_.active = true;
+        rebuild_.rank = rankId;
+        rebuild_.drive = member;
+        rebuild_.driveWwn = spareWwn;
+        rebuild_.startMs = nowMs();
+        rebuild_.durationMs = rebuildDurationMs_;
+    }
+    return Outcome::good();
+}
+
+// ---------------------------------------------------------------------------
+// Control
+
+json FirmwareModel::dumpConfig() const {
+    const auto& img = *committed_;
+    const auto& h = img.header;
+    json out;
+    out["wwn"] = wwnHex(h.configWwn.get());
+    out["name"] = getText(h.name);
+    out["changeOpen"] = pending_ != nullptr;
+    out["controllerLun"] = h.controllerLun.get();
+    json arrays = json::array();
+    for (unsigned r = 0; r < h.totalArrays.get(); ++r) {
+        const auto& k = img.rank[r];
+        json members = json::array();
+        for (unsigned m = 0; m < k.numDrives && m < wire::kMaxRankDrives; ++m) members.push_back(wwnHex(k.driveWwn[m].get()));
+        arrays.push_back({{"id", k.rankId}, {"level", k.raidLevel}, {"drives", members},
+                          {"chunkBlocks", k.chunkBlocks.get()}, {"capacityGb", k.capacityGb.get()},
+                          {"parityGroups", k.parityGroups}, {"faultStatus", k.faultStatus},
+                          {"initialised", k.initialised == wire::kFlagYes}, {"name", getText(k.name)}});
+    }
+    out["arrays"] = arrays;
+    json lds = json::array();
+    for (unsigned l = 0; l < h.totalLogicalDrives.get(); ++l) {
+        const auto& d = img.hostLun[l];
+        json segs = json::array();
+        for (unsigned s = 0; s < d.segmentCount && s < wire::kMaxLunSegments; ++s)
+            segs.push_back({{"rank", d.segment[s].rankIndex.get()}, {"startBlock", d.segment[s].startBlock.get()},
+                            {"capacityGb", d.segment[s].capacityGb.get()}});
+        lds.push_back({{"lun", d.lunNumber.get()}, {"name", getText(d.name)}, {"capacityGb", d.capacityGb.get()},
+                       {"wlun", d.wlunReferenceNo.get()}, {"ports", d.portMask}, {"blockSize", d.hostBlockSize.get()},
+                       {"segments", segs}});
+    }
+    out["logicalDrives"] = lds;
+    json maps = json::array();
+    for (unsigned m = 0; m < h.totalLunMappingEntries.get(); ++m) {
+        const auto& map = img.lunMap[m];
+        json luns = json::array();
+        for (unsigned l = 0; l < wire::kLunsPerMap; ++l)
+            if (map.awLunMap[l].get() != wire::kLunNotMapped) luns.push_back({{"lun", l}, {"entry", map.awLunMap[l].get()}});
+        maps.push_back({{"node", wwnHex(map.abNodeName.get())}, {"port", wwnHex(map.abPortName.get())},
+                        {"name", getText(map.abHostName)}, {"controllerLun", map.wControllerLun.get()}, {"luns", luns}});
+    }
+    out["mappings"] = maps;
+    json spares = json::array();
+    for (unsigned s = 0; s < h.totalSpares.get(); ++s)
+        spares.push_back({{"drive", wwnHex(img.hotSpare[s].driveWwn.get())}, {"array", img.hotSpare[s].rank}});
+    out["spares"] = spares;
+    return out;
+}
+
+json FirmwareModel::dumpRegions() const {
+    auto map = std::make_unique<wire::ADDRESS_REGION_MAP_STRUCT>();
+    buildRegionMap(*committed_, *map);
+    json out;
+    out["regionCount"] = map->regionCount.get();
+    out["usedGb"] = map->usedCapacityGb.get();
+    out["unusedGb"] = map->unusedCapacityGb.get();
+    out["unusedUnsegmentedGb"] = map->unusedUnsegmentedCapacityGb.get();
+    out["unusedUnsegmentedRegion"] = map->unusedUnsegmentedRegionNo.get();
+    json regions = json::array();
+    for (unsigned r = 0; r < map->regionCount.get(); ++r) {
+        const auto& x = map->region[r];
+        regions.push_back({{"rank", x.rankNo.get()}, {"capacityGb", x.capacityGb.get()},
+                           {"startBlock", (uint64_t{x.startHigh.get()} << 32) | x.startLow.get()},
+                           {"lun", x.lunNo.get() == wire::kRegionFree ? json(nullptr) : json(x.lunNo.get())},
+                           {"segment", x.lunSegmentNo.get()}});
+    }
+    out["regions"] = regions;
+    return out;
+}
+
+json FirmwareModel::control(const std::string& verb, const json& args) {
+    advanceJobs();
+    expireStaleChange();
+    try {
+        if (verb == "refuse-config") {
+            const std::string reason = strOr(args, "reason", "start");
+            if (reason != "start" && reason != "save" && reason != "unavailable" && reason != "expansion")
+                return {{"error", "reason must be start, save, unavailable or expansion"}};
+            refuseCount_ = static_cast<unsigned>(intIn(args, "count", 0, 1000000, 1));
+            refuseReason_ = reason;
+            return {{"ok", true}, {"count", refuseCount_}, {"reason", refuseReason_}};
+        }
+        if (verb == "set-clock") {
+            auto ctl = intIn(args, "controller", 0, 1, 0);
+            if (!args.contains("epoch") || !args.at("epoch").is_number_integer()) return {{"error", "\"epoch\" is required"}};
+            controllers_[static_cast<size_t>(ctl)].clockOffset = args.at("epoch").get<int64_t>() - clock_.wallSeconds();
+            return {{"ok", true}};
+        }
+        if (verb == "dump-config") return dumpConfig();
+        if (verb == "dump-regions") return dumpRegions();
+        if (verb == "corrupt-reply") {
+            Corruption k;
+            k.bufferId = static_cast<uint8_t>(intIn(args, "bufferId", 0, 255, 0x40));
+            k.count = static_cast<unsigned>(intIn(args, "count", 0, 1000000, 1));
+            k.kind = strOr(args, "kind", "length");
+            if (k.kind == "byte") {
+                auto off = intIn(args, "offset", 0, 0xFFFFFF, 0);
+                auto val = intIn(args, "value", 0, 255, 0);
+                k.value = static_cast<uint32_t>((off << 8) | val);
+            } else if (k.kind == "length" || k.kind == "truncate" || k.kind == "garbage") {
+                k.value = static_cast<uint32_t>(intIn(args, "value", 0, 0xFFFFFFFF, 0));
+            } else {
+                return {{"error", "kind must be length, byte, truncate or garbage"}};
+            }
+            corruptions_.push_back(k);
+            return {{"ok", true}};
+        }
+        if (verb == "fail-drive") {
+            if (!args.contains("wwn")) return {{"error", "\"wwn\" is required"}};
+            uint64_t w = parseWwn(args.at("wwn"), "wwn");
+            const auto& img = *committed_;
+            for (unsigned r = 0; r < img.header.totalArrays.get(); ++r)
+                for (unsigned m = 0; m < img.rank[r].numDrives; ++m)
+                    if (img.rank[r].driveWwn[m].get() == w) {
+                        Outcome o = failDrive(static_cast<uint8_t>(r), static_cast<uint8_t>(m));
+                        if (o.kind != Outcome::Kind::Good) return {{"error", "drive cannot fail"}};
+                        return {{"ok", true}};
+                    }
+            int d = driveIndexByWwn(w);
+            if (d < 0) return {{"error", "no such drive"}};
+            drives_[static_cast<size_t>(d)].failed = true;
+            return {{"ok", true}};
+        }
+        if (verb == "jobs") {
+            return {{"rebuild", rebuild_.active ? json(jobPercent(rebuild_)) : json(nullptr)},
+                    {"expansion", expansion_.active ? json(jobPercent(expansion_)) : json(nullptr)},
+                    {"parityCheck", parity_.active ? json(jobPercent(parity_)) : json(nullptr)},
+                    {"initialisations", inits_.size()}};
+        }
+    } catch (const std::exception& e) {
+        return {{"error", e.what()}};
+    }
+    return {{"error", "unknown model verb \"" + verb + "\""}};
+}
+
+}  // namespace sim::model
+
+namespace sim {
+
+std::unique_ptr<SystemModel> makeSystemModel(const nlohmann::json& system, const SimClock& clock) {
+    return std::make_unique<model::FirmwareModel>(system, clock);
+}
+
+}  // namespace sim

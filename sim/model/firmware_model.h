@@ -1,0 +1,218 @@
+// The firmware model of one Tolvo RAID system: two controllers, the drives in
+// their enclosures and the RAID configuration, answering the vendor commands
+// carried in WRITE BUFFER and READ BUFFER.
+//
+// The configuration image (CONFIG_STORAGE_STRUCT) is the source of truth. A
+// change is made inside a start/save bracket on a working copy of the image and
+// becomes visible at the save. Everything else the controllers report (drive
+// list, region map, host table, initialisation table, progress records) is
+// derived from the committed image, the drives and the background jobs.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "core/model_api.h"
+#include "wire/config.h"
+#include "wire/controller.h"
+#include "wire/drive.h"
+#include "wire/requests.h"
+
+namespace sim::model {
+
+// 1 GB as the controllers count it, in 512-byte blocks. Capacities of ranks,
+// regions and host LUNs are whole multiples of it.
+inline constexpr uint64_t kBlocksPerGb = 1953792;
+
+// An open change left unsaved this long (simulated time) is discarded.
+inline constexpr uint64_t kChangeTimeoutMs = 300'000;
+
+struct Drive {
+    uint8_t enclosure = 1;
+    uint8_t slot = 1;
+    uint64_t wwn = 0;
+    uint32_t capacityBlocks = 0;
+    uint16_t blockSize = 512;
+    std::string vendor, product, revision, serial;
+    bool failed = false;
+    uint8_t loopId1 = 0xFF, loopId2 = 0xFF;
+};
+
+struct Controller {
+    bool present = true;
+    std::string name;
+    uint64_t wwn = 0;
+    uint8_t fwMajor = 5, fwMinor = 13;
+    std::string fwBuild = "0513";
+    std::string fwCompileDate = "Nov 12 2026";
+    std::string fwCompileTime = "10:20:30";
+    uint32_t powerOnCount = 1;
+    uint32_t powerOnSeconds = 0;       // at emulator start
+    uint32_t totalPowerOnSeconds = 0;  // at emulator start
+    int64_t clockOffset = 0;           // controller clock minus emulator wall clock, seconds
+    uint8_t airTemperature = 31, expanderTemperature = 45, processorTemperature = 52;
+    uint8_t batteryState = 0xF1, batteryCapacity = 100, batteryHoldupHours = 72;
+    std::array<uint8_t, 2> hostInterface = {1, 1};
+    uint8_t hostLoop1Id = 1, hostLoop2Id = 2;
+};
+
+// A background job on one rank; progress = elapsed / duration.
+struct Job {
+    bool active = false;
+    uint8_t rank = 0;
+    uint64_t startMs = 0;
+    uint64_t durationMs = 0;
+    uint8_t startPercent = 0;
+    // parity check
+    uint8_t mode = 0;
+    uint32_t errorCount = 0;
+    // rebuild
+    uint8_t drive = 0;
+    uint64_t driveWwn = 0;
+};
+
+struct HostInitiator {
+    uint64_t node = 0;
+    uint64_t port = 0;
+};
+
+// One injected reply corruption.
+struct Corruption {
+    uint8_t bufferId = 0;
+    unsigned count = 0;
+    std::string kind;          // "length", "count", "truncate", "garbage"
+    uint32_t value = 0;
+};
+
+class FirmwareModel final : public sim::SystemModel {
+public:
+    FirmwareModel(const nlohmann::json& system, const sim::SimClock& clock);
+
+    std::optional<Outcome> execute(const CommandContext& cmd, std::vector<uint8_t>& dataIn) override;
+    nlohmann::json control(const std::string& verb, const nlohmann::json& args) override;
+    nlohmann::json saveState() const override;
+
+    // Read-only views for tests and the control interface.
+    const wire::CONFIG_STORAGE_STRUCT& committed() const { return *committed_; }
+    bool changeOpen() const { return pending_ != nullptr; }
+    const std::vector<Drive>& drives() const { return drives_; }
+
+    // Built replies (public so that tests can compare layouts directly).
+    void buildControllerInfo(unsigned pathIndex, wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT& out) const;
+    void buildDriveInfo(wire::ALL_DRIVE_INFO_STRUCT& out) const;
+    void buildRegionMap(const wire::CONFIG_STORAGE_STRUCT& image, wire::ADDRESS_REGION_MAP_STRUCT& out) const;
+    void buildHostInfo(wire::ALL_HOST_INFO_STRUCT& out) const;
+    void buildInitInfo(wire::ALL_INITIALISATION_INFO_STRUCT& out) const;
+    void buildConfigUpdate(unsigned pathIndex, wire::CONFIG_UPDATE_STRUCT& out);
+
+private:
+    // Scenario and state.
+    void loadScenario(const nlohmann::json& system);
+    void loadConfiguration(const nlohmann::json& system);
+    nlohmann::json dumpConfig() const;
+    nlohmann::json dumpRegions() const;
+
+    // Time and jobs.
+    uint64_t nowMs() const;
+    void advanceJobs();
+    uint8_t jobPercent(const Job& job) const;
+    void startInitialisation(uint8_t rank);
+    void finishInitialisation(Job& job);
+    void finishRebuild();
+    void finishExpansion();
+    template <typename F> void forEachImage(F&& f);
+    void discardChange();
+    void expireStaleChange();
+
+    // Dispatch.
+    std::optional<Outcome> readBuffer(const CommandContext& cmd, std::vector<uint8_t>& dataIn);
+    std::optional<Outcome> writeBuffer(const CommandContext& cmd);
+    Outcome vendorCommand(const CommandContext& cmd, uint8_t bufferId, std::span<const uint8_t> payload);
+    Outcome configCommand(const CommandContext& cmd, uint8_t bufferId, std::span<const uint8_t> payload);
+    Outcome maintenanceCommand(const CommandContext& cmd, uint8_t bufferId, std::span<const uint8_t> payload);
+
+    // The bracket.
+    Outcome startConfig(unsigned pathIndex);
+    Outcome saveConfig(const CommandContext& cmd);
+    void commit();
+
+    // Configuration changes on the working image.
+    Outcome addRank(wire::CONFIG_STORAGE_STRUCT& img, const wire::RANK_CONFIG_STRUCT& req);
+    Outcome deleteRank(wire::CONFIG_STORAGE_STRUCT& img, unsigned rankIndex);
+    Outcome expandRank(wire::CONFIG_STORAGE_STRUCT& img, const wire::EXPAND_ARRAY_STRUCT& req);
+    Outcome addHostLun(wire::CONFIG_STORAGE_STRUCT& img, const wire::CREATE_HOST_LUN_STRUCT& req);
+    Outcome expandHostLun(wire::CONFIG_STORAGE_STRUCT& img, unsigned lunIndex, const wire::EXPAND_HOST_LUN_STRUCT& req);
+    Outcome deleteHostLun(wire::CONFIG_STORAGE_STRUCT& img, unsigned lunIndex);
+    Outcome addLunMapping(wire::CONFIG_STORAGE_STRUCT& img, const wire::CREATE_LUN_MAPPING_STRUCT& req);
+    Outcome deleteLunMapping(wire::CONFIG_STORAGE_STRUCT& img, unsigned mapIndex);
+    Outcome addHotSpare(wire::CONFIG_STORAGE_STRUCT& img, const wire::HOT_SPARE_DRIVE_STRUCT& req);
+    Outcome deleteHotSpare(wire::CONFIG_STORAGE_STRUCT& img, unsigned spareIndex);
+    Outcome restoreImage(const CommandContext& cmd);
+
+    // Helpers over an image.
+    int driveIndexByWwn(uint64_t wwn) const;
+    bool driveInUse(const wire::CONFIG_STORAGE_STRUCT& img, uint64_t wwn) const;
+    uint16_t rankCapacityGb(const wire::RANK_CONFIG_STRUCT& rank) const;
+    bool regionsFit(const wire::CONFIG_STORAGE_STRUCT& img) const;
+public:
+    // Structural check of an image: counts, members, segments. Used for restores
+    // and by the tests as the model's invariant.
+    bool imageConsistent(const wire::CONFIG_STORAGE_STRUCT& img, std::string* why = nullptr) const;
+private:
+    Outcome failDrive(uint8_t rankIndex, uint8_t member);
+    Outcome parityCheck(uint8_t start, uint8_t rankIndex, uint8_t mode);
+    Outcome setTime(uint8_t selector, std::span<const uint8_t> payload);
+    unsigned controllerForPath(unsigned pathIndex) const;
+    bool asyncHandshake() const;
+    uint16_t featureFlags() const;
+
+    const sim::SimClock& clock_;
+    uint64_t wwn_ = 0;
+    std::array<Controller, 2> controllers_{};
+    uint8_t productType_ = 19;
+    uint16_t features_ = 0;
+    std::vector<uint8_t> enclosures_;
+    std::vector<Drive> drives_;
+    std::vector<HostInitiator> hostInitiators_;
+    std::unique_ptr<wire::CONFIG_STORAGE_STRUCT> committed_;
+
+    // The open change, if any.
+    std::unique_ptr<wire::CONFIG_STORAGE_STRUCT> pending_;
+    unsigned pendingPath_ = 0;
+    uint16_t pendingCounter_ = 0;
+    uint64_t pendingSinceMs_ = 0;
+    bool pendingSaveRefused_ = false;
+    unsigned activityReadsSinceStart_ = 0;
+    bool pendingDirty_ = false;             // a change command was applied
+    std::vector<uint8_t> pendingInitRanks_;    // rank IDs to initialise at the save
+    std::vector<uint8_t> pendingTrustRanks_;   // rank IDs trusted in this change
+    std::vector<uint8_t> pendingDeletedRanks_; // rank IDs deleted in this change
+    std::optional<uint8_t> pendingExpansion_;  // rank ID expanded in this change
+    std::vector<uint64_t> pendingExpansionDrives_;
+    std::array<uint16_t, 2> startCounters_{};
+
+    // Refusals injected through the control interface.
+    unsigned refuseCount_ = 0;
+    std::string refuseReason_;
+
+    // Jobs.
+    std::vector<Job> inits_;   // one per initialising rank (by rank ID)
+    Job rebuild_, expansion_, parity_;
+    uint64_t initDurationMs_ = 120'000, rebuildDurationMs_ = 180'000;
+    uint64_t expansionDurationMs_ = 300'000, parityDurationMs_ = 60'000;
+    std::vector<uint64_t> expansionNewDrives_;
+
+    std::vector<Corruption> corruptions_;
+    std::vector<uint8_t> restoreBuffer_;
+    std::vector<uint8_t> diagDump_;
+    bool diagDumpReady_ = false;
+};
+
+}  // namespace sim::model
