@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "scsi/scsi_types.h"
 
@@ -67,6 +68,8 @@ uint32_t LAPIPrintITNexus();
 uint32_t LAPIPrintTolvoDevicesInfo();
 uint32_t LAPIPrintSelectedDeviceInfo(uint32_t index);
 void DumpRSEntryTable();
+// One entry's line of the path table listing.
+std::string formatRSEntry(uint32_t index);
 void printWwn(const uint8_t* wwn);
 
 // Empties the table and the exclusion list (a fresh process state); used by tests.

@@ -1,0 +1,416 @@
+#include "scsi/discovery.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "fake_node.h"
+#include "recorder.h"
+#include "scsi/exclusion.h"
+#include "support/process.h"
+#include "support/sleep.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+std::vector<uint32_t> g_sleeps;
+void recordSleep(uint32_t us) { g_sleeps.push_back(us); }
+
+Bytes inquiryFor(const std::string& product) {
+    Bytes b(96, 0);
+    b[4] = 91;
+    std::memcpy(&b[8], "TOLVO   ", 8);
+    std::string p = product;
+    p.resize(16, ' ');
+    std::memcpy(&b[16], p.data(), 16);
+    return b;
+}
+
+// A configuration header as discovery reads it (buffer 0x03).
+Bytes headerFor(uint64_t wwn, const std::string& name) {
+    Bytes h(512, 0);
+    h[0] = 0x00;
+    h[1] = 0x58;
+    h[2] = 0x0E;  // 940032
+    for (int i = 0; i < 8; ++i) h[24 + i] = static_cast<uint8_t>(wwn >> (8 * (7 - i)));
+    std::string n = name;
+    n.resize(64, ' ');
+    std::memcpy(&h[48], n.data(), 64);
+    h[170] = 1;
+    h[171] = 0xF0;
+    h[208] = 0xF1;
+    h[209] = 0xF0;
+    return h;
+}
+
+// Simulated devices: each node answers the open handshake and its SCSI address;
+// the commands are answered by the recorder from the same description.
+struct Device {
+    std::string product;
+    uint64_t wwn;
+    int channel, target, lun;
+    bool answers = true;
+};
+
+struct DiscoveryTest : ::testing::Test {
+    testsupport::TempDir dir;
+    testnode::Recorder rec;
+    std::map<std::string, Device> devices;  // by node path
+    std::vector<std::unique_ptr<testnode::FakeNode>> nodes;
+
+    void SetUp() override {
+        resetRaidSystemTable();
+        g_sleeps.clear();
+        lqcl::setSleepHook(recordSleep);
+        setenv("LQCL_DEV_DIR", dir.path().c_str(), 1);
+        rec.responder = [this](const testnode::Sent& s) {
+            char path[256];
+            handleDevicePath(s.handle, path, sizeof path);
+            auto it = devices.find(path);
+            if (it == devices.end() || !it->second.answers) return testnode::osError();
+            if (s.cdb[0] == 0x12) return testnode::good(inquiryFor(it->second.product));
+            if (s.cdb[0] == 0x3C && s.cdb[2] == 0x03) return testnode::good(headerFor(it->second.wwn, "sys"));
+            return testnode::check(5, 0x20, 0);
+        };
+    }
+    void TearDown() override {
+        nodes.clear();
+        lqcl::setSleepHook(nullptr);
+        unsetenv("LQCL_DEV_DIR");
+        resetRaidSystemTable();
+    }
+    std::string node(int n) { return dir.path() + "/sg" + std::to_string(n); }
+    void add(int n, Device d) {
+        devices[node(n)] = d;
+        auto fake = std::make_unique<testnode::FakeNode>(node(n), [](const Bytes&) { return Bytes(); });
+        fake->id.channel = d.channel;
+        fake->id.scsi_id = d.target;
+        fake->id.lun = d.lun;
+        nodes.push_back(std::move(fake));
+    }
+    size_t inquiries() const {
+        size_t n = 0;
+        for (const auto& s : rec.sent) n += s.cdb[0] == 0x12 ? 1 : 0;
+        return n;
+    }
+};
+
+TEST_F(DiscoveryTest, GroupsPathsByWwnAndSkipsForeignAndDuplicatePaths) {
+    add(0, {"TOLVO RAID 7000", 0x2000001122334401ull, 0, 0, 0});
+    add(1, {"TOLVO RAID 7000", 0x2000001122334401ull, 0, 1, 0});
+    add(2, {"DISK DRIVE", 0x5000000000000001ull, 0, 2, 0});
+    add(3, {"TOLVO RAID 7000", 0x2000001122334401ull, 0, 0, 0});  // same channel, target, LUN as sg0
+    add(4, {"TOLVO RAID 8000 X", 0x2000001122334402ull, 1, 0, 3});
+    add(6, {"TOLVO RAID 6000", 0x2000001122334403ull, 0, 0, 0});  // after the gap: never reached
+
+    EXPECT_EQ(LAPIDiscoverRAIDSystems(), 2u);
+    EXPECT_EQ(cDevice_Discovery_Done, 1);
+    EXPECT_EQ(LAPIGetTolvoHandleCount(0), 2u);
+    EXPECT_EQ(LAPIGetTolvoHandleCount(1), 1u);
+    EXPECT_EQ(gTolvos[0].slots[1].target, 1);
+    EXPECT_EQ(gTolvos[0].slots[1].deviceNumber, 1u);
+    EXPECT_EQ(std::string(gTolvos[0].slots[1].devicePath), node(1).size() < 32 ? node(1) : "");
+    EXPECT_EQ(gTolvos[1].slots[0].lun, 3);
+    EXPECT_EQ(gTolvos[1].slots[0].wwn[7], 0x02);
+    EXPECT_EQ(gTolvos[1].wwn[7], 0x02);
+    // The foreign disk was asked who it is but never for a configuration header.
+    for (const auto& s : rec.sent) {
+        char path[256];
+        handleDevicePath(s.handle, path, sizeof path);
+        if (path == node(2)) {
+            EXPECT_EQ(s.cdb[0], 0x12);
+        }
+    }
+    EXPECT_EQ(inquiries(), 5u);
+    // Discovery INQUIRY: 12 00 00 00 60 00 for 96 bytes.
+    EXPECT_EQ(rec.sent[0].cdb, (Bytes{0x12, 0, 0, 0, 0x60, 0}));
+    EXPECT_EQ(rec.sent[0].dataLength, 96u);
+    EXPECT_EQ(rec.sent[1].cdb, (Bytes{0x3C, 1, 0x03, 0, 0, 0, 0, 0x02, 0x00, 0}));
+
+    // Found: no further scan.
+    rec.sent.clear();
+    LAPIDiscoverRAIDSystems();
+    EXPECT_TRUE(rec.sent.empty());
+}
+
+TEST_F(DiscoveryTest, ScansAgainOnEveryCallWhileNothingIsFound) {
+    add(0, {"DISK DRIVE", 1, 0, 0, 0});
+    EXPECT_EQ(LAPIDiscoverRAIDSystems(), 0u);
+    EXPECT_EQ(LAPIDiscoverRAIDSystems(), 0u);
+    EXPECT_EQ(inquiries(), 2u);
+    EXPECT_EQ(cDevice_Discovery_Done, 0);
+}
+
+TEST_F(DiscoveryTest, InvalidHeadersAndShortInquiriesAreNotStored) {
+    add(0, {"TOLVO RAID 7000", 0x11, 0, 0, 0});
+    add(1, {"TOLVO RAID 7000", 0x22, 0, 1, 0});
+    rec.responder = [inner = rec.responder, this](const testnode::Sent& s) {
+        char path[256];
+        handleDevicePath(s.handle, path, sizeof path);
+        if (path == node(0) && s.cdb[0] == 0x3C) {
+            Bytes h = headerFor(0x11, "bad");
+            h[209] = 0x01;  // not a flag byte
+            return testnode::good(h);
+        }
+        if (path == node(1) && s.cdb[0] == 0x12) return testnode::good(Bytes(10, 0x41));  // shorter than asked
+        return inner(s);
+    };
+    EXPECT_EQ(LAPIDiscoverRAIDSystems(), 0u);
+}
+
+TEST(ConfigHeader, ValidityRule) {
+    auto valid = [](auto edit) {
+        Bytes h = headerFor(1, "x");
+        edit(h);
+        return isValidTolvoConfigHeader(h.data());
+    };
+    EXPECT_EQ(valid([](Bytes&) {}), 1);
+    EXPECT_EQ(valid([](Bytes& h) { h[0] = h[1] = h[2] = h[3] = 0; }), 0);
+    EXPECT_EQ(valid([](Bytes& h) { h[0] = h[1] = h[2] = 0, h[3] = 1; }), 1);
+    EXPECT_EQ(valid([](Bytes& h) { h[170] = 0; }), 0);
+    for (int at : {171, 208, 209}) {
+        EXPECT_EQ(valid([at](Bytes& h) { h[at] = 0xF1; }), 1) << at;
+        EXPECT_EQ(valid([at](Bytes& h) { h[at] = 0xF2; }), 0) << at;
+        EXPECT_EQ(valid([at](Bytes& h) { h[at] = 0x00; }), 0) << at;
+    }
+}
+
+TEST(ProductPreambles, ThirtyFiveDistinctFifteenCharacterEntries) {
+    std::set<std::string> seen;
+    for (const char* p : productPreambles) {
+        EXPECT_EQ(std::strlen(p), 15u) << p;
+        seen.insert(p);
+    }
+    EXPECT_EQ(seen.size(), 35u);
+    for (const char* must : {"TOLVO RAID 7000", "TOLVO RAID 8000", "TOLVO RAID 6000"}) EXPECT_TRUE(seen.count(must));
+    EXPECT_EQ(IsPreambleOurs("TOLVO RAID 7000 "), 1);
+    EXPECT_EQ(IsPreambleOurs("TOLVO RAID 7000X"), 1);  // only 15 characters count
+    EXPECT_EQ(IsPreambleOurs("TOLVO RAID 700 "), 0);
+    EXPECT_EQ(IsPreambleOurs("tolvo raid 7000 "), 0);
+}
+
+TEST(ExclusionList, LinesAsRead) {
+    struct Case {
+        const char* line;
+        bool entry;
+        uint64_t wwn;
+        const char* digits;
+    };
+    const Case cases[] = {
+        {"//2000001122334455\n", false, 0, ""},
+        {"  /comment", false, 0, ""},
+        {"\n", false, 0, ""},
+        {" \t \r\n", false, 0, ""},
+        {"  2000001122334455  word\n", true, 0x2000001122334455ull, "2000001122334455"},
+        {"20000011AABBCCDD\n", true, 0x20000011aabbccddull, "20000011aabbccdd"},
+        {"abc\n", true, 0xabc, "abc"},
+        {"12 34\n", true, 0x12, "12"},
+        {"xyz\n", true, 0, ""},
+        {"1234567890abcdef99\n", true, 0x1234567890abcdefull, "1234567890abcdef"},
+    };
+    for (const Case& c : cases) {
+        uint8_t wwn[8];
+        char digits[17];
+        ASSERT_EQ(parseExclusionLine(c.line, wwn, digits), c.entry) << c.line;
+        if (!c.entry) continue;
+        uint64_t v = 0;
+        for (uint8_t b : wwn) v = (v << 8) | b;
+        EXPECT_EQ(v, c.wwn) << c.line;
+        EXPECT_STREQ(digits, c.digits) << c.line;
+    }
+}
+
+TEST(ExclusionList, AtMost128EntriesAndLongLinesStayOneLine) {
+    std::string text = "/" + std::string(1500, 'a') + "\n";  // a comment longer than a line buffer
+    for (int i = 0; i < 130; ++i) text += "00000000000000" + std::to_string(10 + i % 80) + "\n";
+    FILE* f = fmemopen(text.data(), text.size(), "r");
+    uint8_t table[MAX_EXCLUDED_SYSTEMS][8];
+    int seen = 0;
+    static int* counter;
+    counter = &seen;
+    EXPECT_EQ(readExclusionList(f, table, MAX_EXCLUDED_SYSTEMS, [](const char*) { ++*counter; }), 128u);
+    fclose(f);
+    EXPECT_EQ(seen, 128);
+    EXPECT_EQ(table[0][7], 0x10);
+}
+
+TEST_F(DiscoveryTest, ExcludedSystemsAreLeftOut) {
+    add(0, {"TOLVO RAID 7000", 0x2000001122334455ull, 0, 0, 0});
+    add(1, {"TOLVO RAID 7000", 0x2000001122334456ull, 0, 1, 0});
+    std::string old = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    { std::ofstream("DIDEExclude.txt") << "// lab systems\n\n  2000001122334455  old one\n"; }
+    EXPECT_EQ(LAPIDiscoverRAIDSystems(), 1u);
+    std::filesystem::current_path(old);
+    EXPECT_EQ(gTolvos[0].wwn[7], 0x56);
+    EXPECT_EQ(g_ulNumExcludes, 1u);
+}
+
+TEST_F(DiscoveryTest, SelectionByWwnOrByIndex) {
+    for (int i = 0; i < 5; ++i) add(i, {"TOLVO RAID 7000", 0x2000001122334400ull + i, 0, i, 0});
+    uint8_t index = 0xFF;
+    LAPICheckWWNPresent(0x22334402, 0x20000011, &index);
+    EXPECT_EQ(index, 2);
+    index = 0xFF;
+    LAPICheckWWNPresent(3, 0, &index);
+    EXPECT_EQ(index, 3);
+    index = 0xFF;
+    LAPICheckWWNPresent(5, 0, &index);
+    EXPECT_EQ(index, 0xFF);
+    LAPICheckWWNPresent(3, 1, &index);
+    EXPECT_EQ(index, 0xFF);
+}
+
+TEST_F(DiscoveryTest, IndexBeyondThreeSystemsLeavesSelectionUnchanged) {
+    for (int i = 0; i < 3; ++i) add(i, {"TOLVO RAID 7000", 0x2000001122334400ull + i, 0, i, 0});
+    uint8_t index = 0xFF;
+    EXPECT_EQ(LAPICheckWWNPresent(3, 0, &index), 0u);
+    EXPECT_EQ(index, 0xFF);
+}
+
+TEST_F(DiscoveryTest, UserNamedDeviceIsAddedWithoutProductCheck) {
+    std::string path = dir.path() + "/mine";
+    if (path.size() > 31) GTEST_SKIP() << "temporary directory name too long for a device path";
+    devices[path] = {"SOMETHING ELSE", 0x2000001122330001ull, 2, 5, 1};
+    testnode::FakeNode fake(path, [](const Bytes&) { return Bytes(); });
+    fake.id.channel = 2;
+    fake.id.scsi_id = 5;
+    fake.id.lun = 1;
+    EXPECT_EQ(LAPIAddUserDefinedTolvoScsiDevices(path.c_str()), 0);
+    ASSERT_EQ(gNumTolvos, 1u);
+    EXPECT_STREQ(gTolvos[0].slots[0].devicePath, path.c_str());
+    EXPECT_EQ(gTolvos[0].slots[0].deviceNumber, 0u);
+    EXPECT_EQ(gTolvos[0].slots[0].target, 5);
+    EXPECT_EQ(LAPIAddUserDefinedTolvoScsiDevices((dir.path() + "/none").c_str()), 0xFF);
+}
+
+TEST_F(DiscoveryTest, OverlongUserPathIsRefusedNotTruncated) {
+    const std::string longPath = "/dev/" + std::string(27, 'x');  // 32 characters
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(LAPIAddUserDefinedTolvoScsiDevices(longPath.c_str()), 0xFF);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "Error: device path '" + longPath + "' is longer than 31 characters and cannot be used.\n");
+    EXPECT_TRUE(rec.sent.empty());
+    EXPECT_EQ(gNumTolvos, 0u);
+}
+
+// Stores paths straight into the table through the header read.
+struct TableTest : DiscoveryTest {
+    uint64_t nextWwn = 0x2000000000000000ull;
+    void SetUp() override {
+        DiscoveryTest::SetUp();
+        rec.responder = [this](const testnode::Sent&) { return testnode::good(headerFor(nextWwn, "t")); };
+    }
+    int store(uint64_t wwn, int channel, int target, int lun) {
+        nextWwn = wwn;
+        ITL_HANDLE_STRUCT r{};
+        r.fd = -1;
+        r.channel = static_cast<uint8_t>(channel);
+        r.target = static_cast<uint8_t>(target);
+        r.lun = static_cast<uint8_t>(lun);
+        return addTolvoIfNotDuplicate(&r);
+    }
+};
+
+TEST_F(TableTest, LimitsOf125SystemsAnd32Paths) {
+    for (int i = 0; i < 125; ++i) ASSERT_EQ(store(0x100 + i, 0, i, 0), 1);
+    EXPECT_EQ(store(0x999, 0, 0, 0), 0);
+    EXPECT_EQ(gNumTolvos, 125u);
+    for (int t = 1; t < 32; ++t) ASSERT_EQ(store(0x100, 0, 200, t), 1) << t;
+    EXPECT_EQ(LAPIGetTolvoHandleCount(0), 32u);
+    EXPECT_EQ(store(0x100, 0, 201, 0), 0);
+    EXPECT_EQ(store(0x100, 0, 0, 0), 0);  // duplicate
+}
+
+TEST_F(TableTest, InvalidationWalksSlotsAndFreedSlotsAreReused) {
+    store(0x500, 0, 0, 0);
+    store(0x500, 0, 1, 0);
+    ITL_HANDLE_STRUCT* h = nullptr;
+    ASSERT_EQ(LAPIGetTolvoHandle(&h, 0), 0u);
+    EXPECT_EQ(h, &gTolvos[0].slots[0]);
+    EXPECT_EQ(LAPIInvalidateCurrentTolvoHandle(0), 0u);
+    ASSERT_EQ(LAPIGetTolvoHandle(&h, 0), 0u);
+    EXPECT_EQ(h, &gTolvos[0].slots[1]);
+    EXPECT_EQ(LAPIInvalidateCurrentTolvoHandle(0), 0u);
+    EXPECT_EQ(LAPIInvalidateCurrentTolvoHandle(0), 1008u);
+    cDevice_Discovery_Done = 1;
+    EXPECT_EQ(LAPIGetTolvoHandle(&h, 0), 1010u);
+    EXPECT_EQ(LAPIGetTolvoHandle(nullptr, 0), 1001u);
+    EXPECT_EQ(LAPIGetTolvoHandle(&h, 200), 1010u);
+    EXPECT_EQ(store(0x500, 0, 7, 0), 1);
+    ASSERT_EQ(LAPIGetTolvoHandle(&h, 0), 0u);
+    EXPECT_EQ(h, &gTolvos[0].slots[0]);
+    EXPECT_EQ(LAPIGetITLHandleIndex(&h, 0, 0, 7, 0), 0);
+    EXPECT_EQ(LAPIGetITLHandleIndex(&h, 0, 0, 1, 0), -1);
+}
+
+TEST_F(TableTest, PathTableListingWrapsAfterSixPaths) {
+    for (int t = 0; t < 7; ++t) store(0x20000011223344AAull, 1, t, 2);
+    gTolvos[0].justCameBack = 1;
+    EXPECT_EQ(formatRSEntry(0),
+              "20000011223344aa*(07) 01.00.02 01.01.02 01.02.02 01.03.02 01.04.02 01.05.02\n"
+              "                      01.06.02");
+    gTolvos[0].justCameBack = 0;
+    gTolvos[0].slotValid[0] = 0;
+    EXPECT_EQ(formatRSEntry(0), "20000011223344aa (06) 01.01.02 01.02.02 01.03.02 01.04.02 01.05.02 01.06.02\n" +
+                                    std::string(21, ' '));
+}
+
+TEST_F(TableTest, Listings) {
+    store(0x20000011223344AAull, 0, 0, 0);
+    store(0x20000011223344AAull, 3, 1, 4);
+    store(0x20000011223344BBull, 0, 2, 0);
+    cDevice_Discovery_Done = 1;
+    std::snprintf(gTolvos[0].slots[0].devicePath, 32, "/dev/sg4");
+    std::snprintf(gTolvos[0].slots[1].devicePath, 32, "/dev/sg9");
+    std::snprintf(gTolvos[1].slots[0].devicePath, 32, "/dev/sg5");
+    testing::internal::CaptureStdout();
+    LAPIGetNumRaidSystems();
+    LAPIGetRaidSystemWWN(1);
+    LAPIGetRaidSystemWWN(2);
+    LAPIPrintTolvoDevicesInfo();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Number of RAID Systems found : 2\n"
+              "Tolvo[1]:20000011223344BB\n"
+              "Error:Invalid tolvoIndex, valid raidSystemIndex range 0-1\r\n"
+              "\n**************RAID index: 0*******************"
+              "\nDevice: /dev/sg4\nLun: 0\nPath ID: 0\nRaidSystemWWN: 20000011223344AA\n"
+              "\nDevice: /dev/sg9\nLun: 4\nPath ID: 3\nRaidSystemWWN: 20000011223344AA\n"
+              "\n**************RAID index: 1*******************"
+              "\nDevice: /dev/sg5\nLun: 0\nPath ID: 0\nRaidSystemWWN: 20000011223344BB\n");
+}
+
+TEST_F(TableTest, RediscoveryDropsDeadPathsAndFlagsSystemsThatCameBack) {
+    for (int t = 0; t < 9; ++t) store(0x700, 0, t, 0);   // entry 0: nine paths
+    store(0x800, 0, 20, 0);                                // entry 1: loses its only path
+    gTolvos[1].slotValid[0] = 0;
+    cDevice_Discovery_Done = 1;
+    add(0, {"TOLVO RAID 7000", 0x800, 0, 21, 0});         // the scan finds a new path to entry 1
+    rec.responder = [this](const testnode::Sent& s) {
+        if (s.cdb[0] == 0x3C) return testnode::good(headerFor(0x800, "back"));
+        if (s.handle == &gTolvos[0].slots[3]) return testnode::check(4, 0x44, 0);  // dead path
+        if (s.handle == &gTolvos[0].slots[4]) return testnode::check(2, 0x04, 0);  // busy: kept
+        return testnode::good(inquiryFor("TOLVO RAID 7000"));
+    };
+    g_sleeps.clear();
+    EXPECT_EQ(LAPIRediscoverRAIDSystems(), 2u);
+    EXPECT_EQ(LAPIGetTolvoHandleCount(0), 8u);
+    EXPECT_EQ(gTolvos[0].slotValid[3], 0u);
+    EXPECT_EQ(LAPIGetTolvoHandleCount(1), 1u);
+    EXPECT_EQ(gTolvos[1].justCameBack, 1u);
+    EXPECT_EQ(gTolvos[0].justCameBack, 0u);
+    // 150 ms for the one entry that had paths, 25 ms after probing slots 0 and 8
+    // of entry 0 and slot 0 of entry 1.
+    EXPECT_EQ(g_sleeps, (std::vector<uint32_t>{150000, 25000, 25000, 25000}));
+}
+
+}  // namespace
