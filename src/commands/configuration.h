@@ -3,7 +3,10 @@
 
 #include <cstdint>
 
+#include <string>
+
 #include "commands/buffers.h"
+#include "lapi/reads.h"
 
 class commandConfiguration {
 public:
@@ -27,8 +30,89 @@ public:
     uint8_t systemIndex() const { return m_index; }
     uint8_t hexMode() const { return m_hex; }
     uint8_t outOfBand() const { return m_outOfBand; }
+    uint32_t lastValue() const { return m_lastValue; }
+    uint64_t lastWwn() const { return m_lastWwn; }
+
+    // Queries on the configuration image.
+    uint32_t getNumberOfArrays();
+    uint32_t getNumberOfVolumes();
+    uint32_t getNumberOfDevicesInArray(uint32_t array);
+    uint32_t getArrayID(uint32_t array);
+    uint32_t getArrayLevel(uint32_t array);
+    uint32_t getArrayStripeSize(uint32_t array);
+    uint32_t getArraySize(uint32_t array);
+    uint32_t getDeviceInArray(uint32_t array, uint32_t drive);
+    uint32_t getInitStatus(uint32_t array);
+    uint32_t getInitPercentComplete(uint32_t array);
+    uint32_t getNumberOfHotSpares();
+    uint32_t getNumberOfGlobalHotSpares();
+    uint32_t getHotSpareArrayCount(uint32_t array);
+    uint32_t getHotSpareArray(uint32_t array, uint32_t n);
+    uint32_t IsHotSpareDedicated(uint32_t spare);
+    uint32_t getHotSpareWWN(uint32_t spare);
+    uint32_t getConfigStorageHeaderStruct();
+    uint32_t getRankConfigStruct();
+    // Capacity in GB of the first free region of a rank; 0 when none or on error.
+    int16_t getUnusedArraySpace(uint32_t array);
+
+    // Queries on the region map.
+    uint32_t getNumRegions();
+    uint32_t getRegionStatus(uint32_t region);
+    uint32_t getRegionArrayNo(uint32_t region);
+    uint32_t getRegionCapacity(uint32_t region);
+    uint32_t getRegionMap();
+
+    // Queries on the information set.
+    uint32_t getLunMappingStruct();
+    uint32_t getHostConfigStruct();
+    uint32_t getLogicalDriveIndex(uint32_t reference);
+    uint32_t getLogicalDriveID(uint32_t ld);
+    uint32_t getLogicalDriveSize(uint32_t ld);
+    // Name lookups: 0 and the number, or 2033 (logical drive) / 2036 (array).
+    uint32_t getLogicalDiskId(const std::string& name, uint32_t& id);
+    uint32_t getArrayId(const std::string& name, uint32_t& id);
+    uint32_t getMappedLunNumber(uint64_t wwn, uint32_t ld, uint32_t& lun);
+    uint32_t whoAmI();
+
+    // Queries on the host table.
+    uint32_t getNumberOfHosts();
+    uint32_t getHostWWN(uint32_t host);
+    uint32_t getHostPortWWN(uint32_t host);
+
+    // Queries on discovery.
+    uint32_t getRaidSystemWWN(uint32_t index);
+    uint32_t getNumberOfRaidSystemsPresent();
+    uint32_t getDeviceAttached();
+
+    uint32_t getAllConfigInfo();
+
+    // Overwrite data areas and internal logical drives, in the firmware
+    // generation of the system (the "Featured" forms choose it).
+    uint32_t getFeaturedODAInfoStruct();
+    uint32_t getFeaturedODAStatStruct();
+    uint32_t getInternalLogicalDrives();
+    uint32_t getODAInfoStruct();
+    // With `quiet`, reads the table without printing or reporting anything.
+    uint32_t getODAInfoStruct2_2(bool quiet);
+    uint32_t getODAStatStruct();
+    uint32_t getODAStatStructR2_2();
 
 protected:
+    // Reads the configuration image into the working buffer: the read's status,
+    // or 2023 when it holds no array.
+    uint32_t readConfiguration();
+    // Reads the region map (after the configuration): 2023, or the read's status.
+    uint32_t readConfigurationAndRegionMap();
+    // Refreshes the information set.
+    uint32_t readInformationSet();
+    ALL_INFORMATION_SET informationSet();
+    static uint32_t finish(uint32_t status);
+    // Reads the controller information and tells the snapshot firmware generation.
+    uint32_t readGeneration(bool& r2_2);
+    // The snapshot and overwrite-data-area buffers.
+    enum SnapshotBuffer { kOda, kOdaR2_2, kOdaStats, kSnapshots, kSnapshotsR2_2, kInternalLds };
+    uint8_t* snapshotBuffer(SnapshotBuffer which) { return m_snapshot[which].get(); }
+
     struct BufferSet {
         commands::Buffer config, controllerInfo, hostTable, initTable, driveInfo, regionMap;
         bool allocate();
