@@ -1,0 +1,427 @@
+// The firmware model's configuration changes: the start/save bracket, the
+// region map kept consistent with ranks and host LUN segments, refusals, and
+// the model's invariants across sequences of changes.
+#include <cstring>
+#include <functional>
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "model/firmware_model.h"
+#include "model_test_util.h"
+#include "wire/config.h"
+#include "wire/requests.h"
+
+using namespace modeltest;
+
+namespace {
+
+template <typename T>
+std::vector<uint8_t> payload(const T& t) {
+    const auto* p = reinterpret_cast<const uint8_t*>(&t);
+    return {p, p + sizeof(T)};
+}
+
+constexpr uint64_t kDrive1 = 0x5000C50000A00001ULL;   // slot 1; slot n is kDrive1 + n - 1
+
+class ModelChanges : public ::testing::Test {
+public:
+    void SetUp() override { make(defaultSystem()); }
+    void make(const nlohmann::json& sys) {
+        model = std::make_unique<sim::model::FirmwareModel>(sys, clock);
+    }
+    uint16_t headerCount(size_t off) {
+        Result r = read1(*model, 0x03, 512);
+        EXPECT_TRUE(r.good());
+        return le16(r.data, off);
+    }
+    std::vector<uint8_t> regionMap() {
+        Result r = read1(*model, 0x20, 21656, 0, 0xF1);
+        EXPECT_TRUE(r.good()) << r.sense();
+        return r.data;
+    }
+    Result addSpare(uint64_t wwn, uint8_t rank = 0xFF) {
+        wire::HOT_SPARE_DRIVE_STRUCT s{};
+        s.driveWwn.set(wwn);
+        s.rank = rank;
+        return write1(*model, 0x93, payload(s));
+    }
+    Result addLun(uint16_t gb, uint16_t region, const char* name = "New") {
+        wire::CREATE_HOST_LUN_STRUCT c{};
+        c.capacityGb.set(gb);
+        c.freeRegionNo.set(region);
+        c.hostBlockSize.set(512);
+        std::memset(c.name, ' ', 32);
+        std::memcpy(c.name, name, std::strlen(name));
+        return write1(*model, 0x91, payload(c));
+    }
+    Result expandLun(uint16_t index, uint16_t gb, uint16_t region) {
+        wire::EXPAND_HOST_LUN_STRUCT e{};
+        e.capacityGb.set(gb);
+        e.freeRegionNo.set(region);
+        return write1(*model, 0xA5, payload(e), static_cast<uint8_t>(index >> 8), static_cast<uint8_t>(index));
+    }
+    void change(const std::function<void()>& body) {
+        ASSERT_TRUE(write1(*model, 0x80).good());
+        body();
+        Result s = write1(*model, 0x82);
+        ASSERT_TRUE(s.good()) << s.sense();
+    }
+    // Free plus used equals the ranks' capacity; region numbering follows the
+    // ranks and addresses; the image passes the model's own consistency check.
+    void checkInvariants() {
+        auto map = regionMap();
+        Result cfg = read2(*model, 0x01, 940032);
+        ASSERT_TRUE(cfg.good());
+        uint32_t capacity = 0;
+        for (unsigned r = 0; r < le16(cfg.data, 0x90); ++r) capacity += le16(cfg.data, 0x200 + 240 * r + 6);
+        EXPECT_EQ(le32(map, 8) + le32(map, 12), capacity);
+        uint32_t count = le32(map, 4);
+        uint32_t used = 0, unused = 0;
+        uint16_t lastRank = 0;
+        uint64_t nextStart = 0;
+        for (uint32_t i = 0; i < count; ++i) {
+            size_t off = 0x18 + 32 * i;
+            uint16_t rank = le16(map, off + 0x1A);
+            uint64_t start = le32(map, off) | uint64_t{le32(map, off + 4)} << 32;
+            uint64_t blocks = le32(map, off + 0x10) | uint64_t{le32(map, off + 0x14)} << 32;
+            if (i == 0 || rank != lastRank) {
+                EXPECT_TRUE(i == 0 || rank == lastRank + 1) << "ranks in order";
+                EXPECT_EQ(start, 0u) << "each rank's first region starts at 0";
+            } else {
+                EXPECT_EQ(start, nextStart) << "regions of a rank are contiguous";
+            }
+            EXPECT_EQ(le32(map, off + 8) | uint64_t{le32(map, off + 12)} << 32, start + blocks - 1);
+            (le16(map, off + 0x1C) == 0xFFFF ? unused : used) += le16(map, off + 0x18);
+            lastRank = rank;
+            nextStart = start + blocks;
+        }
+        EXPECT_EQ(used, le32(map, 8));
+        EXPECT_EQ(unused, le32(map, 12));
+        std::string why;
+        EXPECT_TRUE(model->imageConsistent(model->committed(), &why)) << why;
+    }
+
+    FakeClock clock;
+    std::unique_ptr<sim::model::FirmwareModel> model;
+};
+
+TEST_F(ModelChanges, DefaultLayoutOfRegions) {
+    auto map = regionMap();
+    ASSERT_EQ(le32(map, 4), 3u);   // LD 0, LD 1, free tail
+    EXPECT_EQ(le16(map, 0x18 + 0x18), 100);
+    EXPECT_EQ(le16(map, 0x18 + 0x1C), 0);
+    EXPECT_EQ(le16(map, 0x38 + 0x18), 200);
+    EXPECT_EQ(le16(map, 0x38 + 0x1C), 1);
+    EXPECT_EQ(le16(map, 0x58 + 0x1C), 0xFFFF);
+    // 5 x 300 GB drives in RAID 5: 4 x 585937500 blocks = 1199 GB of 1953792 blocks.
+    EXPECT_EQ(le16(map, 0x58 + 0x18), 1199 - 300);
+    EXPECT_EQ(le32(map, 0x10), 899u);
+    EXPECT_EQ(le16(map, 0x14), 2);
+    checkInvariants();
+}
+
+TEST_F(ModelChanges, ChangeInvisibleBeforeSaveAndVisibleAfter) {
+    ASSERT_TRUE(write1(*model, 0x80).good());
+    ASSERT_TRUE(addSpare(kDrive1 + 6).good());
+    EXPECT_EQ(headerCount(0x96), 1);   // reads serve the committed image
+    ASSERT_TRUE(write1(*model, 0x82).good());
+    EXPECT_EQ(headerCount(0x96), 2);
+    Result drives = read2(*model, 0x41, 9080);
+    EXPECT_EQ(drives.data[8 + 72 * 6 + 9], 0xF5);
+}
+
+TEST_F(ModelChanges, UnsavedChangeIsDiscarded) {
+    struct Case { const char* name; std::function<void(ModelChanges&)> between; const char* saveSense; uint16_t spares; };
+    const Case cases[] = {
+        {"another start", [](ModelChanges& t) { ASSERT_TRUE(write1(*t.model, 0x80, {}, 0, 0, 0, 1).good()); }, "GOOD", 1},
+        {"time-out", [](ModelChanges& t) { t.clock.ms += 300'001; }, "05/2C/00", 1},
+        {"no time-out yet", [](ModelChanges& t) { t.clock.ms += 299'000; }, "GOOD", 2},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        ASSERT_TRUE(write1(*model, 0x80).good());
+        ASSERT_TRUE(addSpare(kDrive1 + 6).good());
+        c.between(*this);
+        EXPECT_EQ(write1(*model, 0x82).sense(), c.saveSense) << c.name;
+        EXPECT_EQ(headerCount(0x96), c.spares) << c.name;
+    }
+}
+
+TEST_F(ModelChanges, ChangeCommandsNeedAnOpenChange) {
+    EXPECT_EQ(addSpare(kDrive1 + 6).sense(), "05/2C/00");
+    EXPECT_EQ(write1(*model, 0x82).sense(), "05/2C/00");
+    EXPECT_EQ(write1(*model, 0xB3).sense(), "05/2C/00");
+    EXPECT_EQ(headerCount(0x96), 1);
+}
+
+TEST_F(ModelChanges, LogicalDriveFromTwoFreeRegionsAsTheToolNumbersThem) {
+    // Delete LD 0: free regions become [100 GB at the front, 899 GB tail].
+    change([&] { ASSERT_TRUE(write1(*model, 0xB1, {}, 0, 0).good()); });
+    auto map = regionMap();
+    ASSERT_EQ(le32(map, 4), 3u);
+    EXPECT_EQ(le16(map, 0x18 + 0x1C), 0xFFFF);
+    // 300 GB: the first segment takes free region 0 whole; the next is free
+    // region 1 - 1 = 0 once the first is gone.
+    change([&] {
+        ASSERT_TRUE(addLun(100, 0, "Big").good());
+        ASSERT_TRUE(expandLun(1, 200, 0).good());
+    });
+    Result cfg = read2(*model, 0x01, 940032);
+    const size_t ld = 0x3E00 + 576 * 1;
+    EXPECT_EQ(le16(cfg.data, ld + 4), 300);
+    EXPECT_EQ(cfg.data[ld + 3], 2);
+    EXPECT_EQ(text(cfg.data, ld + 0x209, 3), "Big");
+    map = regionMap();
+    ASSERT_EQ(le32(map, 4), 4u);   // Big seg 0, LD 1, Big seg 1, free
+    EXPECT_EQ(le16(map, 0x18 + 0x1C), le16(cfg.data, ld));
+    EXPECT_EQ(le16(map, 0x18 + 0x1E), 0);
+    EXPECT_EQ(le16(map, 0x58 + 0x1C), le16(cfg.data, ld));
+    EXPECT_EQ(le16(map, 0x58 + 0x1E), 1);
+    EXPECT_EQ(le16(map, 0x78 + 0x18), 699);
+    checkInvariants();
+}
+
+TEST_F(ModelChanges, NewLogicalDriveNumbersAndWlun) {
+    change([&] { ASSERT_TRUE(addLun(10, 0, "Third").good()); });
+    Result cfg = read2(*model, 0x01, 940032);
+    const size_t ld = 0x3E00 + 576 * 2;
+    EXPECT_EQ(le16(cfg.data, ld), 2);             // LUN number
+    EXPECT_EQ(le16(cfg.data, ld + 0x22A), 3);     // WLUN reference
+    EXPECT_EQ(cfg.data[ld + 0x208], 0x0F);
+    EXPECT_EQ(le16(cfg.data, ld + 0x22C), 512);
+    // Deleting LD 0 frees number 0 and WLUN 1 for the next one, and unmaps it.
+    change([&] {
+        ASSERT_TRUE(write1(*model, 0xB1, {}, 0, 0).good());
+        ASSERT_TRUE(addLun(10, 0, "Fourth").good());
+    });
+    cfg = read2(*model, 0x01, 940032);
+    const size_t last = 0x3E00 + 576 * 2;
+    EXPECT_EQ(le16(cfg.data, last), 0);
+    EXPECT_EQ(le16(cfg.data, last + 0x22A), 1);
+    EXPECT_EQ(le16(cfg.data, 0x4BE00 + 0x32), 0xFFFF);   // host's LUN 0 unmapped
+    checkInvariants();
+}
+
+TEST_F(ModelChanges, RefusedRequestsLeaveTheChangeUntouched) {
+    struct Case { const char* name; std::function<Result(ModelChanges&)> cmd; const char* sense; };
+    const Case cases[] = {
+        {"capacity above the region", [](ModelChanges& t) { return t.addLun(900, 0); }, "05/26/00"},
+        {"zero capacity", [](ModelChanges& t) { return t.addLun(0, 0); }, "05/26/00"},
+        {"no such free region", [](ModelChanges& t) { return t.addLun(1, 1); }, "05/26/00"},
+        {"spare already a member", [](ModelChanges& t) { return t.addSpare(kDrive1); }, "05/26/00"},
+        {"spare of a missing rank", [](ModelChanges& t) { return t.addSpare(kDrive1 + 7, 3); }, "05/26/00"},
+        {"unknown drive", [](ModelChanges& t) { return t.addSpare(0x1234); }, "05/26/00"},
+        {"delete missing LD", [](ModelChanges& t) { return write1(*t.model, 0xB1, {}, 0, 2); }, "05/24/00"},
+        {"delete missing map", [](ModelChanges& t) { return write1(*t.model, 0xB2, {}, 0, 1); }, "05/24/00"},
+        {"rank name of missing rank", [](ModelChanges& t) { return write1(*t.model, 0xA7, std::vector<uint8_t>(32, 'x'), 1); }, "05/24/00"},
+        {"port mask 0", [](ModelChanges& t) { return write1(*t.model, 0x9D, {}, 0, 0, 0); }, "05/24/00"},
+        {"header field selector", [](ModelChanges& t) { return write1(*t.model, 0x85, {}, 0xF1, 0, 0xE0); }, "05/24/00"},
+        {"switch value", [](ModelChanges& t) { return write1(*t.model, 0xB9, {}, 2); }, "05/24/00"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(write1(*model, 0x80).good());
+        EXPECT_EQ(c.cmd(*this).sense(), c.sense) << c.name;
+        ASSERT_TRUE(write1(*model, 0x82).good());
+    }
+    EXPECT_EQ(headerCount(0x92), 2);
+    EXPECT_EQ(headerCount(0x96), 1);
+    checkInvariants();
+}
+
+TEST_F(ModelChanges, NewRankInitialisesWithTime) {
+    wire::RANK_CONFIG_STRUCT r{};
+    r.raidLevel = 0x05;
+    r.numDrives = 4;
+    // A zero WWN in slot 2 is skipped: the members are slots 0, 1, 3, 4.
+    r.driveWwn[0].set(kDrive1 + 5);   // the spare
+    r.driveWwn[1].set(kDrive1 + 7);
+    r.driveWwn[3].set(kDrive1 + 8);
+    r.driveWwn[4].set(kDrive1 + 9);
+    r.chunkBlocks.set(128);
+    r.initialised = 0xF1;
+    r.createMarker = 0xF0;
+    r.readAheadCode.set(15);
+    std::memset(r.name, ' ', 32);
+    std::memcpy(r.name, "Array 1", 7);
+    change([&] {
+        EXPECT_EQ(write1(*model, 0x90, payload(r)).sense(), "05/26/00");   // slot 6 is the spare
+    });
+    r.driveWwn[0].set(kDrive1 + 10);
+    change([&] { ASSERT_TRUE(write1(*model, 0x90, payload(r)).good()); });
+    Result rank = read1(*model, 0x04, 240, 0, 1);
+    ASSERT_TRUE(rank.good()) << rank.sense();
+    EXPECT_EQ(rank.data[0], 1);          // rank ID
+    EXPECT_EQ(rank.data[2], 4);
+    EXPECT_EQ(rank.data[0xB0], 1);       // parity groups
+    EXPECT_EQ(rank.data[0xB1], 1);       // not initialised yet
+    EXPECT_EQ(rank.data[0xB8], 0xF0);
+    EXPECT_EQ(le16(rank.data, 6), 899);  // 3 x 585937500 / 1953792
+    EXPECT_EQ(be64(rank.data, 0x20 + 8 * 3), kDrive1 + 9);
+    clock.ms += 60'000;
+    Result init = read1(*model, 0x57, 256);
+    EXPECT_EQ(init.data[4], 0xF1);
+    EXPECT_EQ(init.data[5], 50);
+    Result info = read2(*model, 0x40, 1792);
+    EXPECT_EQ(info.data[460], 0xF1);
+    EXPECT_EQ(info.data[461], 1);
+    EXPECT_EQ(info.data[462], 50);
+    clock.ms += 60'000;
+    init = read1(*model, 0x57, 256);
+    EXPECT_EQ(init.data[4], 0xF0);
+    rank = read1(*model, 0x04, 240, 0, 1);
+    EXPECT_EQ(rank.data[0xB8], 0xF1);
+    EXPECT_EQ(rank.data[0xB1], 0xFF);
+    checkInvariants();
+}
+
+TEST_F(ModelChanges, ExpansionGrowsTheRankWhenDone) {
+    wire::EXPAND_ARRAY_STRUCT e{};
+    e.rankIndex = 0;
+    e.numDrives = 1;
+    e.flag = 0xF0;
+    e.driveWwn[0].set(kDrive1 + 11);
+    change([&] { ASSERT_TRUE(write1(*model, 0xAB, payload(e)).good()); });
+    Result u = read1(*model, 0x5E, 144, 1);
+    EXPECT_EQ(u.data[5], 0xF1);
+    Result rank = read1(*model, 0x04, 240);
+    EXPECT_EQ(rank.data[0xB1], 3);   // expanding
+    EXPECT_EQ(rank.data[2], 6);
+    EXPECT_EQ(le16(rank.data, 6), 1199);
+    clock.ms += 300'000;
+    rank = read1(*model, 0x04, 240);
+    EXPECT_EQ(rank.data[0xB1], 0xFF);
+    EXPECT_EQ(le16(rank.data, 6), 1499);   // 5 data drives
+    auto map = regionMap();
+    EXPECT_EQ(le32(map, 12), 1199u);
+    checkInvariants();
+}
+
+TEST_F(ModelChanges, FailedMemberIsReplacedByTheSpare) {
+    ASSERT_TRUE(write1(*model, 0xC8, {}, 1, 0, 2).good());
+    Result info = read2(*model, 0x40, 1792);
+    EXPECT_EQ(info.data[448], 0xF1);
+    EXPECT_EQ(info.data[449], 0);
+    EXPECT_EQ(info.data[450], 2);
+    EXPECT_EQ(be64(info.data, 452), kDrive1 + 5);
+    Result drives = read2(*model, 0x41, 9080);
+    EXPECT_EQ(drives.data[8 + 72 * 2 + 11], 17);     // failed
+    EXPECT_EQ(drives.data[8 + 72 * 2 + 9], 0xFF);    // no longer a member
+    EXPECT_EQ(drives.data[8 + 72 * 5 + 9], 0);       // the spare is
+    EXPECT_EQ(headerCount(0x96), 0);
+    clock.ms += 180'000;
+    info = read2(*model, 0x40, 1792);
+    EXPECT_NE(info.data[448], 0xF1);
+    EXPECT_EQ(read1(*model, 0x04, 240).data[0xB1], 0xFF);
+}
+
+TEST_F(ModelChanges, AsynchronousHandshake) {
+    auto sys = defaultSystem();
+    sys["features"] = {"async"};
+    make(sys);
+    Result u = read1(*model, 0x5E, 144, 1, 0, 0, 1);
+    ASSERT_TRUE(u.good());
+    EXPECT_EQ(u.data[8], 2);
+    ASSERT_TRUE(write1(*model, 0x80, {}, 0, 0, 0, 1).good());
+    u = read1(*model, 0x5E, 144, 1, 0, 0, 1);
+    EXPECT_EQ(le16(u.data, 0x74), 1);
+    EXPECT_EQ(le16(u.data, 0x3C), 0);
+    ASSERT_TRUE(addSpare(kDrive1 + 6).good());
+    EXPECT_EQ(write1(*model, 0x82, {}, 0, 2).sense(), "05/24/00");   // wrong counter
+    EXPECT_EQ(write1(*model, 0x82, {}, 0, 1).sense(), "GOOD");
+    EXPECT_EQ(headerCount(0x96), 2);
+}
+
+TEST_F(ModelChanges, InjectedRefusals) {
+    // Without the asynchronous handshake the start (or the save) command is refused.
+    model->control("refuse-config", {{"count", 2}, {"reason", "start"}});
+    EXPECT_EQ(write1(*model, 0x80).sense(), "05/2C/00");
+    EXPECT_EQ(write1(*model, 0x80).sense(), "05/2C/00");
+    EXPECT_EQ(write1(*model, 0x80).sense(), "GOOD");
+    model->control("refuse-config", {{"count", 3}, {"reason", "save"}});
+    int attempts = 0;
+    for (;;) {
+        ++attempts;
+        ASSERT_TRUE(write1(*model, 0x80).good());
+        ASSERT_TRUE(addSpare(kDrive1 + 6).good());
+        if (write1(*model, 0x82).good()) break;
+        ASSERT_LT(attempts, 10);
+    }
+    EXPECT_EQ(attempts, 4);
+    EXPECT_EQ(headerCount(0x96), 2);
+
+    // With it, the activity record reports the refusal.
+    auto sys = defaultSystem();
+    sys["features"] = {"async"};
+    make(sys);
+    struct Case { const char* reason; size_t byte; };
+    for (const Case c : {Case{"start", 2}, Case{"unavailable", 4}, Case{"expansion", 5}}) {
+        model->control("refuse-config", {{"count", 1}, {"reason", c.reason}});
+        EXPECT_EQ(read1(*model, 0x5E, 144, 1).data[c.byte], 0xF1) << c.reason;
+        EXPECT_EQ(read1(*model, 0x5E, 144, 1).data[c.byte], 0xF0) << c.reason;
+    }
+    model->control("refuse-config", {{"count", 1}, {"reason", "save"}});
+    ASSERT_TRUE(write1(*model, 0x80).good());
+    EXPECT_EQ(read1(*model, 0x5E, 144, 1).data[3], 0xF0);   // nothing changed yet
+    ASSERT_TRUE(addSpare(kDrive1 + 6).good());
+    EXPECT_EQ(read1(*model, 0x5E, 144, 1).data[3], 0xF1);
+    EXPECT_EQ(write1(*model, 0x82, {}, 0, 1).sense(), "05/2C/00");   // the change was dropped
+}
+
+TEST_F(ModelChanges, DeletingTheRankTakesItsDrivesAndMaps) {
+    change([&] { ASSERT_TRUE(write1(*model, 0xB0, {}, 0).good()); });
+    EXPECT_EQ(headerCount(0x90), 0);
+    EXPECT_EQ(headerCount(0x92), 0);
+    EXPECT_EQ(headerCount(0x94), 1);
+    EXPECT_EQ(headerCount(0x96), 1);   // the global spare stays
+    auto map = regionMap();
+    EXPECT_EQ(le32(map, 4), 0u);
+    Result drives = read2(*model, 0x41, 9080);
+    for (unsigned i = 0; i < 5; ++i) EXPECT_EQ(drives.data[8 + 72 * i + 9], 0xFF);
+    checkInvariants();
+}
+
+TEST_F(ModelChanges, RestoreWritesTheWholeImageBack) {
+    Result saved = read2(*model, 0x01, 940032);
+    change([&] { ASSERT_TRUE(write1(*model, 0xB1, {}, 0, 1).good()); });
+    EXPECT_EQ(headerCount(0x92), 1);
+    auto send = [&](std::vector<uint8_t> image) {
+        Result last;
+        for (uint32_t off = 0; off < image.size(); off += 32768) {
+            uint32_t n = std::min<uint32_t>(32768, static_cast<uint32_t>(image.size()) - off);
+            std::vector<uint8_t> chunk(image.begin() + off, image.begin() + off + n);
+            last = run(*model, cdb10(0x3B, 2, 0x83, static_cast<uint8_t>(off >> 16), static_cast<uint8_t>(off >> 8),
+                                     static_cast<uint8_t>(off), n), chunk);
+            if (!last.good()) break;
+        }
+        return last;
+    };
+    auto bad = saved.data;
+    bad[0x200 + 0x20] ^= 0x40;   // a member that is not a drive of this system
+    EXPECT_EQ(send(bad).sense(), "05/26/00");
+    EXPECT_EQ(headerCount(0x92), 1);
+    EXPECT_EQ(send(saved.data).sense(), "GOOD");
+    EXPECT_EQ(headerCount(0x92), 2);
+    EXPECT_EQ(read2(*model, 0x01, 940032).data, saved.data);
+    // A chunk out of order is refused.
+    EXPECT_EQ(run(*model, cdb10(0x3B, 2, 0x83, 0, 0x80, 0, 16), std::vector<uint8_t>(16)).sense(), "05/24/00");
+}
+
+TEST_F(ModelChanges, StateSurvivesSaveAndRestore) {
+    change([&] {
+        ASSERT_TRUE(addLun(25, 0, "Kept").good());
+        ASSERT_TRUE(write1(*model, 0xA3, std::vector<uint8_t>(64, 'N')).good());
+    });
+    ASSERT_TRUE(write1(*model, 0xCE, {}, 0xF1, 0, 2).good());
+    clock.ms += 30'000;
+    auto state = model->saveState();
+    FakeClock other;
+    sim::model::FirmwareModel back(state, other);
+    EXPECT_EQ(std::memcmp(&back.committed(), &model->committed(), sizeof(wire::CONFIG_STORAGE_STRUCT)), 0);
+    Result info = read2(back, 0x40, 1792);
+    EXPECT_EQ(info.data[468], 0xF1);
+    EXPECT_EQ(info.data[470], 50);
+    EXPECT_EQ(info.data[471], 2);
+}
+
+}  // namespace
