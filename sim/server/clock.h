@@ -1,0 +1,30 @@
+// The emulator's clock: real elapsed time plus the time the control interface
+// advanced, and the controllers' wall clock with a settable offset.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+#include "core/model_api.h"
+
+namespace sim {
+
+class EmulatorClock : public SimClock {
+public:
+    EmulatorClock() : start_(std::chrono::steady_clock::now()) {}
+
+    uint64_t nowMs() const override;
+    int64_t wallSeconds() const override;
+
+    void advanceMs(uint64_t ms) { advancedMs_ += ms; }
+    void setWallOffsetSeconds(int64_t s) { wallOffset_ = s; }
+    uint64_t advancedMs() const { return advancedMs_; }
+    int64_t wallOffsetSeconds() const { return wallOffset_; }
+
+private:
+    std::chrono::steady_clock::time_point start_;
+    uint64_t advancedMs_ = 0;
+    int64_t wallOffset_ = 0;
+};
+
+}  // namespace sim
