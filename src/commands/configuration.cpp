@@ -634,3 +634,39 @@ uint32_t commandConfiguration::getAllConfigInfo() {
     }
     return 0;
 }
+
+// -- configuration change activity --
+
+uint32_t commandConfiguration::readConfigActivity(wire::CONFIG_UPDATE_STRUCT& activity) {
+    uint32_t status = LAPIGetAsynchronousFeatureSupported(m_index, m_work.controllerInfo.get());
+    if (status != 0) return status;
+    uint8_t buffer[kConfigUpdateReplySize];
+    status = LAPIGetConfigUpdateInProgress(m_index, buffer);
+    if (status == 0) std::memcpy(&activity, buffer, sizeof activity);
+    return status;
+}
+
+uint32_t commandConfiguration::getConfigProgressStatus() {
+    wire::CONFIG_UPDATE_STRUCT activity;
+    uint32_t status = readConfigActivity(activity);
+    if (status == 0) {
+        bool busy = activity.saveInProgress == wire::kFlagYes || activity.startInProgress == wire::kFlagYes;
+        Global::append("%s", busy ? "\nConfiguration change: 1 (In progress)\n"
+                                  : "\nConfiguration change: 0 (Not in progress)\n");
+    }
+    return finish(status);
+}
+
+uint32_t commandConfiguration::getConfigProgressInformation() {
+    wire::CONFIG_UPDATE_STRUCT activity;
+    uint32_t status = readConfigActivity(activity);
+    if (status == 0) {
+        auto yn = [](uint8_t flag) { return flag == wire::kFlagYes ? "Yes" : "No"; };
+        Global::append("\nStart new configuration in progress: %s", yn(activity.startInProgress));
+        Global::append("\nSave new configuration in progress:  %s", yn(activity.saveInProgress));
+        Global::append("\nConfiguration unavailable:           %s", yn(activity.configUnavailable));
+        Global::append("\nArray Expansion in progress:         %s", yn(activity.expansionInProgress));
+        Global::append("\n");
+    }
+    return finish(status);
+}

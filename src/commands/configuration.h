@@ -7,6 +7,7 @@
 
 #include "commands/buffers.h"
 #include "lapi/reads.h"
+#include "wire/requests.h"
 
 class commandConfiguration {
 public:
@@ -86,6 +87,10 @@ public:
 
     uint32_t getAllConfigInfo();
 
+    // Configuration change activity (controllers with the asynchronous handshake).
+    uint32_t getConfigProgressStatus();
+    uint32_t getConfigProgressInformation();
+
     // Overwrite data areas and internal logical drives, in the firmware
     // generation of the system (the "Featured" forms choose it).
     uint32_t getFeaturedODAInfoStruct();
@@ -105,6 +110,8 @@ protected:
     uint32_t readConfigurationAndRegionMap();
     // Refreshes the information set.
     uint32_t readInformationSet();
+    // The configuration activity record, after checking the handshake feature.
+    uint32_t readConfigActivity(wire::CONFIG_UPDATE_STRUCT& activity);
     ALL_INFORMATION_SET informationSet();
     static uint32_t finish(uint32_t status);
     // Reads the controller information and tells the snapshot firmware generation.

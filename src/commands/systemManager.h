@@ -19,6 +19,9 @@ public:
     uint8_t systemIndex() const { return m_index; }
     uint8_t outOfBand() const { return m_outOfBand; }
 
+    // The RAID systems and paths this host sees (in-band). Reports nothing.
+    uint32_t whoAmI();
+
 private:
     commands::Buffer m_buffers[8];
     uint8_t m_index = 0;

@@ -32,19 +32,21 @@ void operateController(int op, int index, int /*strCount*/, const StringList& st
     switch (op) {
     case OP_GET:
         switch (index) {
-        case 12:   // diagdump
-        case 17:   // cntinfofailstruct
-        case 18:   // regenpercentcomplete
-        case 59:   // regenstate
-        case 78:   // paritypercent
-        case 79:   // paritycheck
-        case 80:   // expandarraystate
-        case 81:   // expandarraypercent
-        case 90:   // raidversion
-        case 100:  // prodtype
-        case 102:  // allinfo
-        case 105:  // prefsconfig
-            unavailable("controller", strings);
+        case 12: ctrl.displayDiagDump(); return;                          // diagdump
+        case 17: ctrl.getControllerInfoAndDriveFailureInfo(); return;     // cntinfofailstruct
+        case 18: dCfgCtrl.getRegenPercentComplete(); return;              // regenpercentcomplete
+        case 59: dCfgCtrl.getRegenState(); return;                        // regenstate
+        case 78: dCfgCtrl.getParityCheckPercentComplete(); return;        // paritypercent
+        case 79: dCfgCtrl.getParityCheckState(); return;                  // paritycheck
+        case 80: dCfgCtrl.getArrayExpandState(); return;                  // expandarraystate
+        case 81: dCfgCtrl.getArrayExpandPercentComplete(); return;        // expandarraypercent
+        case 90: ctrl.getRAIDFirmwareRevision(); return;                  // raidversion
+        case 100: ctrl.displayProductType(); return;                      // prodtype
+        case 102: ctrl.getAllControllerInfo(); return;                    // allinfo
+        case 105:                                                         // prefsconfig
+            if (ctrl.outOfBand()) unavailable("controller", strings);
+            ctrl.getPrefsConfig();
+            return;
         default:
             cliprint(kControllerUsage);
         }
@@ -140,7 +142,10 @@ void operateSystemManager(int op, int index, int /*strCount*/, const StringList&
         switch (index) {
         case 0:  // name
             return;
-        case 82:   // whoami
+        case 82:  // whoami
+            if (sysman.outOfBand()) unavailable("system manager", strings);
+            sysman.whoAmI();
+            return;
         case 112:  // apmlevel1
         case 113:  // apmlevel2
         case 118:  // advanceperformance
@@ -197,15 +202,49 @@ void operateEnclosure(int op, int index, int /*u32Count*/, int /*strCount*/, con
 
 namespace {
 
-void configurationGet(int index, const StringList& strings) {
+void configurationGet(int index, const StringList& strings, const uint32_t* l) {
     switch (index) {
     case 14: case 31: case 43: case 44: case 49: case 62: case 69: case 75:
         return;
-    case 1: case 5: case 9: case 10: case 15: case 16: case 19: case 22: case 23: case 27: case 28:
-    case 37: case 38: case 46: case 48: case 51: case 54: case 55: case 58: case 61: case 63: case 64:
-    case 66: case 67: case 68: case 82: case 83: case 84: case 86: case 87: case 88: case 92: case 93:
-    case 96: case 97: case 98: case 102: case 111: case 115: case 116: case 120: case 121: case 122:
-    case 130:
+    case 5: cfg.getArrayID(l[0]); return;                      // arrayid
+    case 9: cfg.getLogicalDriveID(l[0]); return;               // ldid
+    case 10: cfg.getHostWWN(l[0]); return;                     // host
+    case 15: cfg.getLogicalDriveSize(l[0]); return;            // ldsize
+    case 16: cfg.getArrayLevel(l[0]); return;                  // arraylevel
+    case 19: cfg.getHotSpareWWN(l[0]); return;                 // hotsparewwn
+    case 23: cfg.getFeaturedODAStatStruct(); return;           // odastatstruct
+    case 27: cfg.getHostPortWWN(l[0]); return;                 // hostport
+    case 28: cfg.getFeaturedODAInfoStruct(); return;           // odainfostruct
+    case 46: cfg.getHotSpareArray(l[0], l[1]); return;         // arrayspare
+    case 48: cfg.getDeviceInArray(l[0], l[1]); return;         // arraydevice
+    case 51: cfg.IsHotSpareDedicated(l[0]); return;            // hotsparetype
+    case 54: cfg.getInternalLogicalDrives(); return;           // internalld
+    case 61: cfg.getInitStatus(l[0]); return;                  // initstate
+    case 63: cfg.getInitPercentComplete(l[0]); return;         // percentcomplete
+    case 64: cfg.getArrayStripeSize(l[0]); return;             // chunkblkcnt
+    case 66: cfg.getRegionStatus(l[0]); return;                // regionstatus
+    case 67: cfg.getRegionArrayNo(l[0]); return;               // regionarrayno
+    case 68: cfg.getRegionCapacity(l[0]); return;              // regioncap
+    case 83: cfg.getRegionMap(); return;                       // regionmap
+    case 84: cfg.getRankConfigStruct(); return;                // rankconfigstruct
+    case 86: cfg.getHostConfigStruct(); return;                // hostconfigstruct
+    case 87: cfg.getLunMappingStruct(); return;                // lunmappingstruct
+    case 88: cfg.getConfigStorageHeaderStruct(); return;       // confighdrstruct
+    case 92: cfg.getLogicalDriveIndex(l[0]); return;           // ldindex
+    case 93: cfg.getArraySize(l[0]); return;                   // arraysize
+    case 102: cfg.getAllConfigInfo(); return;                  // allinfo
+    case 115: cfg.getConfigProgressStatus(); return;           // configprogress
+    case 116: cfg.getConfigProgressInformation(); return;      // configprogressinfo
+    case 82:  // whoami
+        if (cfg.outOfBand()) unavailable("configuration", strings);
+        cfg.whoAmI();
+        return;
+    case 98:  // raidsystems
+        if (cfg.outOfBand()) unavailable("configuration", strings);
+        cfg.getRaidSystemWWN(l[0]);
+        return;
+    case 1: case 22: case 37: case 38: case 55: case 58: case 96: case 97: case 111: case 120: case 121:
+    case 122: case 130:
         unavailable("configuration", strings);
     default:
         cliprint(kConfigurationUsage);
@@ -258,12 +297,23 @@ void configurationSet(int index, const StringList& strings, int adminCount) {
     }
 }
 
-void configurationNumber(int index, const StringList& strings) {
+void configurationNumber(int index, const StringList& strings, const uint32_t* l) {
     switch (index) {
     case 31:  // volumesinsubgroup
         return;
-    case 4: case 6: case 10: case 22: case 32: case 33: case 34: case 45: case 46: case 52: case 58:
-    case 71: case 83: case 98:
+    case 4: cfg.getNumberOfArrays(); return;                   // array
+    case 10: cfg.getNumberOfHosts(); return;                   // host
+    case 32: cfg.getNumberOfVolumes(); return;                 // logicaldrives
+    case 45: cfg.getNumberOfDevicesInArray(l[0]); return;      // devicesinarray
+    case 46: cfg.getHotSpareArrayCount(l[0]); return;          // arrayspare
+    case 52: cfg.getNumberOfGlobalHotSpares(); return;         // globalhotspare
+    case 71: cfg.getNumberOfHotSpares(); return;               // totalhotsparecnt
+    case 83: cfg.getNumRegions(); return;                      // regionmap
+    case 98:                                                   // raidsystems
+        if (cfg.outOfBand()) unavailable("configuration", strings);
+        cfg.getNumberOfRaidSystemsPresent();
+        return;
+    case 6: case 22: case 33: case 34: case 58:
         unavailable("configuration", strings);
     default:
         cliprint(kConfigurationUsage);
@@ -273,11 +323,11 @@ void configurationNumber(int index, const StringList& strings) {
 }  // namespace
 
 void operateConfiguration(int op, int index, int /*strCount*/, const StringList& strings, const uint64_t* /*u64*/,
-                          int u32Count, const uint32_t* /*u32*/, int adminCount, const StringList& /*admin*/,
+                          int u32Count, const uint32_t* u32, int adminCount, const StringList& /*admin*/,
                           const std::string& /*url*/) {
     switch (op) {
     case OP_GET:
-        return configurationGet(index, strings);
+        return configurationGet(index, strings, u32);
     case OP_CREATE:
         return configurationCreate(index, strings, u32Count, adminCount);
     case OP_DELETE:
@@ -285,7 +335,7 @@ void operateConfiguration(int op, int index, int /*strCount*/, const StringList&
     case OP_SET:
         return configurationSet(index, strings, adminCount);
     case OP_NUMBER:
-        return configurationNumber(index, strings);
+        return configurationNumber(index, strings, u32);
     case OP_ADD:
         if (index == 44) return;  // lun
         cliprint(kConfigurationUsage);
