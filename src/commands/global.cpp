@@ -118,8 +118,10 @@ void Global::append(const char* fmt, ...) {
 }
 
 void Global::format(uint32_t value) {
+    // Decimal as unsigned: a field above 0x7FFFFFFF (a block address, say) must
+    // not come out as a negative number.
     if (fMode == 1) append("0x%X", value);
-    else append("%d", static_cast<int>(value));
+    else append("%u", value);
 }
 
 const char* Global::message(uint32_t code) {

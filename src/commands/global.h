@@ -24,7 +24,7 @@ public:
     uint8_t hexFlag() const { return m_hex; }
     static void setErrorHandled(uint8_t flag) { fErrorHandled = flag; }
 
-    // Appends value as "0x%X" in hexadecimal mode, "%d" otherwise.
+    // Appends value as "0x%X" in hexadecimal mode, unsigned decimal otherwise.
     static void format(uint32_t value);
     // Reports a status code: 0 resets the exit status; the first non-zero code
     // appends its message and "Return code" line and sets the exit status to 1.

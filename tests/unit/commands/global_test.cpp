@@ -25,6 +25,16 @@ TEST_F(GlobalTest, FormatFollowsTheOutputMode) {
     EXPECT_EQ(Global::string, "0xFF 255");
 }
 
+TEST_F(GlobalTest, FormatPrintsLargeValuesUnsigned) {
+    Global::format(0x80000000u);
+    Global::append(" ");
+    Global::format(0xFFFFFFFFu);
+    Global::fMode = 1;
+    Global::append(" ");
+    Global::format(0xFFFFFFFFu);
+    EXPECT_EQ(Global::string, "2147483648 4294967295 0xFFFFFFFF");
+}
+
 TEST_F(GlobalTest, SuccessAddsNothingAndResetsTheExitStatus) {
     Global::errorHandler(0);
     EXPECT_EQ(Global::string, "");
