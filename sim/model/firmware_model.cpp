@@ -74,11 +74,23 @@ std::optional<Outcome> FirmwareModel::readBuffer(const CommandContext& cmd, std:
     std::vector<uint8_t> reply;
     bool chunked = false;   // mode 2: offset and length select a piece of the reply
     switch (id) {
-    case wire::buf::ReadCurrentConfig:
+    case wire::buf::ReadCurrentConfig: {
+        // The image is large and read in many chunks: copy only the piece asked
+        // for, unless a corruption of this reply is pending.
         if (mode != wire::kModeData) return Outcome::invalidFieldInCdb();
+        const bool corrupt = std::any_of(corruptions_.begin(), corruptions_.end(),
+                                         [&](const Corruption& k) { return k.bufferId == id && k.count > 0; });
+        if (!corrupt) {
+            auto image = bytesOf(*committed_);
+            if (offset > image.size()) return Outcome::invalidFieldInCdb();
+            auto piece = image.subspan(offset, std::min<size_t>(length, image.size() - offset));
+            dataIn.assign(piece.begin(), piece.end());
+            return Outcome::good();
+        }
         reply = toBytes(*committed_);
         chunked = true;
         break;
+    }
     case wire::buf::ReadConfigHeader:
         if (mode != wire::kModeVendor || b3 || b4 || b5) return Outcome::invalidFieldInCdb();
         reply = toBytes(committed_->header);
@@ -139,6 +151,18 @@ std::optional<Outcome> FirmwareModel::readBuffer(const CommandContext& cmd, std:
         reply = toBytes(u);
         break;
     }
+    case wire::buf::ReadInternalLogicalDrives:
+    case wire::buf::ReadOverWriteDataAreas:
+    case wire::buf::ReadOverWriteDataAreaStats:
+    case wire::buf::ReadOverWriteDataAreas_R2_2:
+    case wire::buf::ReadSnapshotData_R2_2:
+        if (mode != wire::kModeVendor || b3 || b4 || b5) return Outcome::invalidFieldInCdb();
+        reply = snapshotReply(id, 0);
+        break;
+    case wire::buf::ReadSnapshotData:
+        if (mode != wire::kModeVendor || b3) return Outcome::invalidFieldInCdb();
+        reply = snapshotReply(id, static_cast<uint16_t>((b4 << 8) | b5));
+        break;
     default:
         return Outcome::invalidFieldInCdb();
     }

@@ -78,6 +78,34 @@ struct Job {
     uint64_t driveWwn = 0;
 };
 
+// Snapshot state a scenario describes (served by the snapshot reads).
+struct InternalDrive {
+    uint16_t logicalDrive = 0;
+    uint16_t capacity = 0;
+};
+struct OdaState {
+    uint16_t number = 0;
+    uint8_t flags = 0;
+    uint8_t percent = 0;
+    uint16_t internalLd = 0;
+    uint16_t snapshotLd = 0xFFFF;
+    uint16_t stripeBlocks = 128;
+    uint16_t capacityGb = 0;
+    uint32_t stripes = 0;
+    uint32_t stripesInUse = 0;
+};
+struct SnapshotState {
+    uint16_t oda = 0;
+    uint8_t number = 0;
+    uint8_t flags = 0;
+    uint16_t logicalDrive = 0;
+    uint16_t virtualLun = 0xFFFF;
+    uint16_t lunReference = 0;
+    uint32_t stripesUsed = 0;
+    int64_t created = 0;
+    uint32_t order = 0;
+};
+
 struct HostInitiator {
     uint64_t node = 0;
     uint64_t port = 0;
@@ -208,6 +236,14 @@ private:
     uint64_t initDurationMs_ = 120'000, rebuildDurationMs_ = 180'000;
     uint64_t expansionDurationMs_ = 300'000, parityDurationMs_ = 60'000;
     std::vector<uint64_t> expansionNewDrives_;
+
+    std::vector<InternalDrive> internalDrives_;
+    std::vector<OdaState> odas_;
+    std::vector<SnapshotState> snapshots_;
+    uint16_t maxOdas_ = 8, maxSnapshots_ = 24, maxVirtualLuns_ = 4;
+    void loadSnapshots(const nlohmann::json& system);
+    nlohmann::json saveSnapshots() const;
+    std::vector<uint8_t> snapshotReply(uint8_t bufferId, uint16_t selector) const;
 
     std::vector<Corruption> corruptions_;
     std::vector<uint8_t> restoreBuffer_;

@@ -25,6 +25,7 @@
 //   "mappings"       [{node, port, name, controllerLun, luns:[{lun, logicalDrive, ports, readOnly}]}]
 //   "spares"         [{drive: ref, array?}] (no array: global spare)
 //   "jobSeconds"     {initialisation, rebuild, expansion, parityCheck}: durations of new jobs
+//   "snapshotState"  snapshot tables served as they stand (see snapshots.cpp)
 //   "jobs"           running jobs: {rebuild{array,drive,percent,seconds}, expansion{...},
 //                    parityCheck{array,mode,percent,seconds,errors}}
 // saveState adds "configImage" (the committed image as runs of non-zero bytes in hex),
@@ -274,6 +275,7 @@ void FirmwareModel::loadScenario(const json& sys) {
     }
 
     loadConfiguration(sys);
+    loadSnapshots(sys);
 }
 
 namespace {
@@ -656,6 +658,7 @@ json FirmwareModel::saveState() const {
         if (j.active && findIndex(j.rank) >= 0) inits.push_back(jobJson(j));
     if (!inits.empty()) jobs["initialisation"] = inits;
     out["jobs"] = jobs;
+    out["snapshotState"] = saveSnapshots();
     return out;
 }
 
