@@ -1,0 +1,141 @@
+// Discovery as a user of lqcl sees it, against tolvo-sim: several systems with
+// several paths, duplicate paths, a foreign device, the exclusion list, and the
+// three ways of selecting a system (index, WWN, device path).
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "support/process.h"
+#include "support/simulator.h"
+
+namespace {
+
+using testsupport::runLqcl;
+using testsupport::Simulator;
+
+std::string path(int sg, int host, int channel, int target, int lun, const std::string& portWwn) {
+    return "{\"sg\": " + std::to_string(sg) + ", \"host\": " + std::to_string(host) + ", \"channel\": " +
+           std::to_string(channel) + ", \"target\": " + std::to_string(target) + ", \"lun\": " + std::to_string(lun) +
+           ", \"portWwn\": \"" + portWwn + "\"}";
+}
+
+std::string system(const std::string& wwn, const std::string& name, const std::vector<std::string>& paths,
+                   const std::string& product = "TOLVO RAID 7000") {
+    std::string s = "{\"vendor\": \"TOLVO\", \"product\": \"" + product +
+                    "\", \"revision\": \"0513\", \"capacityBlocks\": 2097152, \"blockSize\": 512, \"wwn\": \"" + wwn +
+                    "\", \"name\": \"" + name + "\", \"paths\": [";
+    for (size_t i = 0; i < paths.size(); ++i) s += (i ? ", " : "") + paths[i];
+    return s + "]}";
+}
+
+// System A: sg0 and sg1, plus sg4 which differs from sg0 only in its host adapter.
+// sg2 is a disk of another make. System B: sg3. System C (a TOLVO RAID 8000): sg5.
+// System D, WWN 0000000000000ABC: sg6.
+std::string fleet() {
+    return "{\"systems\": [" +
+           system("2000001122334400", "System A",
+                  {path(0, 0, 0, 0, 0, "2100001122334401"), path(1, 1, 1, 0, 0, "2100001122334402"),
+                   path(4, 2, 0, 0, 0, "2100001122334403")}) +
+           ", " + system("2000001122334500", "System B", {path(3, 0, 0, 1, 0, "2100001122334501")}) + ", " +
+           system("2000001122334600", "System C", {path(5, 0, 0, 2, 7, "2100001122334601")}, "TOLVO RAID 8000") +
+           ", " + system("0000000000000ABC", "System D", {path(6, 0, 0, 3, 0, "2100001122334701")}) +
+           "], \"devices\": [{\"sg\": 2, \"vendor\": \"ACME\", \"product\": \"DISK DRIVE\", \"revision\": \"1.00\", "
+           "\"type\": 0}]}";
+}
+
+std::string device(const std::string& dir, int sg, int lun, int channel, const std::string& wwn) {
+    return "\nDevice: " + dir + "/sg" + std::to_string(sg) + "\nLun: " + std::to_string(lun) +
+           "\nPath ID: " + std::to_string(channel) + "\nRaidSystemWWN: " + wwn + "\n";
+}
+
+std::string heading(int index) { return "\n**************RAID index: " + std::to_string(index) + "*******************"; }
+
+struct DiscoveryListing : ::testing::Test {
+    Simulator sim{fleet()};
+};
+
+TEST_F(DiscoveryListing, CountsSystemsAndListsEveryPathOnce) {
+    auto n = runLqcl({"-F", "-n", "-z", "raidsystems"}, sim.env());
+    EXPECT_EQ(n.out, "\nIn-Band -> Number of RAID Systems found : 4\n");
+    EXPECT_EQ(n.err, "");
+    EXPECT_EQ(n.status, 0);
+
+    const std::string d = sim.dir();
+    auto all = runLqcl({"-S", "-g", "-z", "whoami"}, sim.env());
+    EXPECT_EQ(all.out, heading(0) + device(d, 0, 0, 0, "2000001122334400") + device(d, 1, 0, 1, "2000001122334400") +
+                           heading(1) + device(d, 3, 0, 0, "2000001122334500") + heading(2) +
+                           device(d, 5, 7, 0, "2000001122334600") + heading(3) +
+                           device(d, 6, 0, 0, "0000000000000ABC"));
+    EXPECT_EQ(all.status, 0);
+
+    // The foreign disk was asked who it is, never for a configuration header.
+    for (const auto& c : sim.commands()) {
+        if (c["device"] == "sg2") {
+            EXPECT_EQ(c["cdb"].get<std::string>().substr(0, 2), "12");
+        }
+    }
+}
+
+TEST_F(DiscoveryListing, ExclusionListLeavesSystemsOut) {
+    testsupport::TempDir work;
+    std::ofstream(work.path() + "/DIDEExclude.txt")
+        << "// systems of the lab\n\n  2000001122334500  System B\n//2000001122334400\n\tABC\n";
+    const std::string d = sim.dir();
+    auto n = runLqcl({"-F", "-n", "-z", "raidsystems"}, sim.env(), work.path());
+    EXPECT_EQ(n.out, "\nIn-Band -> Number of RAID Systems found : 2\n");
+    auto all = runLqcl({"-S", "-g", "-z", "whoami"}, sim.env(), work.path());
+    EXPECT_EQ(all.out, heading(0) + device(d, 0, 0, 0, "2000001122334400") + device(d, 1, 0, 1, "2000001122334400") +
+                           heading(1) + device(d, 5, 7, 0, "2000001122334600"));
+    EXPECT_EQ(all.status, 0);
+}
+
+TEST_F(DiscoveryListing, SelectionByIndexWwnAndDevicePath) {
+    const std::string d = sim.dir();
+    const std::string systemB = device(d, 3, 0, 0, "2000001122334500");
+    const std::string systemC = device(d, 5, 7, 0, "2000001122334600");
+
+    auto byIndex = runLqcl({"-F", "-g", "-z", "whoami", "-p", "2"}, sim.env());
+    EXPECT_EQ(byIndex.out, systemC);
+    EXPECT_EQ(byIndex.status, 0);
+
+    auto byWwn = runLqcl({"-F", "-g", "-z", "whoami", "-p", "2000001122334500"}, sim.env());
+    EXPECT_EQ(byWwn.out, systemB);
+    EXPECT_EQ(byWwn.status, 0);
+
+    // The last -p value counts; an index beyond the systems selects nothing.
+    auto none = runLqcl({"-F", "-g", "-z", "whoami", "-p", "1", "-p", "4"}, sim.env());
+    EXPECT_EQ(none.out, "Error: Raid system does not exist\r\n");
+    EXPECT_EQ(none.status, 255);
+
+    // A device path: only paths beginning "/de" are taken as one, so the node is
+    // named through a link under /dev/shm.
+    char linkDir[] = "/dev/shm/lqcl-XXXXXX";
+    if (mkdtemp(linkDir) == nullptr) GTEST_SKIP() << "no /dev/shm";
+    const std::string link = std::string(linkDir) + "/sg5";
+    std::filesystem::create_symlink(d + "/sg5", link);
+    auto byPath = runLqcl({"-F", "-g", "-z", "whoami", "-p", link}, sim.env());
+    std::filesystem::remove_all(linkDir);
+    EXPECT_EQ(byPath.out, "\nDevice: " + link + "\nLun: 7\nPath ID: 0\nRaidSystemWWN: 2000001122334600\n");
+    EXPECT_EQ(byPath.status, 0);
+}
+
+TEST(DiscoveryNoSystems, EveryInBandCommandReportsNoSystem) {
+    Simulator sim("{\"systems\": [], \"devices\": [{\"sg\": 0, \"vendor\": \"ACME\", \"product\": \"DISK DRIVE\", "
+                  "\"revision\": \"1.00\", \"type\": 0}]}");
+    auto r = runLqcl({"-F", "-n", "-z", "raidsystems"}, sim.env());
+    EXPECT_EQ(r.out, "Error: Raid system does not exist\r\n");
+    EXPECT_EQ(r.status, 255);
+}
+
+TEST(UserNamedDevice, MissingNodeSelectsNothing) {
+    Simulator sim;
+    auto r = runLqcl({"-F", "-g", "-z", "whoami", "-p", "/dev/lqcl-no-such-node"}, sim.env());
+    EXPECT_EQ(r.out, "Error: Raid system does not exist\r\n");
+    EXPECT_EQ(r.status, 255);
+}
+
+}  // namespace
