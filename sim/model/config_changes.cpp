@@ -185,6 +185,20 @@ void FirmwareModel::commit() {
         j.durationMs = initDurationMs_;
         inits_.push_back(j);
     }
+    for (auto [rankId, pause] : pendingPauses_) {
+        for (auto& j : inits_) {
+            if (!j.active || j.rank != rankId) continue;
+            const bool paused = j.durationMs == kPaused;
+            if (pause && !paused) {
+                j.startPercent = jobPercent(j);
+                j.startMs = nowMs();
+                j.durationMs = kPaused;
+            } else if (!pause && paused) {
+                j.startMs = nowMs();
+                j.durationMs = initDurationMs_ * (100 - j.startPercent) / 100;
+            }
+        }
+    }
     if (pendingExpansion_) {
         expansion_ = Job{};
         expansion_.active = true;
@@ -358,6 +372,40 @@ Outcome FirmwareModel::configCommand(const CommandContext& cmd, uint8_t id, std:
         pendingTrustRanks_.push_back(rank.rankId);
         if (rank.faultStatus == wire::kRankNotInitialized)
             rank.faultStatus = rank.raidLevel == wire::kRaidLevel0 ? wire::kRankCritical : wire::kRankFaultTolerant;
+        break;
+    }
+    case b::ModifyLunMapping: {
+        // Replaces one map in place: the same checks as a new map, against the
+        // other maps.
+        if (b5 || index16 >= h.totalLunMappingEntries.get()) return badCdb();
+        auto map = recordFrom<wire::LUN_MAPPING_STRUCT>(payload);
+        const wire::LUN_MAPPING_STRUCT before = img.lunMap[index16];
+        deleteLunMapping(img, index16);
+        wire::CREATE_LUN_MAPPING_STRUCT c{};
+        std::memcpy(&c, &map, sizeof c);
+        result = addLunMapping(img, c);
+        const unsigned last = h.totalLunMappingEntries.get();
+        if (result.kind != Outcome::Kind::Good) {
+            // Put the old map back where it was.
+            for (unsigned k = last; k > index16; --k) img.lunMap[k] = img.lunMap[k - 1];
+            img.lunMap[index16] = before;
+            h.totalLunMappingEntries.set(static_cast<uint16_t>(last + 1));
+            break;
+        }
+        const wire::LUN_MAPPING_STRUCT added = img.lunMap[last - 1];
+        for (unsigned k = last - 1; k > index16; --k) img.lunMap[k] = img.lunMap[k - 1];
+        img.lunMap[index16] = added;
+        std::memcpy(img.lunMap[index16].reserved434, map.reserved434, sizeof map.reserved434);
+        break;
+    }
+    case b::PauseInit:
+    case b::UnpauseInit: {
+        // Takes effect at the save, like every change.
+        if (b4 || b5 || b3 >= h.totalArrays.get()) return badCdb();
+        const uint8_t id8 = img.rank[b3].rankId;
+        const bool running = std::any_of(inits_.begin(), inits_.end(), [&](const Job& j) { return j.active && j.rank == id8; });
+        if (!running) return sequenceError();
+        pendingPauses_.emplace_back(id8, id == b::PauseInit);
         break;
     }
     case b::DeleteDriveRank:

@@ -224,6 +224,8 @@ int payloadSize(uint8_t id) {
     case b::SetRankName: case b::SetHostLunName: return sizeof(wire::OBJECT_NAME_STRUCT);
     case b::ExpandArray: return sizeof(wire::EXPAND_ARRAY_STRUCT);
     case b::SetTime: return sizeof(wire::CLOCK_STRUCT);
+    case b::ModifyLunMapping: return sizeof(wire::LUN_MAPPING_STRUCT);
+    case b::PauseInit: case b::UnpauseInit: return 0;
     default: return -1;
     }
 }
@@ -305,7 +307,7 @@ void FirmwareModel::buildControllerInfo(unsigned pathIndex, wire::ALL_CONTROLLER
         out.controllerValid[i] = c.present ? wire::kFlagYes : wire::kFlagNo;
         if (!c.present) continue;
         auto& r = out.controller[i];
-        putText(r.name, c.name);
+        putPaddedNul(r.name, c.name);
         r.actualWwn.set(c.wwn);
         r.configWwn = committed_->header.configWwn;
         r.totalPowerOnCount.set(c.powerOnCount);
@@ -325,8 +327,8 @@ void FirmwareModel::buildControllerInfo(unsigned pathIndex, wire::ALL_CONTROLLER
         r.fwMinor = c.fwMinor;
         r.fwMajor = c.fwMajor;
         putText(r.fwBuild, c.fwBuild);
-        putText(r.fwCompileDate, c.fwCompileDate);
-        putText(r.fwCompileTime, c.fwCompileTime);
+        putPaddedNul(r.fwCompileDate, c.fwCompileDate);
+        putPaddedNul(r.fwCompileTime, c.fwCompileTime);
         r.hostLoop1Id = c.hostLoop1Id;
         r.hostLoop2Id = c.hostLoop2Id;
         r.airTemperature = c.airTemperature;
@@ -566,6 +568,7 @@ bool FirmwareModel::regionsFit(const wire::CONFIG_STORAGE_STRUCT& img) const {
 uint8_t FirmwareModel::jobPercent(const Job& job) const {
     if (!job.active) return 0;
     uint64_t elapsed = nowMs() - std::min(nowMs(), job.startMs);
+    if (job.durationMs == kPaused) return job.startPercent;
     if (job.durationMs == 0 || elapsed >= job.durationMs) return 99;
     uint64_t p = job.startPercent + elapsed * (100 - job.startPercent) / job.durationMs;
     return static_cast<uint8_t>(std::min<uint64_t>(p, 99));
@@ -644,6 +647,7 @@ void FirmwareModel::discardChange() {
     pendingDeletedRanks_.clear();
     pendingExpansion_.reset();
     pendingExpansionDrives_.clear();
+    pendingPauses_.clear();
 }
 
 // ---------------------------------------------------------------------------

@@ -63,7 +63,9 @@ struct Controller {
     uint8_t hostLoop1Id = 1, hostLoop2Id = 2;
 };
 
-// A background job on one rank; progress = elapsed / duration.
+// A background job on one rank; progress = elapsed / duration. A paused job
+// has the duration kPaused and keeps its progress in startPercent.
+inline constexpr uint64_t kPaused = UINT64_MAX;
 struct Job {
     bool active = false;
     uint8_t rank = 0;
@@ -223,6 +225,7 @@ private:
     std::vector<uint8_t> pendingTrustRanks_;   // rank IDs trusted in this change
     std::vector<uint8_t> pendingDeletedRanks_; // rank IDs deleted in this change
     std::optional<uint8_t> pendingExpansion_;  // rank ID expanded in this change
+    std::vector<std::pair<uint8_t, bool>> pendingPauses_;   // rank ID, pause (true) or resume
     std::vector<uint64_t> pendingExpansionDrives_;
     std::array<uint16_t, 2> startCounters_{};
 

@@ -558,6 +558,7 @@ void FirmwareModel::loadConfiguration(const json& sys) {
                 j.startMs = nowMs();
                 j.startPercent = static_cast<uint8_t>(intIn(o, "percent", 0, 99, 0));
                 j.durationMs = 1000 * static_cast<uint64_t>(intIn(o, "seconds", 1, 1 << 24, 120));
+                if (boolOr(o, "paused", false)) j.durationMs = kPaused;
                 inits_.erase(std::remove_if(inits_.begin(), inits_.end(), [&](const Job& x) { return x.rank == j.rank; }),
                              inits_.end());
                 inits_.push_back(j);
@@ -640,9 +641,10 @@ json FirmwareModel::saveState() const {
     auto jobJson = [&](const Job& j) {
         uint64_t elapsed = nowMs() - std::min(nowMs(), j.startMs);
         uint64_t left = j.durationMs > elapsed ? j.durationMs - elapsed : 1000;
-        return json{{"array", findIndex(j.rank)}, {"percent", jobPercent(j)}, {"seconds", std::max<uint64_t>(1, left / 1000)},
+        const uint64_t seconds = j.durationMs == kPaused ? uint64_t{1} << 24 : std::clamp<uint64_t>(left / 1000, 1, uint64_t{1} << 24);
+        return json{{"array", findIndex(j.rank)}, {"percent", jobPercent(j)}, {"seconds", seconds},
                     {"mode", j.mode == 0 ? 1 : j.mode}, {"errors", j.errorCount}, {"drive", j.drive},
-                    {"driveWwn", wwnHex(j.driveWwn)}};
+                    {"driveWwn", wwnHex(j.driveWwn)}, {"paused", j.durationMs == kPaused}};
     };
     json jobs = json::object();
     if (rebuild_.active && findIndex(rebuild_.rank) >= 0) jobs["rebuild"] = jobJson(rebuild_);

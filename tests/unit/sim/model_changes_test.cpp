@@ -424,4 +424,56 @@ TEST_F(ModelChanges, StateSurvivesSaveAndRestore) {
     EXPECT_EQ(info.data[471], 2);
 }
 
+TEST_F(ModelChanges, ModifiedMapKeepsItsPlace) {
+    // A second host, then a new map for the first one with LUN 7 read-only.
+    wire::CREATE_LUN_MAPPING_STRUCT second{};
+    second.abNodeName.set(0x2000000000000002ULL);
+    second.abPortName.set(0x2100000000000002ULL);
+    second.bHostType = 1;
+    for (auto& e : second.awLunMap) e.set(0xFFFF);
+    second.wControllerLun.set(0);
+    change([&] { ASSERT_TRUE(write1(*model, 0x92, payload(second)).good()); });
+    Result cfg = read2(*model, 0x01, 940032);
+    std::vector<uint8_t> map(cfg.data.begin() + 0x4BE00, cfg.data.begin() + 0x4BE00 + 1088);
+    map[0x32 + 14] = 0x00;
+    map[0x33 + 14] = 0xC0;   // LUN 7: LD 0 on C0P0, read-only
+    change([&] { ASSERT_TRUE(write1(*model, 0x9E, map, 0, 0).good()); });
+    cfg = read2(*model, 0x01, 940032);
+    EXPECT_EQ(le16(cfg.data, 0x94), 2);
+    EXPECT_EQ(be64(cfg.data, 0x4BE00 + 8), 0x2100001B32A0B0C0ULL);
+    EXPECT_EQ(le16(cfg.data, 0x4BE00 + 0x32 + 14), 0xC000);
+    EXPECT_EQ(be64(cfg.data, 0x4BE00 + 1088 + 8), 0x2100000000000002ULL);
+    // A map that would take the second host's port is refused and changes nothing.
+    map[15] = 0x02;
+    map[8] = 0x21; map[9] = 0; map[10] = 0; map[11] = 0; map[12] = 0; map[13] = 0; map[14] = 0;
+    change([&] { EXPECT_EQ(write1(*model, 0x9E, map, 0, 0).sense(), "05/26/00"); });
+    EXPECT_EQ(read2(*model, 0x01, 940032).data, cfg.data);
+}
+
+TEST_F(ModelChanges, PausedInitialisationKeepsItsProgress) {
+    auto sys = defaultSystem();
+    sys["arrays"][0]["state"] = "initialising";
+    sys["arrays"][0]["initPercent"] = 20;
+    make(sys);
+    clock.ms += 12'000;   // 120 s for a whole initialisation: 10 % more
+    EXPECT_EQ(read1(*model, 0x57, 256).data[1], 30);
+    ASSERT_TRUE(write1(*model, 0x80).good());
+    ASSERT_TRUE(write1(*model, 0xBF, {}, 0).good());
+    clock.ms += 12'000;   // not saved yet: still running
+    EXPECT_EQ(read1(*model, 0x57, 256).data[1], 40);
+    ASSERT_TRUE(write1(*model, 0x82).good());
+    clock.ms += 600'000;
+    EXPECT_EQ(read1(*model, 0x57, 256).data[0], 0xF1);
+    EXPECT_EQ(read1(*model, 0x57, 256).data[1], 40);
+    auto saved = model->saveState();
+    FakeClock other;
+    sim::model::FirmwareModel back(saved, other);
+    EXPECT_EQ(read1(back, 0x57, 256).data[1], 40);
+    change([&] { ASSERT_TRUE(write1(*model, 0xC0, {}, 0).good()); });
+    clock.ms += 120'000;
+    EXPECT_EQ(read1(*model, 0x57, 256).data[0], 0xF0);
+    EXPECT_EQ(read1(*model, 0x04, 240).data[0xB8], 0xF1);
+    change([&] { EXPECT_EQ(write1(*model, 0xBF, {}, 0).sense(), "05/2C/00"); });   // nothing to pause
+}
+
 }  // namespace
