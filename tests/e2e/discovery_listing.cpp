@@ -123,6 +123,22 @@ TEST_F(DiscoveryListing, SelectionByIndexWwnAndDevicePath) {
     EXPECT_EQ(byPath.status, 0);
 }
 
+TEST(DiscoveryBadReplies, ShortOrFailedAnswersLeaveThePathOut) {
+    Simulator sim;  // one system on sg0 and sg1
+    // sg0 answers the identifying INQUIRY with 10 bytes only: no product identification.
+    sim.inject("sg0", "short-reply", R"({"cdb": "12", "length": 10})");
+    auto r = runLqcl({"-S", "-g", "-z", "whoami"}, sim.env());
+    EXPECT_EQ(r.out, heading(0) + device(sim.dir(), 1, 0, 1, "2000001122334400"));
+    EXPECT_EQ(r.status, 0);
+
+    // Both paths refuse the configuration header read: nothing is found.
+    sim.inject("sg0", "check", R"({"cdb": "3C0103", "key": 5, "asc": 36, "ascq": 0})");
+    sim.inject("sg1", "check", R"({"cdb": "3C0103", "key": 5, "asc": 36, "ascq": 0})");
+    auto none = runLqcl({"-F", "-n", "-z", "raidsystems"}, sim.env());
+    EXPECT_EQ(none.out, "Error: Raid system does not exist\r\n");
+    EXPECT_EQ(none.status, 255);
+}
+
 TEST(DiscoveryNoSystems, EveryInBandCommandReportsNoSystem) {
     Simulator sim("{\"systems\": [], \"devices\": [{\"sg\": 0, \"vendor\": \"ACME\", \"product\": \"DISK DRIVE\", "
                   "\"revision\": \"1.00\", \"type\": 0}]}");
