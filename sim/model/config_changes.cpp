@@ -138,7 +138,6 @@ Outcome FirmwareModel::startConfig(unsigned pathIndex) {
     }
     discardChange();
     pending_ = std::make_unique<wire::CONFIG_STORAGE_STRUCT>(*committed_);
-    pendingPath_ = pathIndex;
     const unsigned ctl = controllerForPath(pathIndex);
     pendingCounter_ = ++startCounters_[ctl];
     pendingSinceMs_ = nowMs();

@@ -215,7 +215,6 @@ private:
 
     // The open change, if any.
     std::unique_ptr<wire::CONFIG_STORAGE_STRUCT> pending_;
-    unsigned pendingPath_ = 0;
     uint16_t pendingCounter_ = 0;
     uint64_t pendingSinceMs_ = 0;
     bool pendingSaveRefused_ = false;

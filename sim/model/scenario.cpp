@@ -13,6 +13,7 @@
 //   "enclosures"     [{number, slots, drives?{wwnBase, capacityBlocks, vendor, product, revision, serialPrefix}}]
 //                    an enclosure with "drives" is filled with one drive per slot
 //   "drives"         [{enclosure, slot, wwn, capacityBlocks, blockSize, vendor, product, revision, serial, failed}]
+//                    (a failed member leaves its array critical, or invalidated beyond its redundancy)
 //   "hosts"          initiators the controllers see: [{node, port}]
 //   "settings"       header settings: autoRebuild, rebuildPriority, autoDriveFwUpdate,
 //                    singleControllerMode, backgroundVerify, autoHotSpare, controllerLogSes,
@@ -274,7 +275,34 @@ void FirmwareModel::loadScenario(const json& sys) {
         parityDurationMs_ = 1000 * static_cast<uint64_t>(intIn(j, "parityCheck", 1, 1 << 24, 60));
     }
 
+    // Failed drives may be array members (a degraded array): the arrays are
+    // built from working drives and the failures applied afterwards.
+    std::vector<bool> failed;
+    for (auto& d : drives_) {
+        failed.push_back(d.failed);
+        d.failed = false;
+    }
     loadConfiguration(sys);
+    for (size_t i = 0; i < drives_.size(); ++i) drives_[i].failed = failed[i];
+    if (!sys.contains("configImage")) {
+        auto& img = *committed_;
+        for (unsigned r = 0; r < img.header.totalArrays.get(); ++r) {
+            auto& rank = img.rank[r];
+            unsigned down = 0;
+            for (unsigned m = 0; m < rank.numDrives; ++m) {
+                int d = driveIndexByWwn(rank.driveWwn[m].get());
+                if (d >= 0 && drives_[static_cast<size_t>(d)].failed) ++down;
+            }
+            if (down == 0) continue;
+            const unsigned tolerance = rank.raidLevel == wire::kRaidLevel6 ? 2 : rank.raidLevel == wire::kRaidLevel0 ? 0 : 1;
+            rank.faultStatus = down > tolerance ? wire::kRankInvalidated : wire::kRankCritical;
+        }
+        for (unsigned s = 0; s < img.header.totalSpares.get(); ++s) {
+            int d = driveIndexByWwn(img.hotSpare[s].driveWwn.get());
+            if (d >= 0 && drives_[static_cast<size_t>(d)].failed)
+                throw std::invalid_argument("a failed drive cannot be a hot spare");
+        }
+    }
     loadSnapshots(sys);
 }
 

@@ -73,4 +73,23 @@ TEST(ModelScenarios, BusyR22System) {
     EXPECT_EQ(u.data[8], 2);
 }
 
+TEST(ModelScenarios, FailedMembersLeaveTheArrayDegraded) {
+    struct Case { std::vector<int> failed; uint8_t fault; };
+    const Case cases[] = {{{}, 0xFF}, {{2}, 0}, {{1, 3}, 2}};
+    for (const auto& c : cases) {
+        auto sys = defaultSystem();
+        for (int slot : c.failed) sys["drives"].push_back({{"enclosure", 2}, {"slot", slot}, {"wwn", "77" + std::to_string(slot)}});
+        sys["enclosures"].push_back({{"number", 2}, {"slots", 4}});
+        sys["arrays"].push_back({{"drives", {{{"enclosure", 1}, {"slot", 7}}, {{"enclosure", 1}, {"slot", 8}}, {{"enclosure", 1}, {"slot", 9}}}}, {"level", 5}});
+        for (size_t i = 0; i < c.failed.size(); ++i) {
+            sys["drives"][i]["failed"] = true;
+            sys["arrays"][1]["drives"][i] = {{"enclosure", 2}, {"slot", c.failed[i]}};
+        }
+        FakeClock clock;
+        sim::model::FirmwareModel m(sys, clock);
+        EXPECT_EQ(read1(m, 0x04, 240, 0, 1).data[0xB1], c.fault) << c.failed.size();
+        EXPECT_EQ(read1(m, 0x04, 240, 0, 0).data[0xB1], 0xFF);
+    }
+}
+
 }  // namespace
