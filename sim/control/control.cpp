@@ -63,7 +63,8 @@ json clockState(Emulator& emu) {
     return json{{"nowMs", c.nowMs()},
                 {"wallSeconds", c.wallSeconds()},
                 {"advancedMs", c.advancedMs()},
-                {"wallOffset", c.wallOffsetSeconds()}};
+                {"wallOffset", c.wallOffsetSeconds()},
+                {"frozen", c.frozen()}};
 }
 
 json run(Emulator& emu, const std::string& verb, const std::vector<std::string>& args, const ControlHooks& hooks) {
@@ -143,6 +144,12 @@ json run(Emulator& emu, const std::string& verb, const std::vector<std::string>&
         arity(args, 0, 0, "clock");
         return clockState(emu);
     }
+    if (verb == "freeze" || verb == "thaw") {
+        arity(args, 0, 0, verb.c_str());
+        if (verb == "freeze") emu.clock().freeze();
+        else emu.clock().thaw();
+        return clockState(emu);
+    }
     if (verb == "reservations") {
         arity(args, 1, 1, "reservations <sgN>");
         FaultTarget t = parseTarget(emu, args[0]);
@@ -175,7 +182,7 @@ json run(Emulator& emu, const std::string& verb, const std::vector<std::string>&
 
 const char* controlUsage() {
     return "devices | inject <sgN|system:N> <kind> [JSON] | faults | clear-faults [sgN|system:N|ID] | "
-           "commands [sgN] [after=SEQ] | clear-commands | advance <seconds> | wall-offset <seconds> | clock | "
+           "commands [sgN] [after=SEQ] | clear-commands | advance <seconds> | wall-offset <seconds> | clock | freeze | thaw | "
            "reservations <sgN> | model <system> <verb> [JSON] | save-state | stop | help";
 }
 

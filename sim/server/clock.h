@@ -17,6 +17,11 @@ public:
     int64_t wallSeconds() const override;
 
     void advanceMs(uint64_t ms) { advancedMs_ += ms; }
+    // Stops real time from flowing into the clock (only advance moves it), so a
+    // test can compare reports that show times; thaw lets it flow again.
+    void freeze();
+    void thaw();
+    bool frozen() const { return frozen_; }
     void setWallOffsetSeconds(int64_t s) { wallOffset_ = s; }
     uint64_t advancedMs() const { return advancedMs_; }
     int64_t wallOffsetSeconds() const { return wallOffset_; }
@@ -25,6 +30,9 @@ private:
     std::chrono::steady_clock::time_point start_;
     uint64_t advancedMs_ = 0;
     int64_t wallOffset_ = 0;
+    bool frozen_ = false;
+    std::chrono::steady_clock::time_point frozenAt_{};
+    int64_t frozenWall_ = 0;
 };
 
 }  // namespace sim
