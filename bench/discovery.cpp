@@ -103,9 +103,9 @@ std::vector<uint8_t> packet(std::initializer_list<uint8_t> cdb, uint32_t replyDa
     h.pack_len = static_cast<int>(sizeof h + cdb.size());
     h.reply_len = static_cast<int>(sizeof h + replyData);
     h.pack_id = 5678;
-    std::vector<uint8_t> p(sizeof h);
+    std::vector<uint8_t> p(sizeof h + cdb.size());
     std::memcpy(p.data(), &h, sizeof h);
-    p.insert(p.end(), cdb.begin(), cdb.end());
+    std::copy(cdb.begin(), cdb.end(), p.begin() + sizeof h);
     return p;
 }
 
