@@ -1,0 +1,301 @@
+// End-to-end tests of the read commands of the controller and configuration
+// libraries: the built lqcl against tolvo-sim scenarios made for the edge cases,
+// whole outputs compared with the documented report texts.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "support/process.h"
+#include "support/simulator.h"
+
+using nlohmann::json;
+using testsupport::RunResult;
+using testsupport::Simulator;
+
+namespace {
+
+constexpr int64_t kEpoch = 1796540709;  // 2026-12-06 07:05:09 UTC
+
+// A system reached through two paths, with the model keys given.
+std::string scenario(const json& model) {
+    json system = {
+        {"vendor", "TOLVO"},
+        {"product", "TOLVO RAID 7000"},
+        {"revision", "0513"},
+        {"paths",
+         {{{"sg", 0}, {"host", 0}, {"channel", 0}, {"target", 0}, {"lun", 0}, {"portWwn", "2100001122334401"}},
+          {{"sg", 1}, {"host", 1}, {"channel", 1}, {"target", 0}, {"lun", 0}, {"portWwn", "2100001122334402"}}}},
+        {"wwn", "2000001122334400"},
+        {"name", "Report Test"},
+        {"enclosures",
+         {{{"number", 1},
+           {"slots", 12},
+           {"drives", {{"wwnBase", "5000C50000A00001"}, {"capacityBlocks", 585937500}}}}}},
+    };
+    if (model.is_object()) system.update(model);
+    return json{{"systems", {system}}}.dump();
+}
+
+json drives(int first, int count) {
+    json list = json::array();
+    for (int i = 0; i < count; ++i) list.push_back({{"enclosure", 1}, {"slot", first + i}});
+    return list;
+}
+
+// A report line: line end, label padded to its column, ": ".
+std::string L(const std::string& label, size_t width = 44) {
+    return "\n" + label + std::string(width > label.size() ? width - label.size() : 0, ' ') + ": ";
+}
+
+std::string errorTail(const std::string& message, int code) {
+    return "\n" + message + "\nReturn code: " + std::to_string(code) + "\n";
+}
+
+// Freezes the emulator clock and sets both controller clocks to kEpoch; returns
+// the seconds the emulator has been up (they add to the power-on times).
+uint64_t pinClock(Simulator& sim) {
+    sim.ctl("freeze");
+    for (int c = 0; c < 2; ++c)
+        sim.ctl("model", {"0", "set-clock", json{{"controller", c}, {"epoch", kEpoch}}.dump()});
+    return sim.ctl("clock")["nowMs"].get<uint64_t>() / 1000;
+}
+
+void corrupt(Simulator& sim, int bufferId, size_t offset, int value) {
+    json args = {{"bufferId", bufferId}, {"kind", "byte"}, {"offset", offset}, {"value", value}, {"count", 100000}};
+    json answer = sim.ctl("model", {"0", "corrupt-reply", args.dump()});
+    ASSERT_FALSE(answer.contains("error")) << answer.dump();
+}
+
+RunResult lqcl(Simulator& sim, const std::vector<std::string>& args) {
+    return testsupport::runLqcl(args, sim.env(), sim.dir());
+}
+
+std::string hex(uint32_t v) {
+    char buf[16];
+    snprintf(buf, sizeof buf, "0x%X", v);
+    return buf;
+}
+
+TEST(Reports, ControllerInformationInHexadecimalWithControllerBAbsent) {
+    Simulator sim(scenario({
+        {"productType", 7},
+        {"controllers",
+         {{{"name", "Ctl-A"},
+           {"wwn", "2000001122334410"},
+           {"powerOnCount", 42},
+           {"powerOnSeconds", 3723},
+           {"totalPowerOnSeconds", 7322},
+           {"firmware", {{"major", 5}, {"minor", 13}, {"build", "0513"}, {"date", "Nov 12 2026"}, {"time", "10:20:30"}}},
+           {"temperatures", {{"air", 31}, {"expander", 45}, {"processor", 52}}},
+           {"battery", {{"state", "good"}, {"capacity", 95}, {"holdupHours", 72}}},
+           {"hostLoopIds", {1, 255}}},
+          {{"present", false}}}},
+    }));
+    const uint32_t up = static_cast<uint32_t>(pinClock(sim));
+    const uint32_t on = 3723 + up, total = 7322 + up;
+    auto hms = [](uint32_t s, const char* tail) {
+        return hex(s / 3600) + " hours " + hex((s / 60) % 60) + " minutes " + hex(s % 60) + tail;
+    };
+
+    RunResult r = lqcl(sim, {"-X", "-C", "-g", "-z", "cntinfofailstruct"});
+    const std::string expected =
+        "\n\n****** Common ******\nCommand received on Controller 0x0 Port 0x0\n"
+        "Rebuilding status  : No\nInitializing status: No\nExpanding status   : No\nVerifying status   : No"
+        "\n\n********************Controller 0 Information********************\n"
+        "\nController type is 7102" +
+        L("Name") + "Ctl-A" + L("Configuration WWN") + "2000001122334400" + L("Actual WWN") + "2000001122334410" +
+        L("Total Power on Count") + "0x2A" + L("Power on Time") + hms(on, "  seconds") +
+        L("Total Power on Time") + hms(total, " seconds\n") +
+        "Controller Date                             : December 6 2026" + L("Controller Time") + "07:05:09 " +
+        L("F/W Version") + "0x5.0xD Build 0513" + L("F/W Compile Date") + "Nov 12 2026" +
+        L("F/W Compile Time") + "10:20:30" + L("Host Loop1 Up, Host Loop1 ID") + "0x1" + "\nHost Loop2 Down" +
+        L("Controller CPLD Version") + "0x3" + L("Processor Speed") + "0x320" + L("Processor RAM") + "0x400" +
+        "\n\n-------------Voltage readings-------------" + L("Controller 12V") + "12.05V" +
+        L("Controller 5V-In") + "5.02V" + L("Controller 5V Fused") + "4.99V" + L("Core 3.3V Core") + "3.31V" +
+        L("Core 3.3V Backup") + "3.30V" + L("Core 1.8V core") + "1.80V" + L("Core 1.8V DDR") + "1.79V" +
+        L("Controller Battery Voltage") + "8.15V" + L("Core 1.5V") + "1.50V" + L("Core 1.35V") + "1.35V" +
+        L("Drive Interface Core Voltage") + "1.20V" + L("Host Interface Core Voltage") + "1.00V" +
+        L("CoProcessor Version", 22) + "0x2" + L("CoProcessor Speed", 22) + "0x190 MHz" +
+        L("CoProcessor RAM", 22) + "0x100 MB" + L("Ethernet Port count", 22) + "0x2" +
+        L("EthernetParametersPort0", 23) + "0x101" + L("LinkRatePort0", 23) + "0x3E8" +
+        L("EthernetParametersPort1", 23) + "0x101" + L("LinkRatePort1", 23) + "0x64" +
+        "\n\n-----------Temperature readings-----------" + L("Air Temperature") + "0x1FC" +
+        L("LSI Expander Temperature") + "0x2DC" + L("CPU Temperature") + "0x34C" +
+        "\n\n------Power supply & battery status-------" + L("Battery Status") + "Good" +
+        L("Battery Capacity") + "0x5F%" + L("Battery Holdup Time") + "0x48 hours ";
+    EXPECT_EQ(r.out, expected);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, 0);
+
+    // Firmware revision of the one valid controller.
+    r = lqcl(sim, {"-C", "-g", "-z", "raidversion"});
+    EXPECT_EQ(r.out,
+              "\n\n********************Controller 0 Information********************\n"
+              "\nF/W Version      : 0513\nF/W Date         : Nov 12 2026\nCont A Version   : 199\n");
+    EXPECT_EQ(r.status, 0);
+}
+
+TEST(Reports, ControllerTypeWithOnlyItsTopBitIsNotValid) {
+    Simulator sim(scenario({{"productType", 7}}));
+    corrupt(sim, 0x40, 8 + 182, 0x80);
+    corrupt(sim, 0x40, 8 + 182, 0x80);
+    RunResult r = lqcl(sim, {"-C", "-g", "-z", "prodtype"});
+    EXPECT_EQ(r.out, "Controller type is not valid \n\nController type is unknown");
+    EXPECT_EQ(r.status, 0);
+
+    // With type 0, every section of a record is printed.
+    r = lqcl(sim, {"-C", "-g", "-z", "cntinfofailstruct"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("Controller type is not valid \n\nController type is unknown\nName"), std::string::npos);
+    EXPECT_NE(r.out.find("Voltage readings"), std::string::npos);
+    EXPECT_NE(r.out.find("Temperature readings"), std::string::npos);
+}
+
+TEST(Reports, ParityCheckWithAnUnknownModeShowsItInHexadecimal) {
+    Simulator sim(scenario({
+        {"arrays", {{{"drives", drives(1, 5)}, {"level", 5}, {"chunkKb", 64}, {"name", "A0"}}}},
+        {"jobs", {{"parityCheck", {{"array", 0}, {"mode", 1}, {"percent", 40}, {"seconds", 16000000}, {"errors", 3}}}}},
+    }));
+    pinClock(sim);
+    corrupt(sim, 0x40, 471, 5);
+    RunResult r = lqcl(sim, {"-C", "-g", "-z", "paritypercent"});
+    EXPECT_EQ(r.out, "Parity Check PercentComplete :  - Array:0, Mode:0x5, Errors:3, Complete:40%\n");
+    EXPECT_EQ(r.status, 0);
+    r = lqcl(sim, {"-C", "-g", "-z", "paritycheck"});
+    EXPECT_EQ(r.out, "\nParity Check In Progress with Array ID 0 with mode 5: 1 (in progress) \n");
+    r = lqcl(sim, {"-C", "-g", "-z", "regenstate"});
+    EXPECT_EQ(r.out, "\nRegen In Progress : 0 (not in progress)");
+    r = lqcl(sim, {"-C", "-g", "-z", "expandarraypercent"});
+    EXPECT_EQ(r.out, "\nArray Expansion : 0 (not in progress)");
+}
+
+TEST(Reports, RaidLevelsAsUsersKnowThem) {
+    Simulator sim(scenario({
+        {"arrays",
+         {{{"drives", drives(1, 2)}, {"level", 1}, {"chunkKb", 64}, {"name", "mirror"}},
+          {{"drives", drives(3, 4)}, {"level", 10}, {"chunkKb", 64}, {"name", "stripe of mirrors"}},
+          {{"drives", drives(7, 6)}, {"level", 50}, {"chunkKb", 64}, {"name", "fifty"}, {"parityGroups", 2}}}},
+    }));
+    const std::pair<const char*, const char*> cases[] = {{"0", "1"}, {"1", "10"}, {"2", "50"}};
+    for (const auto& [array, level] : cases) {
+        RunResult r = lqcl(sim, {"-F", "-g", "-z", "arraylevel", "-l", array});
+        EXPECT_EQ(r.out, std::string("Raid level of Array[") + array + "]: " + level);
+        EXPECT_EQ(r.status, 0);
+    }
+    RunResult r = lqcl(sim, {"-F", "-g", "-z", "arraylevel", "-l", "3"});
+    EXPECT_EQ(r.out, errorTail("Error: Invalid array index.", 2004));
+    EXPECT_EQ(r.status, 1);
+    r = lqcl(sim, {"-F", "-g", "-z", "arraylevel"});  // no -l: the filler is out of range
+    EXPECT_EQ(r.out, errorTail("Error: Invalid array index.", 2004));
+    r = lqcl(sim, {"-F", "-n", "-z", "devicesinarray", "-l", "2"});
+    EXPECT_EQ(r.out, "\nNumber Of Devices in arrayID [2]: 6");
+}
+
+TEST(Reports, BackOffAsPercentAndFraction) {
+    Simulator sim(scenario({
+        {"arrays",
+         {{{"drives", drives(1, 5)}, {"level", 5}, {"chunkKb", 64}, {"name", "half"}, {"backOff", 150}},
+          {{"drives", drives(6, 3)}, {"level", 5}, {"chunkKb", 128}, {"name", "five"}, {"backOff", 5}}}},
+    }));
+    json config = sim.ctl("model", {"0", "dump-config"});
+    RunResult r = lqcl(sim, {"-F", "-g", "-z", "rankconfigstruct"});
+    ASSERT_EQ(r.status, 0);
+    const auto gb = [&](int i) { return std::to_string(config["arrays"][i]["capacityGb"].get<int>()); };
+    EXPECT_NE(r.out.find("\nArray:0, RAID 5, 5 Drives (4 + 1) (- 0.5%) 64K Chunk, " + gb(0) + " GB\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\nArray:1, RAID 5, 3 Drives (2 + 1) (- 5%) 128K Chunk, " + gb(1) + " GB\n"),
+              std::string::npos)
+        << r.out;
+}
+
+TEST(Reports, NoArraysIsNoConfiguration) {
+    Simulator sim(scenario({}));
+    const std::string none = errorTail("Error: No valid configuration exists.", 2023);
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"-F", "-n", "-z", "array"},
+             {"-F", "-g", "-z", "rankconfigstruct"},
+             {"-F", "-n", "-z", "totalhotsparecnt"},
+             {"-F", "-n", "-z", "regionmap"},
+             {"-C", "-g", "-z", "regenstate"}}) {
+        RunResult r = lqcl(sim, args);
+        EXPECT_EQ(r.out, none) << args[3];
+        EXPECT_EQ(r.status, 1) << args[3];
+    }
+}
+
+TEST(Reports, LunMapEntriesShowTypePortsAndAccess) {
+    json lds = json::array();
+    for (int i = 0; i < 6; ++i) lds.push_back({{"array", 0}, {"capacityGb", 10}, {"name", "ld" + std::to_string(i)}});
+    Simulator sim(scenario({
+        {"arrays", {{{"drives", drives(1, 5)}, {"level", 5}, {"chunkKb", 64}, {"name", "A0"}}}},
+        {"logicalDrives", lds},
+        {"mappings",
+         {{{"node", "2000001B32A0B0C0"},
+           {"port", "2100001B32A0B0C0"},
+           {"name", "db-server"},
+           {"controllerLun", 7},
+           {"luns",
+            {{{"lun", 0}, {"logicalDrive", 5}, {"ports", 1}, {"readOnly", true}},
+             {{"lun", 1}, {"logicalDrive", 5}, {"ports", 2}}}}}}},
+    }));
+    // Entry 1 becomes 0x2405: the snapshot bit on top of 0x2005.
+    corrupt(sim, 0x01, 0x4BE00 + 0x32 + 2 * 1 + 1, 0x24);
+    RunResult r = lqcl(sim, {"-F", "-g", "-z", "lunmappingstruct"});
+    EXPECT_EQ(r.out,
+              "\n\n*************** LUN MAPPING ***************\nTotalLunMappingCount 1"
+              "\n-----------------------------------\n"
+              "\nNodeName:2000001B32A0B0C0\nPortName:2100001B32A0B0C0\nHostType: 1\nHostName:64622D7365727665"
+              "\nControllerLun: 7"
+              "\n\nMapped LUN Number:  0\nType: Logical Drive 5\nMapped Ports: C0P0  \nRead/Write access: R "
+              "\n\nMapped LUN Number:  1\nType: Snapshot Number 5\nMapped Ports: C0P1  \nRead/Write access: RW ");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, 0);
+}
+
+TEST(Reports, CountsBeyondTheRecordsAreClamped) {
+    Simulator sim(scenario({
+        {"arrays", {{{"drives", drives(1, 5)}, {"level", 5}, {"chunkKb", 64}, {"name", "A0"}}}},
+        {"logicalDrives", {{{"array", 0}, {"capacityGb", 10}, {"name", "ld0"}}}},
+        {"hosts", {{{"node", "2000001B32A0B0C0"}, {"port", "2100001B32A0B0C0"}}}},
+    }));
+    auto count = [](const std::string& text, const std::string& what) {
+        size_t n = 0;
+        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+        return n;
+    };
+
+    // 255 arrays claimed: the 64 records the image holds are shown.
+    corrupt(sim, 0x01, 0x90, 0xFF);
+    RunResult r = lqcl(sim, {"-F", "-g", "-z", "rankconfigstruct"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(count(r.out, "\nArray:"), 64u);
+    EXPECT_EQ(r.err, "");
+
+    // A region count of 0xFF00 and more: the 676 region records.
+    corrupt(sim, 0x20, 5, 0xFF);
+    r = lqcl(sim, {"-F", "-g", "-z", "regionmap"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(count(r.out, "\nRegion:"), 676u);
+
+    // A host count beyond the 512 entries: the last entry answers, the next is refused.
+    corrupt(sim, 0x42, 5, 0xFF);
+    corrupt(sim, 0x42, 5, 0xFF);
+    r = lqcl(sim, {"-F", "-g", "-z", "host", "-l", "511"});
+    EXPECT_EQ(r.out, "HostWWN (HEX):0000000000000000");
+    r = lqcl(sim, {"-F", "-g", "-z", "host", "-l", "512"});
+    EXPECT_EQ(r.out, errorTail("Error: Invalid host index.", 2005));
+    EXPECT_EQ(r.status, 1);
+
+    // A reply of random bytes prints whatever it holds and nothing else breaks.
+    json garbage = {{"bufferId", 0x40}, {"kind", "garbage"}, {"value", 7}, {"count", 100000}};
+    sim.ctl("model", {"0", "corrupt-reply", garbage.dump()});
+    r = lqcl(sim, {"-C", "-g", "-z", "cntinfofailstruct"});
+    EXPECT_LT(r.status, 2) << r.err;
+    EXPECT_EQ(r.err, "");
+}
+
+}  // namespace
