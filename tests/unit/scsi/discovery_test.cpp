@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -148,6 +149,21 @@ TEST_F(DiscoveryTest, ScansAgainOnEveryCallWhileNothingIsFound) {
     EXPECT_EQ(LAPIDiscoverRAIDSystems(), 0u);
     EXPECT_EQ(inquiries(), 2u);
     EXPECT_EQ(cDevice_Discovery_Done, 0);
+}
+
+TEST_F(DiscoveryTest, BusyNodeIsSkippedAfterSixOpensAndOtherOpenErrorsEndTheScan) {
+    add(0, {"TOLVO RAID 7000", 0x11, 0, 0, 0});
+    add(1, {"TOLVO RAID 7000", 0x22, 0, 1, 0});
+    nodes[0]->openAnswer = EBUSY;
+    EXPECT_EQ(LAPIDiscoverRAIDSystems(), 1u);
+    EXPECT_EQ(nodes[0]->openFlags().size(), 6u);
+    EXPECT_EQ(gTolvos[0].wwn[7], 0x22);
+
+    resetRaidSystemTable();
+    nodes[0]->openAnswer = EPERM;
+    EXPECT_EQ(LAPIDiscoverRAIDSystems(), 0u);
+    EXPECT_EQ(nodes[0]->openFlags().size(), 7u);
+    EXPECT_EQ(nodes[1]->openFlags().size(), 1u);  // opened by the first scan only
 }
 
 TEST_F(DiscoveryTest, InvalidHeadersAndShortInquiriesAreNotStored) {
