@@ -871,6 +871,9 @@ json FirmwareModel::control(const std::string& verb, const json& args) {
             } else {
                 return {{"error", "kind must be length, byte, truncate or garbage"}};
             }
+            corruptions_.erase(std::remove_if(corruptions_.begin(), corruptions_.end(),
+                                              [](const Corruption& c) { return c.count == 0; }),
+                               corruptions_.end());
             corruptions_.push_back(k);
             return {{"ok", true}};
         }
