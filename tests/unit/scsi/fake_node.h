@@ -45,6 +45,7 @@ public:
     }
 
     uint32_t openAnswer = 0;  // 0 or an errno
+    bool hangUpAfterOpen = false;  // the server goes away right after a successful open
     sg_scsi_id id{};
 
     std::vector<Bytes> packets() {
@@ -104,8 +105,9 @@ private:
                 openFlags_.push_back(flags);
             }
             uint32_t a = openAnswer;
+            if (hangUpAfterOpen) shutdown(c, SHUT_RD);  // whatever the client sends next fails
             send(c, &a, 4, 0);
-            if (a != 0) {
+            if (a != 0 || hangUpAfterOpen) {
                 close(c);
                 std::erase(clients, c);
             }

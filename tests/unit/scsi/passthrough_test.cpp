@@ -171,6 +171,16 @@ TEST_F(PassThroughTest, OpenFailuresAndTheirMessages) {
     }
 }
 
+TEST_F(PassThroughTest, ServerGoneAfterOpenFailsTheCommand) {
+    FakeNode node(dir.path() + "/sg0", [](const Bytes&) { return FakeNode::reply(0, 0); });
+    node.hangUpAfterOpen = true;
+    std::vector<uint8_t> data(60000, 1);
+    for (int i = 0; i < 20; ++i) {
+        SCSI_COMMAND_STRUCT r = command({0x3B, 2, 0x83, 0, 0, 0, 0, 0xEA, 0x60, 0}, 0, 60000);
+        EXPECT_EQ(issueScsiCommand(&handle, &r, data.data()), WSC_OS_ERROR);
+    }
+}
+
 TEST_F(PassThroughTest, MissingNodeIsSilentAndImmediate) {
     handle.deviceNumber = 42;
     SCSI_COMMAND_STRUCT r = command({0, 0, 0, 0, 0, 0}, 1, 0);
