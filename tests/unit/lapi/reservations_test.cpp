@@ -1,0 +1,158 @@
+#include "lapi/reservations.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+#include "scsi/discovery.h"
+#include "support/process.h"
+#include "support/simulator.h"
+#include "unit/scsi/recorder.h"
+
+namespace {
+
+std::string capture(uint32_t (*read)(const PR_IN_PATH*), const PR_IN_PATH& path) {
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(read(&path), 0u);
+    return testing::internal::GetCapturedStdout();
+}
+
+const std::string kGood = "issueScsiCommand status(00) sensekey(00) asc(00) ascq(00)\n";
+
+// Decoding of hand-made replies through a scripted path.
+struct ReservationDecoding : ::testing::Test {
+    testsupport::TempDir dir;
+    testnode::Recorder rec;
+    PR_IN_PATH path{0, 0, 2, 0};
+
+    void SetUp() override {
+        resetRaidSystemTable();
+        setenv("LQCL_DEV_DIR", dir.path().c_str(), 1);
+        gNumTolvos = 1;
+        cDevice_Discovery_Done = 1;
+        gTolvos[0].slots[0].fd = -1;
+        gTolvos[0].slots[0].target = 2;
+        gTolvos[0].slotValid[0] = 1;
+    }
+    void TearDown() override {
+        unsetenv("LQCL_DEV_DIR");
+        resetRaidSystemTable();
+    }
+    void reply(std::vector<uint8_t> bytes) { rec.script = {testnode::good(std::move(bytes))}; }
+};
+
+TEST_F(ReservationDecoding, KeysStopAtTheLastWholeKey) {
+    reply({0, 0, 0, 5, 0, 0, 0, 12, 1, 2, 3, 4, 5, 6, 7, 8, 9, 9, 9, 9});
+    EXPECT_EQ(capture(LAPIPersistentReservationInReadKeys, path),
+              kGood + "Generation = 5\nAdditionalLength = 12\nunexpected length\nKey 0 = 01-02-03-04-05-06-07-08\n");
+    ASSERT_EQ(rec.sent.size(), 1u);
+    EXPECT_EQ(rec.sent[0].cdb, (std::vector<uint8_t>{0x5E, 0, 0, 0, 0, 0, 0, 0, 255, 0}));
+
+    // A length beyond the 255 bytes received lists only the keys that arrived.
+    std::vector<uint8_t> big(255, 0xAA);
+    big[4] = 0x7F;  // additional length 0x7FAAAAAA
+    reply(big);
+    std::string out = capture(LAPIPersistentReservationInReadKeys, path);
+    size_t keys = 0;
+    for (size_t at = out.find("Key "); at != std::string::npos; at = out.find("Key ", at + 1)) ++keys;
+    EXPECT_EQ(keys, (255u - 8u) / 8u);
+}
+
+TEST_F(ReservationDecoding, ReservationSizes) {
+    reply({0, 0, 0, 1, 0, 0, 0, 0});
+    EXPECT_EQ(capture(LAPIPersistentReservationInReadReservation, path),
+              kGood + "Generation = 1\nAdditionalLength = 0\nNo reservation\n");
+    reply({0, 0, 0, 1, 0, 0, 0, 16, 0xA, 0xB, 0xC, 0xD, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0x15});
+    EXPECT_EQ(capture(LAPIPersistentReservationInReadReservation, path),
+              kGood + "Generation = 1\nAdditionalLength = 16\nReservation Key = 0A-0B-0C-0D-00-00-00-01\n"
+                      "scope = 0x01\ntype = 0x05\n");
+    reply({0, 0, 0, 1, 0, 0, 0, 8});
+    EXPECT_EQ(capture(LAPIPersistentReservationInReadReservation, path),
+              kGood + "Generation = 1\nAdditionalLength = 8\nUnexpected sizes of reservation\n");
+}
+
+TEST_F(ReservationDecoding, FullStatusWalksDescriptorsByTheirLengths) {
+    std::vector<uint8_t> r = {0, 0, 0, 3, 0, 0, 0, 24 + 4 + 24};
+    std::vector<uint8_t> first(24 + 4, 0), second(24, 0);
+    first[7] = 0x11;
+    first[13] = 0x03;
+    first[23] = 4;  // four bytes of transport identifier follow
+    second[7] = 0x22;
+    r.insert(r.end(), first.begin(), first.end());
+    r.insert(r.end(), second.begin(), second.end());
+    reply(r);
+    EXPECT_EQ(capture(LAPIPersistentReservationInReadFullStatus, path),
+              kGood + "Generation = 3\nAdditionalLength = 52\n"
+                      "Status 0 = 00-00-00-00-00-00-00-11\nscope = 0x00\ntype = 0x03\nAdditionalLength = 4\n"
+                      "Status 1 = 00-00-00-00-00-00-00-22\nscope = 0x00\ntype = 0x00\nAdditionalLength = 0\n");
+
+    // A descriptor claiming more than remains ends the list after it.
+    std::vector<uint8_t> bad = {0, 0, 0, 3, 0, 0, 0, 24};
+    std::vector<uint8_t> d(24, 0);
+    d[23] = 200;
+    bad.insert(bad.end(), d.begin(), d.end());
+    reply(bad);
+    EXPECT_EQ(capture(LAPIPersistentReservationInReadFullStatus, path),
+              kGood + "Generation = 3\nAdditionalLength = 24\n"
+                      "Status 0 = 00-00-00-00-00-00-00-00\nscope = 0x00\ntype = 0x00\nAdditionalLength = 200\n");
+}
+
+TEST_F(ReservationDecoding, UnknownPathIsNotSentTo) {
+    PR_IN_PATH other{0, 5, 5, 5};
+    EXPECT_EQ(capture(LAPIPersistentReservationInReportCapabilities, other),
+              "issueScsiCommand status(FF) sensekey(00) asc(00) ascq(00)\n"
+              "Length = 0\nByte 1 = 0x00\nByte 2 = 0x00\nType mask 0 = 0x00\nType mask 1 = 0x00\n");
+    EXPECT_TRUE(rec.sent.empty());
+}
+
+// Against the emulator's reservations: registrations and a reservation made
+// through the raw transport are what the reads report.
+TEST(ReservationsAgainstEmulator, KeysAndReservationOfTwoPaths) {
+    testsupport::Simulator sim;
+    resetRaidSystemTable();
+    setenv("LQCL_DEV_DIR", sim.dir().c_str(), 1);
+
+    PR_IN_PATH path0{0, 0, 0, 0};
+    EXPECT_EQ(capture(LAPIPersistentReservationInReadKeys, path0), kGood + "Generation = 0\nAdditionalLength = 0\n");
+    EXPECT_EQ(capture(LAPIPersistentReservationInReadFullStatus, path0),
+              kGood + "Generation = 0\nAdditionalLength = 0\nno statuses\n");
+
+    auto out = [](const std::string& node, uint8_t action, uint8_t type, uint64_t key, uint64_t saKey) {
+        testsupport::SgNode n(node);
+        ASSERT_TRUE(n.connected());
+        ASSERT_EQ(n.open(O_RDWR), 0);
+        std::vector<uint8_t> param(24, 0);
+        for (int i = 0; i < 8; ++i) {
+            param[i] = static_cast<uint8_t>(key >> (56 - 8 * i));
+            param[8 + i] = static_cast<uint8_t>(saKey >> (56 - 8 * i));
+        }
+        auto reply = n.command({0x5F, action, type, 0, 0, 0, 0, 0, 24, 0}, 0, param);
+        ASSERT_GE(reply.size(), 36u);
+        // struct sg_header: result at byte 12, target status in bits 1-5 of byte 16.
+        EXPECT_EQ(reply[12] | reply[13] | reply[14] | reply[15], 0);
+        EXPECT_EQ((reply[16] >> 1) & 0x1F, 0);
+    };
+    out(sim.dir() + "/sg0", 0x00, 0x00, 0, 0xABCD);  // REGISTER on path 0
+    out(sim.dir() + "/sg1", 0x00, 0x00, 0, 0x1234);  // REGISTER on path 1
+    out(sim.dir() + "/sg0", 0x01, 0x03, 0xABCD, 0);  // RESERVE, write exclusive
+
+    EXPECT_EQ(capture(LAPIPersistentReservationInReadKeys, path0),
+              kGood + "Generation = 2\nAdditionalLength = 16\nKey 0 = 00-00-00-00-00-00-AB-CD\n"
+                      "Key 1 = 00-00-00-00-00-00-12-34\n");
+    PR_IN_PATH path1{0, 1, 0, 0};
+    EXPECT_EQ(capture(LAPIPersistentReservationInReadReservation, path1),
+              kGood + "Generation = 2\nAdditionalLength = 16\nReservation Key = 00-00-00-00-00-00-AB-CD\n"
+                      "scope = 0x00\ntype = 0x03\n");
+    std::string full = capture(LAPIPersistentReservationInReadFullStatus, path0);
+    EXPECT_NE(full.find("Status 0 = 00-00-00-00-00-00-AB-CD\nscope = 0x00\ntype = 0x03\n"), std::string::npos)
+        << full;
+    EXPECT_NE(full.find("Status 1 = 00-00-00-00-00-00-12-34\n"), std::string::npos) << full;
+
+    unsetenv("LQCL_DEV_DIR");
+    resetRaidSystemTable();
+}
+
+}  // namespace
