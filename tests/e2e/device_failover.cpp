@@ -51,6 +51,20 @@ TEST(DeviceFailover, FailedPathMovesToTheNextPathSilently) {
     EXPECT_EQ(infoReads(sim), (std::vector<std::string>{"sg0", "sg1"}));
 }
 
+TEST(DeviceFailover, ExclusiveOpenWaitsForAnotherUserOfTheDevice) {
+    // Discovery opens each node three times (scan, INQUIRY, header read); the
+    // information read then finds sg0 held by someone else.
+    for (int busyOpens : {9, 10}) {
+        Simulator sim;
+        sim.inject("sg0", "ebusy-open", R"({"skip": 3, "count": )" + std::to_string(busyOpens) + "}");
+        auto r = runLqcl(kProductType, sim.env());
+        EXPECT_EQ(r.out, kProductTypeReport);
+        EXPECT_EQ(r.status, 0);
+        // Nine refusals are absorbed by the open's ten attempts; ten fail the path.
+        EXPECT_EQ(infoReads(sim), (busyOpens == 9 ? std::vector<std::string>{"sg0"} : std::vector<std::string>{"sg1"}));
+    }
+}
+
 TEST(DeviceFailover, CommandRefusedByTheControllerIsNotRetried) {
     Simulator sim;
     sim.inject("sg0", "check", R"({"cdb": "3C0240", "key": 5, "asc": 36, "ascq": 0})");

@@ -80,6 +80,15 @@ TEST_F(DiscoveryListing, CountsSystemsAndListsEveryPathOnce) {
     }
 }
 
+TEST_F(DiscoveryListing, WwnOfOneSystemByIndex) {
+    auto one = runLqcl({"-F", "-g", "-z", "raidsystems", "-l", "1"}, sim.env());
+    EXPECT_EQ(one.out, "Tolvo[1]:2000001122334500\n");
+    EXPECT_EQ(one.status, 0);
+    auto beyond = runLqcl({"-F", "-g", "-z", "raidsystems", "-l", "4"}, sim.env());
+    EXPECT_EQ(beyond.out, "Error:Invalid tolvoIndex, valid raidSystemIndex range 0-3\r\n");
+    EXPECT_EQ(beyond.status, 0);
+}
+
 TEST_F(DiscoveryListing, ExclusionListLeavesSystemsOut) {
     testsupport::TempDir work;
     std::ofstream(work.path() + "/DIDEExclude.txt")
