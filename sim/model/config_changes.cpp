@@ -465,7 +465,7 @@ Outcome FirmwareModel::addRank(wire::CONFIG_STORAGE_STRUCT& img, const wire::RAN
     case wire::kRaidLevel6: if (n < 4) return badParameter(); groups = 2; break;
     case wire::kRaidLevel50:
         groups = req.parityGroups;
-        if (groups < 2 || n % groups || n / groups < 3) return badParameter();
+        if (groups < 1 || n % groups || n / groups < 3) return badParameter();
         break;
     }
 

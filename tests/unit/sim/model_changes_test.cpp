@@ -476,4 +476,49 @@ TEST_F(ModelChanges, PausedInitialisationKeepsItsProgress) {
     change([&] { EXPECT_EQ(write1(*model, 0xBF, {}, 0).sense(), "05/2C/00"); });   // nothing to pause
 }
 
+// Ranks as the tool asks for them (level code, drive count, parity groups it
+// sends) on the six free drives of slots 7-12: accepted or not, and the parity
+// groups and capacity the rank then reports.
+TEST_F(ModelChanges, RankLevelsAndDriveCounts) {
+    struct Case { uint8_t level; unsigned drives; uint8_t groupsSent; bool ok; uint8_t groups; uint16_t gb; };
+    const uint16_t per = 299;   // 585937500 / 1953792 per data drive (rounded down over the total)
+    const Case cases[] = {
+        {0x00, 1, 0, true, 0, per},
+        {0x00, 6, 0, true, 0, 1799},
+        {0x10, 2, 0, true, 1, per},
+        {0x10, 4, 0, true, 2, 599},
+        {0x10, 3, 0, false, 0, 0},
+        {0x05, 3, 0, true, 1, 599},
+        {0x05, 2, 0, false, 0, 0},
+        {0x06, 4, 0, true, 2, 599},
+        {0x06, 3, 0, false, 0, 0},
+        {0x50, 6, 2, true, 2, 1199},
+        {0x50, 4, 1, true, 1, 899},   // the tool sends one group below six drives
+        {0x50, 3, 1, true, 1, 599},
+        {0x50, 5, 2, false, 0, 0},    // groups must divide the drives
+        {0x50, 4, 2, false, 0, 0},    // at least three drives a group
+        {0x03, 3, 0, false, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        wire::RANK_CONFIG_STRUCT r{};
+        r.raidLevel = c.level;
+        r.numDrives = static_cast<uint8_t>(c.drives);
+        for (unsigned i = 0; i < c.drives; ++i) r.driveWwn[i].set(kDrive1 + 6 + i);
+        r.chunkBlocks.set(128);
+        r.parityGroups = c.groupsSent;
+        r.initialised = 0xF0;
+        r.readAheadCode.set(15);
+        ASSERT_TRUE(write1(*model, 0x80).good());
+        Result add = write1(*model, 0x90, payload(r));
+        ASSERT_TRUE(write1(*model, 0x82).good());
+        EXPECT_EQ(add.good(), c.ok) << std::hex << unsigned{c.level} << " x" << std::dec << c.drives << " " << add.sense();
+        if (!c.ok || !add.good()) continue;
+        Result rank = read1(*model, 0x04, 240, 0, 1);
+        EXPECT_EQ(rank.data[0xB0], c.groups) << unsigned{c.level} << " x" << c.drives;
+        EXPECT_EQ(le16(rank.data, 6), c.gb) << unsigned{c.level} << " x" << c.drives;
+        checkInvariants();
+    }
+}
+
 }  // namespace
