@@ -64,6 +64,19 @@ void raiseDescriptorLimit() {
 int serve(int argc, char** argv) {
     std::string dir, scenarioFile, stateFile, pidFile;
     bool daemonize = false;
+    // The parser would take an unknown option for the scenario file name.
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--") break;
+        bool known = a == "--state" || a == "--pidfile" || a == "--daemon" || a == "--help" || a == "-h" ||
+                     a == "--version" || a.rfind("--state=", 0) == 0 || a.rfind("--pidfile=", 0) == 0;
+        if (a.size() > 1 && a[0] == '-' && !known) {
+            std::fprintf(stderr, "tolvo-sim serve: unknown option %s\n", a.c_str());
+            usage(stderr);
+            return 2;
+        }
+        if (a == "--state" || a == "--pidfile") ++i;
+    }
     try {
         TCLAP::CmdLine cmd("Serve simulated Tolvo RAID systems on sg nodes in DIR", ' ', kVersion);
         TCLAP::UnlabeledValueArg<std::string> dirArg("dir", "device directory that receives the sg<N> sockets",

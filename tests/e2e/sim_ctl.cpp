@@ -1,0 +1,105 @@
+// `tolvo-sim ctl` and the daemon mode, as a script would use them.
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "support/simulator.h"
+
+namespace {
+
+using testsupport::run;
+using testsupport::Simulator;
+using testsupport::TempDir;
+
+TEST(SimCtl, AnswersAreJsonAndTheStatusSaysWhetherTheyFailed) {
+    Simulator sim;
+    auto ok = run({TOLVO_SIM_BINARY, "ctl", sim.dir(), "inject", "sg1", "busy", R"({"count":2})"});
+    EXPECT_EQ(ok.status, 0);
+    EXPECT_EQ(nlohmann::json::parse(ok.out), nlohmann::json::parse(R"({"id":1})"));
+    EXPECT_EQ(ok.err, "");
+
+    auto faults = run({TOLVO_SIM_BINARY, "ctl", sim.dir(), "faults"});
+    EXPECT_EQ(faults.status, 0);
+    auto list = nlohmann::json::parse(faults.out)["faults"];
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0]["target"], "sg1");
+    EXPECT_EQ(list[0]["kind"], "busy");
+    EXPECT_EQ(list[0]["remaining"], 2);
+
+    auto negative = run({TOLVO_SIM_BINARY, "ctl", sim.dir(), "wall-offset", "-3600"});
+    EXPECT_EQ(negative.status, 0);
+    EXPECT_EQ(nlohmann::json::parse(negative.out)["wallOffset"], -3600);
+
+    auto bad = run({TOLVO_SIM_BINARY, "ctl", sim.dir(), "inject", "sg7", "busy"});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(nlohmann::json::parse(bad.out), nlohmann::json::parse(R"({"error":"no device sg7"})"));
+
+    auto unknown = run({TOLVO_SIM_BINARY, "ctl", sim.dir(), "frobnicate"});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(nlohmann::json::parse(unknown.out)["error"], "unknown verb \"frobnicate\" (try: help)");
+
+    auto model = run({TOLVO_SIM_BINARY, "ctl", sim.dir(), "model", "0", "refuse-config", R"({"count":2})"});
+    EXPECT_EQ(model.status, 0) << model.out;
+    auto modelBad = run({TOLVO_SIM_BINARY, "ctl", sim.dir(), "model", "0", "no-such-verb"});
+    EXPECT_EQ(modelBad.status, 1);
+}
+
+TEST(SimCtl, NoEmulatorIsStatusTwo) {
+    TempDir empty;
+    auto r = run({TOLVO_SIM_BINARY, "ctl", empty.path(), "devices"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "tolvo-sim ctl: cannot reach the emulator at " + empty.path() +
+                         "/.control: No such file or directory\n");
+}
+
+TEST(SimCtl, StopEndsTheServerAndRemovesItsSockets) {
+    Simulator sim;
+    auto r = run({TOLVO_SIM_BINARY, "ctl", sim.dir(), "stop"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(nlohmann::json::parse(r.out)["stopping"], true);
+    EXPECT_EQ(sim.stop(), 0);
+    struct stat st{};
+    EXPECT_NE(lstat((sim.dir() + "/sg0").c_str(), &st), 0);
+    EXPECT_NE(lstat((sim.dir() + "/.control").c_str(), &st), 0);
+}
+
+TEST(SimCtl, DaemonModeDetachesOnceReady) {
+    TempDir devs, files;
+    std::string pidFile = files.path() + "/sim.pid";
+    auto r = run({TOLVO_SIM_BINARY, "serve", devs.path(), "--daemon", "--pidfile", pidFile});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "ready " + devs.path() + "\n");
+    std::ifstream in(pidFile);
+    pid_t pid = 0;
+    in >> pid;
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(kill(pid, 0), 0);
+    auto devices = run({TOLVO_SIM_BINARY, "ctl", devs.path(), "devices"});
+    EXPECT_EQ(devices.status, 0);
+    EXPECT_EQ(nlohmann::json::parse(devices.out)["devices"].size(), 2u);
+    EXPECT_EQ(run({TOLVO_SIM_BINARY, "ctl", devs.path(), "stop"}).status, 0);
+    bool gone = false;
+    for (int i = 0; i < 1000 && !gone; ++i) {
+        gone = kill(pid, 0) != 0;
+        if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(gone);
+    struct stat st{};
+    EXPECT_NE(stat(pidFile.c_str(), &st), 0);
+    EXPECT_NE(lstat((devs.path() + "/sg0").c_str(), &st), 0);
+
+    // A daemon that cannot start says why and fails.
+    auto bad = run({TOLVO_SIM_BINARY, "serve", files.path() + "/missing", "--daemon"});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.out, "");
+    EXPECT_EQ(bad.err, "tolvo-sim: " + files.path() + "/missing: not a directory\n");
+}
+
+}  // namespace

@@ -1,0 +1,248 @@
+#include "support/simulator.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace testsupport {
+namespace {
+
+#ifndef TOLVO_SIM_BINARY
+#define TOLVO_SIM_BINARY ""
+#endif
+
+constexpr auto kReadyTimeout = std::chrono::seconds(30);
+constexpr auto kStopTimeout = std::chrono::seconds(15);
+
+bool looksLikeJson(const std::string& s) {
+    for (char c : s) {
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') continue;
+        return c == '{';
+    }
+    return false;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+int waitWithTimeout(pid_t pid, std::chrono::steady_clock::duration limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        int st = 0;
+        pid_t r = waitpid(pid, &st, WNOHANG);
+        if (r == pid) return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+        if (r < 0 && errno != EINTR) return -1;
+        if (std::chrono::steady_clock::now() >= deadline) return -2;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+}  // namespace
+
+SgNode::SgNode(const std::string& path) {
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    if (path.size() >= sizeof addr.sun_path) return;
+    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    fd_ = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    if (fd_ >= 0 && connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        close(fd_);
+        fd_ = -1;
+    }
+}
+
+SgNode::~SgNode() {
+    if (fd_ >= 0) close(fd_);
+}
+
+bool SgNode::send(const std::vector<uint8_t>& message) {
+    return fd_ >= 0 && ::send(fd_, message.data(), message.size(), MSG_NOSIGNAL) ==
+                           static_cast<ssize_t>(message.size());
+}
+
+std::vector<uint8_t> SgNode::receive(int timeoutMs, bool* closed) {
+    if (closed) *closed = false;
+    if (fd_ < 0) {
+        if (closed) *closed = true;
+        return {};
+    }
+    pollfd p{fd_, POLLIN, 0};
+    int n;
+    do n = poll(&p, 1, timeoutMs);
+    while (n < 0 && errno == EINTR);
+    if (n <= 0) return {};
+    std::vector<uint8_t> buf(16u << 20);
+    ssize_t r = recv(fd_, buf.data(), buf.size(), 0);
+    if (r <= 0) {
+        if (closed) *closed = true;
+        return {};
+    }
+    buf.resize(static_cast<size_t>(r));
+    return buf;
+}
+
+int64_t SgNode::open(uint32_t flags) {
+    std::vector<uint8_t> m = {'S', 'G', 'O', 'P'};
+    for (int i = 0; i < 4; ++i) m.push_back(static_cast<uint8_t>(flags >> (8 * i)));
+    if (!send(m)) return -1;
+    auto a = receive();
+    if (a.size() != 4) return -1;
+    return a[0] | (a[1] << 8) | (a[2] << 16) | (static_cast<int64_t>(a[3]) << 24);
+}
+
+std::vector<uint8_t> SgNode::scsiId() {
+    if (!send({'S', 'G', 'I', 'D'})) return {};
+    return receive();
+}
+
+std::vector<uint8_t> SgNode::command(const std::vector<uint8_t>& cdb, uint32_t dataIn,
+                                     const std::vector<uint8_t>& dataOut, int32_t packId) {
+    std::vector<uint8_t> m(36, 0);
+    auto put = [&](size_t off, uint32_t v) {
+        for (int i = 0; i < 4; ++i) m[off + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    put(0, static_cast<uint32_t>(36 + cdb.size() + dataOut.size()));
+    put(4, 36 + dataIn);
+    put(8, static_cast<uint32_t>(packId));
+    m[16] = cdb.size() == 12 ? 1 : 0;
+    m.insert(m.end(), cdb.begin(), cdb.end());
+    m.insert(m.end(), dataOut.begin(), dataOut.end());
+    if (!send(m)) return {};
+    return receive();
+}
+
+Simulator::Simulator(const std::string& scenario, const std::vector<std::string>& extraArgs) {
+    std::string binary = TOLVO_SIM_BINARY;
+    if (binary.empty()) throw std::runtime_error("tolvo-sim is not part of this build");
+    std::vector<std::string> argv = {binary, "serve", dir()};
+    if (looksLikeJson(scenario)) {
+        std::string file = work_.path() + "/scenario.json";
+        std::ofstream(file, std::ios::binary) << scenario;
+        argv.push_back(file);
+    } else if (!scenario.empty()) {
+        argv.push_back(scenario);
+    }
+    argv.insert(argv.end(), extraArgs.begin(), extraArgs.end());
+    std::string errFile = work_.path() + "/stderr.txt";
+
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    pid_ = fork();
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (pid_ == 0) {
+        int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out[1], 1);
+        if (err >= 0) dup2(err, 2);
+        int devnull = open("/dev/null", O_RDONLY);
+        if (devnull >= 0) dup2(devnull, 0);
+        std::vector<char*> args;
+        for (auto& a : argv) args.push_back(a.data());
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    close(out[1]);
+    // Wait for exactly one line on standard output.
+    std::string line;
+    auto deadline = std::chrono::steady_clock::now() + kReadyTimeout;
+    bool ended = false;
+    while (line.find('\n') == std::string::npos && !ended) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        pollfd p{out[0], POLLIN, 0};
+        int n = poll(&p, 1, static_cast<int>(left.count()));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        char buf[256];
+        ssize_t r = read(out[0], buf, sizeof buf);
+        if (r <= 0) ended = true;
+        else line.append(buf, static_cast<size_t>(r));
+    }
+    close(out[0]);
+    if (line != "ready " + dir() + "\n") {
+        kill(pid_, SIGKILL);
+        int st = waitWithTimeout(pid_, kStopTimeout);
+        pid_ = -1;
+        throw std::runtime_error("tolvo-sim did not become ready (exit " + std::to_string(st) + ", said \"" + line +
+                                 "\"): " + readFile(errFile));
+    }
+}
+
+Simulator::~Simulator() { stop(); }
+
+int Simulator::stop() {
+    if (pid_ < 0) return status_;
+    kill(pid_, SIGTERM);
+    status_ = waitWithTimeout(pid_, kStopTimeout);
+    if (status_ == -2) {
+        kill(pid_, SIGKILL);
+        waitWithTimeout(pid_, kStopTimeout);
+    }
+    pid_ = -1;
+    return status_;
+}
+
+std::string Simulator::stderrText() const { return readFile(work_.path() + "/stderr.txt"); }
+
+nlohmann::json Simulator::ctl(const std::string& verb, const std::vector<std::string>& args) const {
+    std::string path = dir() + "/.control";
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    if (path.size() >= sizeof addr.sun_path) throw std::runtime_error("control socket path too long");
+    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) throw std::runtime_error("socket failed");
+    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        close(fd);
+        throw std::runtime_error("cannot reach tolvo-sim at " + path + ": " + std::strerror(errno));
+    }
+    std::string request = nlohmann::json{{"verb", verb}, {"args", args}}.dump() + "\n";
+    size_t sent = 0;
+    while (sent < request.size()) {
+        ssize_t n = send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            close(fd);
+            throw std::runtime_error("control request not sent");
+        }
+        sent += static_cast<size_t>(n);
+    }
+    shutdown(fd, SHUT_WR);
+    std::string answer;
+    char buf[65536];
+    for (;;) {
+        ssize_t n = recv(fd, buf, sizeof buf, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        answer.append(buf, static_cast<size_t>(n));
+    }
+    close(fd);
+    return nlohmann::json::parse(answer);
+}
+
+nlohmann::json Simulator::commands() const { return ctl("commands").at("commands"); }
+
+void Simulator::clearCommands() const { ctl("clear-commands"); }
+
+void Simulator::inject(const std::string& target, const std::string& kind, const std::string& params) const {
+    nlohmann::json a = ctl("inject", {target, kind, params});
+    if (a.contains("error")) throw std::runtime_error("inject failed: " + a["error"].get<std::string>());
+}
+
+}  // namespace testsupport

@@ -1,0 +1,94 @@
+// A running tolvo-sim for end-to-end tests: started on a scenario in a fresh
+// device directory, reached through its control socket, stopped (SIGTERM, then
+// wait) when the object goes away.
+//
+//   testsupport::Simulator sim(R"({"systems":[...]})");
+//   auto r = testsupport::runLqcl({"-C", "-g", ...}, sim.env());
+//   auto sent = sim.commands();           // every command the tool sent
+//   sim.ctl("inject", {"sg0", "busy", R"({"count":3})"});
+#pragma once
+
+#include <sys/types.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "support/process.h"
+
+namespace testsupport {
+
+// A raw client of one simulated sg node, speaking the socket transport byte
+// by byte: for tests of the transport itself.
+class SgNode {
+public:
+    // Connects to the socket at `path`; check connected().
+    explicit SgNode(const std::string& path);
+    ~SgNode();
+    SgNode(const SgNode&) = delete;
+    SgNode& operator=(const SgNode&) = delete;
+    bool connected() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+
+    // Sends one message; false when the send failed.
+    bool send(const std::vector<uint8_t>& message);
+    // Receives one message (empty and `closed` true when the peer closed;
+    // empty and `closed` false on a time-out).
+    std::vector<uint8_t> receive(int timeoutMs = 10000, bool* closed = nullptr);
+    // "SGOP" + flags; returns the 32-bit answer, or -1 when none came.
+    int64_t open(uint32_t flags);
+    // "SGID"; the 32 bytes of struct sg_scsi_id, or fewer on failure.
+    std::vector<uint8_t> scsiId();
+    // One classic sg write (header with pack_id, reply_len = 36 + dataIn,
+    // twelve_byte for a 12-byte CDB) and the reply message.
+    std::vector<uint8_t> command(const std::vector<uint8_t>& cdb, uint32_t dataIn,
+                                 const std::vector<uint8_t>& dataOut = {}, int32_t packId = 5678);
+
+private:
+    int fd_ = -1;
+};
+
+class Simulator {
+public:
+    // `scenario`: a path to a scenario file, JSON text (anything whose first
+    // non-blank character is '{'), or empty for the built-in default.
+    // `extraArgs` go to `tolvo-sim serve` after the scenario (e.g. --state F).
+    // Throws std::runtime_error with the emulator's standard error when it
+    // does not become ready.
+    explicit Simulator(const std::string& scenario = "", const std::vector<std::string>& extraArgs = {});
+    ~Simulator();
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    // The device directory (give it to lqcl as LQCL_DEV_DIR).
+    const std::string& dir() const { return devices_.path(); }
+    // {"LQCL_DEV_DIR": dir()}, for runLqcl.
+    std::map<std::string, std::string> env() const { return {{"LQCL_DEV_DIR", dir()}}; }
+    pid_t pid() const { return pid_; }
+
+    // One control request (the words of `tolvo-sim ctl DIR VERB ARGS...`);
+    // returns the answer, which carries "error" when the request failed.
+    // Throws std::runtime_error when the emulator cannot be reached.
+    nlohmann::json ctl(const std::string& verb, const std::vector<std::string>& args = {}) const;
+    // Every command received so far (the "commands" array of the record).
+    nlohmann::json commands() const;
+    void clearCommands() const;
+    // Injects a fault: target "sg<N>" or "system:<N>", kind and JSON parameters.
+    void inject(const std::string& target, const std::string& kind, const std::string& params = "{}") const;
+
+    // Sends SIGTERM and waits; returns the exit status (128 + signal when it
+    // was killed). Idempotent: later calls return the same status.
+    int stop();
+    // What the emulator wrote on standard error so far.
+    std::string stderrText() const;
+
+private:
+    TempDir devices_;
+    TempDir work_;
+    pid_t pid_ = -1;
+    int status_ = -1;
+};
+
+}  // namespace testsupport
