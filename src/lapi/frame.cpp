@@ -72,6 +72,14 @@ void LAPIBreakPoint() {
     // A place for a debugger breakpoint: every failure of the frame passes here.
 }
 
+uint32_t LAPIFrameHandle(int index, ITL_HANDLE_STRUCT** handle, const LapiSite& site) {
+    if (index == LAPI_OUT_OF_BAND_INDEX) {
+        LAPISetOutOfBandFlag(handle);
+        return LAPI_SUCCESS;
+    }
+    return acquireHandle(index, handle, site);
+}
+
 void LAPITraceIn(const char* operation) { DIDEDebug(TRACE_LAPI, DETAIL_ENTRY_EXIT, "->In : %s", operation); }
 void LAPITraceOut(const char* operation) { DIDEDebug(TRACE_LAPI, DETAIL_ENTRY_EXIT, "<-Out: %s", operation); }
 

@@ -47,6 +47,11 @@ void LAPIBreakPoint();
 // LAPI_SUCCESS, LAPI_ERR_COMMAND_FAILED or LAPI_ERR_NO_VALID_HANDLE.
 uint32_t LAPIExecute(int index, const LapiSite& site, const LapiSend& send, LapiOutcome* outcome = nullptr);
 
+// The handle an operation sends through outside the busy retry: the
+// out-of-band record for index 191, else the system's first valid path after
+// one rediscovery when it has none; LAPI_ERR_NO_VALID_HANDLE when that fails.
+uint32_t LAPIFrameHandle(int index, ITL_HANDLE_STRUCT** handle, const LapiSite& site);
+
 // Entry and exit trace lines of an operation.
 void LAPITraceIn(const char* operation);
 void LAPITraceOut(const char* operation);

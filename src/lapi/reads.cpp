@@ -54,16 +54,6 @@ uint32_t featureQuery(const char* operation, int index, uint8_t* data, uint16_t 
     return result;
 }
 
-// A handle as the frame takes one: the out-of-band record for index 191, else
-// the system's first valid path, after one rediscovery when it has none.
-uint32_t LAPIFrameHandle(int index, ITL_HANDLE_STRUCT** handle) {
-    if (index == LAPI_OUT_OF_BAND_INDEX) return LAPISetOutOfBandFlag(handle);
-    if (LAPIGetTolvoHandle(handle, static_cast<uint32_t>(index)) == LAPI_SUCCESS) return LAPI_SUCCESS;
-    LAPIRediscoverRAIDSystems();
-    return LAPIGetTolvoHandle(handle, static_cast<uint32_t>(index)) == LAPI_SUCCESS ? LAPI_SUCCESS
-                                                                                    : LAPI_ERR_NO_VALID_HANDLE;
-}
-
 }  // namespace
 
 uint32_t LAPIGetControllerInfoAndDriveFailureInfo(int index, uint8_t* data) {
@@ -153,7 +143,8 @@ uint32_t LAPIGetAllInformation(int index, const ALL_INFORMATION_SET* set) {
     DIDEDebug(kLapiTrace, 1, "  ->In: LAPIGetAllInformation. Waiting for saved config to become ready.");
     uint32_t result = LAPI_SUCCESS;
     ITL_HANDLE_STRUCT* handle = nullptr;
-    if (LAPIFrameHandle(index, &handle) != LAPI_SUCCESS) return LAPI_ERR_NO_VALID_HANDLE;
+    if (LAPIFrameHandle(index, &handle, LapiSite{"LAPIGetAllInformation"}) != LAPI_SUCCESS)
+        return LAPI_ERR_NO_VALID_HANDLE;
 
     lqcl::sleepMicroseconds(1000000);
     int attempt = 0;
@@ -199,7 +190,8 @@ uint32_t LAPIGetAllInformation(int index, const ALL_INFORMATION_SET* set) {
 uint32_t LAPIDisplayDiagDump(int index) {
     LAPITraceIn("LAPIDisplayDiagDump");
     ITL_HANDLE_STRUCT* handle = nullptr;
-    if (LAPIFrameHandle(index, &handle) != LAPI_SUCCESS) return LAPI_ERR_NO_VALID_HANDLE;
+    if (LAPIFrameHandle(index, &handle, LapiSite{"TOLVO_GetDiagnosticsDump"}) != LAPI_SUCCESS)
+        return LAPI_ERR_NO_VALID_HANDLE;
     std::unique_ptr<uint8_t[]> dump(new (std::nothrow) uint8_t[kDiagDumpMaxSize]());
     if (!dump) {
         std::printf("ERROR: Could not allocate enough memory to get the diagnostic dump\n\n");
