@@ -1,0 +1,114 @@
+#include "commands/configuration_report.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "commands/global.h"
+
+namespace {
+
+struct ConfigurationReport : ::testing::Test {
+    std::unique_ptr<wire::CONFIG_STORAGE_STRUCT> image = std::make_unique<wire::CONFIG_STORAGE_STRUCT>();
+    void SetUp() override {
+        std::memset(image.get(), 0, sizeof *image);
+        Global::string.clear();
+        Global::fMode = 0;
+    }
+    commands::ConfigView view() const { return commands::ConfigView(reinterpret_cast<const uint8_t*>(image.get())); }
+};
+
+TEST_F(ConfigurationReport, LogicalDriveIdentifierCarriesTheReferenceAndTheSystemWwn) {
+    image->header.configWwn.set(0x2000AABBCCDDEEFFull);
+    image->header.totalLogicalDrives.set(1);
+    auto& ld = image->hostLun[0];
+    ld.lunNumber.set(4);
+    std::memcpy(ld.name, "volume-with-a-32-character-name!", 32);
+    ld.wlunReferenceNo.set(0x0123);
+    ld.capacityGb.set(500);
+    ld.mappedLun.set(4);
+    ld.segmentCount = 2;
+    ld.portMask = 5;
+    ld.hostBlockSize.set(4096);
+    commands::appendLogicalDriveReport(view());
+    EXPECT_EQ(Global::string,
+              "\n\n*************** HOST CONFIGURATION ***************\nTotalLunCount  : 1"
+              "\nLun No         : 4\nName           : volume-with-a-32-character-name!"
+              "\n0x83 Identifier: 2123AABBCCDDEEFF\nCapacityInGB   : 500\nMappedLun      : 4"
+              "\nSegmentCount   : 2\nAccessType     : 0\nPort           : 5\nWLUNReferenceNo: 291"
+              "\nHostBlockSize  : 4096\n");
+}
+
+TEST_F(ConfigurationReport, LunMapEntries) {
+    image->header.totalLunMappingEntries.set(1);
+    auto& m = image->lunMap[0];
+    for (auto& e : m.awLunMap) e.set(wire::kLunNotMapped);
+    m.awLunMap[2].set(0xC005);
+    m.awLunMap[511].set(0x2405);
+    m.wControllerLun.set(0xFFFF);
+    std::memcpy(m.abHostName, "ABCDEFGHIJ", 10);
+    m.bHostType = 1;
+    commands::appendLunMappingReport(view());
+    EXPECT_EQ(Global::string,
+              "\n\n*************** LUN MAPPING ***************\nTotalLunMappingCount 1"
+              "\n-----------------------------------\n"
+              "\nNodeName:0000000000000000\nPortName:0000000000000000\nHostType: 1\nHostName:4142434445464748"
+              "\nControllerLun: Disabled"
+              "\n\nMapped LUN Number:  2\nType: Logical Drive 5\nMapped Ports: C0P0  \nRead/Write access: R "
+              "\n\nMapped LUN Number:  511\nType: Snapshot Number 5\nMapped Ports: C0P1  \nRead/Write access: RW ");
+}
+
+TEST_F(ConfigurationReport, RankLineAndLevels) {
+    const struct {
+        uint8_t code, drives;
+        uint32_t shown;
+    } levels[] = {{0x00, 3, 0}, {0x05, 5, 5}, {0x06, 6, 6}, {0x10, 2, 1}, {0x10, 4, 10}, {0x50, 6, 50}, {0x33, 3, 0x33}};
+    for (const auto& l : levels) EXPECT_EQ(commands::getRAIDLevelDisplay(l.code, l.drives), l.shown);
+
+    EXPECT_EQ(commands::backOffText(0), "0");
+    EXPECT_EQ(commands::backOffText(100), "100");
+    EXPECT_EQ(commands::backOffText(101), "0.0");
+    EXPECT_EQ(commands::backOffText(150), "0.5");
+
+    wire::RANK_CONFIG_STRUCT r{};
+    r.rankId = 0;
+    r.raidLevel = 0x05;
+    r.numDrives = 5;
+    r.parityGroups = 1;
+    r.backOff = 2;
+    r.chunkBlocks.set(128);
+    r.capacityGb.set(1200);
+    commands::appendRankLine(r);
+    EXPECT_EQ(Global::string, "\nArray:0, RAID 5, 5 Drives (4 + 1) (- 2%) 64K Chunk, 1200 GB\n");
+}
+
+TEST_F(ConfigurationReport, FaultTextsAndCacheCodes) {
+    wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT info{};
+    wire::RANK_CONFIG_STRUCT r{};
+    r.raidLevel = 0x05;
+    EXPECT_STREQ(commands::faultStatusText(r, 3, info), "Critical");
+    info.rebuild.inProgress = 0xF1;
+    info.rebuild.array = 3;
+    EXPECT_STREQ(commands::faultStatusText(r, 3, info), "Rebuilding Array");
+    EXPECT_STREQ(commands::faultStatusText(r, 2, info), "Critical");
+    r.raidLevel = 0x00;
+    EXPECT_STREQ(commands::faultStatusText(r, 3, info), "Not Fault Tolerant");
+    const std::pair<uint8_t, const char*> faults[] = {{1, "RAID5 Not Initialized"}, {2, "Rank Invalidated"},
+                                                      {3, "Expanding"},             {254, "Fault Warning"},
+                                                      {255, "Fault Tolerant"},      {7, "Unknown"}};
+    for (const auto& [code, text] : faults) {
+        r.faultStatus = code;
+        EXPECT_STREQ(commands::faultStatusText(r, 0, info), text);
+    }
+    EXPECT_STREQ(commands::readAheadText(15), "Disabled");
+    EXPECT_STREQ(commands::readAheadText(5), "Unknown");
+    EXPECT_STREQ(commands::writeBackText(10), "Maximum MB");
+    EXPECT_STREQ(commands::writeBackText(11), "Unknown");
+    EXPECT_EQ(commands::dataRateText(2, 6), "3 Gb/s");
+    EXPECT_EQ(commands::dataRateText(3, 6), "Unknown");
+    EXPECT_EQ(commands::dataRateText(3, 1), "4 Gb/s");
+}
+
+}  // namespace
