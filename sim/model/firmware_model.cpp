@@ -78,9 +78,12 @@ std::optional<Outcome> FirmwareModel::readBuffer(const CommandContext& cmd, std:
         // The image is large and read in many chunks: copy only the piece asked
         // for, unless a corruption of this reply is pending.
         if (mode != wire::kModeData) return Outcome::invalidFieldInCdb();
-        const bool corrupt = std::any_of(corruptions_.begin(), corruptions_.end(),
-                                         [&](const Corruption& k) { return k.bufferId == id && k.count > 0; });
+        const bool corrupt =
+            offset == 0 ? std::any_of(corruptions_.begin(), corruptions_.end(),
+                                      [&](const Corruption& k) { return k.bufferId == id && k.count > 0; })
+                        : !activeCorruptions_[id].empty();
         if (!corrupt) {
+            if (offset == 0) activeCorruptions_[id].clear();
             auto image = bytesOf(*committed_);
             if (offset > image.size()) return Outcome::invalidFieldInCdb();
             auto piece = image.subspan(offset, std::min<size_t>(length, image.size() - offset));
@@ -167,10 +170,21 @@ std::optional<Outcome> FirmwareModel::readBuffer(const CommandContext& cmd, std:
         return Outcome::invalidFieldInCdb();
     }
 
-    // Injected corruption of this reply (bad-input tests of the tool).
-    for (auto& k : corruptions_) {
-        if (k.bufferId != id || k.count == 0) continue;
-        --k.count;
+    // Injected corruptions (bad-input tests of the tool). A read in pieces
+    // takes its corruptions at the piece at offset 0 and keeps them for its
+    // other pieces, so a count is a count of whole reads.
+    std::vector<Corruption> apply;
+    if (!chunked || offset == 0) {
+        for (auto& k : corruptions_) {
+            if (k.bufferId != id || k.count == 0) continue;
+            --k.count;
+            apply.push_back(k);
+        }
+        if (chunked) activeCorruptions_[id] = apply;
+    } else {
+        apply = activeCorruptions_[id];
+    }
+    for (const auto& k : apply) {
         if (k.kind == "length" && reply.size() >= 4) {
             for (int i = 0; i < 4; ++i) reply[i] = static_cast<uint8_t>(k.value >> (8 * i));
         } else if (k.kind == "byte") {
@@ -185,7 +199,6 @@ std::optional<Outcome> FirmwareModel::readBuffer(const CommandContext& cmd, std:
                 b = static_cast<uint8_t>(x);
             }
         }
-        break;
     }
 
     if (chunked) {

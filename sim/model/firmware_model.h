@@ -248,6 +248,7 @@ private:
     std::vector<uint8_t> snapshotReply(uint8_t bufferId, uint16_t selector) const;
 
     std::vector<Corruption> corruptions_;
+    std::array<std::vector<Corruption>, 256> activeCorruptions_;   // per buffer ID, for the pieces of one read
     std::vector<uint8_t> restoreBuffer_;
     std::vector<uint8_t> diagDump_;
     bool diagDumpReady_ = false;
