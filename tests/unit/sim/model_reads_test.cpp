@@ -78,4 +78,71 @@ TEST_F(ModelReads, DriveListReflectsMembershipAndSpare) {
     }
 }
 
+// Whole replies against fixtures written out from the default scenario.
+TEST_F(ModelReads, RankRecordOfTheDefaultArray) {
+    std::vector<uint8_t> fixture(240, 0);
+    fixture[0x01] = 0x05;
+    fixture[0x02] = 5;
+    fixture[0x04] = 0x80;
+    fixture[0x06] = 0xAF; fixture[0x07] = 0x04;   // 1199 GB
+    for (int m = 0; m < 5; ++m) {
+        const uint8_t w[8] = {0x50, 0x00, 0xC5, 0x00, 0x00, 0xA0, 0x00, static_cast<uint8_t>(1 + m)};
+        std::copy(w, w + 8, fixture.begin() + 0x20 + 8 * m);
+    }
+    fixture[0xB0] = 1;
+    fixture[0xB1] = 0xFF;
+    fixture[0xB2] = 0x1B;
+    fixture[0xB3] = 0xF0;
+    fixture[0xB6] = 10;
+    fixture[0xB8] = 0xF1;
+    const std::string name = "Array 0                         ";
+    std::copy(name.begin(), name.end(), fixture.begin() + 0xBB);
+    Result r = read1(*model, 0x04, 240);
+    ASSERT_TRUE(r.good());
+    EXPECT_EQ(r.data, fixture);
+}
+
+TEST_F(ModelReads, FirstDriveRecord) {
+    const std::vector<uint8_t> fixture = {
+        0x00, 0x00, 0x00, 0x01, 0x01, 0x7D, 0x7D, 0x7D, 0x7D, 0x00, 0x00, 0x01,   // loops, enclosure 1 slot 1, rank 0 drive 0, good
+        0x50, 0x00, 0xC5, 0x00, 0x00, 0xA0, 0x00, 0x01,                           // WWN
+        0x5C, 0xB2, 0xEC, 0x22,                                                   // 585937500 blocks
+        0x00, 0x01, 0x00, 0x00,                                                   // XOR write size 256
+        0x00, 0x02, 0x00,                                                         // block size 512
+        0xF1, 0xF1, 0x00, 0x00, 0x00,                                             // SES, firmware image, flags, slot 0
+        'S', 'E', 'A', 'G', 'A', 'T', 'E', ' ',
+        'S', 'T', '3', '3', '0', '0', '6', '5', '7', 'S', 'S', ' ', ' ', ' ', ' ', ' ',
+        '0', '0', '0', '8',
+        '3', 'S', 'J', '0', '0', '1', '0', '1'};
+    ASSERT_EQ(fixture.size(), 72u);
+    Result r = read2(*model, 0x41, 9080);
+    ASSERT_TRUE(r.good());
+    EXPECT_EQ(std::vector<uint8_t>(r.data.begin() + 8, r.data.begin() + 80), fixture);
+    EXPECT_EQ(std::vector<uint8_t>(r.data.begin(), r.data.begin() + 8),
+              (std::vector<uint8_t>{0x78, 0x23, 0x00, 0x00, 12, 0, 0, 0}));
+}
+
+TEST_F(ModelReads, ActivityRecordWithoutAChange) {
+    std::vector<uint8_t> fixture(144, 0);
+    fixture[0] = 144;
+    fixture[2] = fixture[3] = fixture[4] = fixture[5] = 0xF0;
+    fixture[8] = 1;
+    Result r = read1(*model, 0x5E, 144, 1);
+    ASSERT_TRUE(r.good());
+    EXPECT_EQ(r.data, fixture);
+}
+
+TEST_F(ModelReads, InitialisationTableAndHostTable) {
+    std::vector<uint8_t> init(256, 0);
+    init[0] = 0xF0;   // rank 0 present, nothing running
+    EXPECT_EQ(read1(*model, 0x57, 256).data, init);
+    Result hosts = read2(*model, 0x42, 12296);
+    ASSERT_EQ(hosts.data.size(), 12296u);
+    const std::vector<uint8_t> head = {0x08, 0x30, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00,
+                                       0x20, 0x00, 0x00, 0x1B, 0x32, 0xA0, 0xB0, 0xC0,
+                                       0x21, 0x00, 0x00, 0x1B, 0x32, 0xA0, 0xB0, 0xC0};
+    EXPECT_EQ(std::vector<uint8_t>(hosts.data.begin(), hosts.data.begin() + 24), head);
+    EXPECT_EQ(hosts.data[32], 0);
+}
+
 }  // namespace
