@@ -255,6 +255,10 @@ std::optional<Outcome> FirmwareModel::writeBuffer(const CommandContext& cmd) {
         if (length != cmd.dataOut.size()) return Outcome::parameterListLengthError();
         return restoreImage(cmd);
     }
+    if (mode == wire::kModeDownload || mode == wire::kModeDownloadOffsets) {
+        if (length != cmd.dataOut.size()) return Outcome::parameterListLengthError();
+        return download(cmd);
+    }
     if (mode != wire::kModeVendor) return Outcome::invalidFieldInCdb();
     const int expected = payloadSize(id);
     if (expected < 0) return Outcome::invalidFieldInCdb();
@@ -302,6 +306,36 @@ Outcome FirmwareModel::vendorCommand(const CommandContext& cmd, uint8_t id, std:
     default:
         return configCommand(cmd, id, payload);
     }
+}
+
+// Firmware images (buffer 0x00 controller, 0x02 drive I/O module): mode 5 is
+// a whole image in one command, mode 7 one piece of it at the offset in bytes
+// 3-5. Pieces must follow each other from offset 0; a piece at offset 0 starts
+// a new image. The model keeps the size of each image received.
+Outcome FirmwareModel::download(const CommandContext& cmd) {
+    const uint8_t mode = cmd.cdb[1], id = cmd.cdb[2];
+    const uint32_t offset = wire::loadBe24(&cmd.cdb[3]);
+    if (id != wire::buf::DownloadControllerFw && id != wire::buf::DownloadDiskIoFw) return Outcome::invalidFieldInCdb();
+    Download& d = downloads_[id == wire::buf::DownloadControllerFw ? 0 : 1];
+    if (cmd.dataOut.empty()) return Outcome::parameterListLengthError();
+    if (mode == wire::kModeDownload) {
+        if (offset != 0) return Outcome::invalidFieldInCdb();
+        d.received = static_cast<uint32_t>(cmd.dataOut.size());
+        d.pieces = 1;
+        ++d.images;
+        return Outcome::good();
+    }
+    if (offset == 0) {
+        d.received = 0;
+        d.pieces = 0;
+        ++d.images;
+    } else if (offset != d.received || d.pieces == 0) {
+        return Outcome::invalidFieldInCdb();
+    }
+    if (cmd.dataOut.size() > kMaxFirmwareImage - d.received) return Outcome::invalidFieldInCdb();
+    d.received += static_cast<uint32_t>(cmd.dataOut.size());
+    ++d.pieces;
+    return Outcome::good();
 }
 
 // ---------------------------------------------------------------------------
@@ -905,6 +939,14 @@ json FirmwareModel::control(const std::string& verb, const json& args) {
             if (d < 0) return {{"error", "no such drive"}};
             drives_[static_cast<size_t>(d)].failed = true;
             return {{"ok", true}};
+        }
+        if (verb == "downloads") {
+            json out = json::object();
+            const char* names[2] = {"controller", "driveIo"};
+            for (int i = 0; i < 2; ++i)
+                out[names[i]] = {{"images", downloads_[i].images}, {"bytes", downloads_[i].received},
+                                 {"pieces", downloads_[i].pieces}};
+            return out;
         }
         if (verb == "jobs") {
             return {{"rebuild", rebuild_.active ? json(jobPercent(rebuild_)) : json(nullptr)},

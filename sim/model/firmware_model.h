@@ -113,6 +113,14 @@ struct HostInitiator {
     uint64_t port = 0;
 };
 
+// Firmware images received (controller, drive I/O module).
+inline constexpr uint32_t kMaxFirmwareImage = 16u << 20;
+struct Download {
+    unsigned images = 0;      // images started
+    uint32_t received = 0;    // bytes of the latest image
+    unsigned pieces = 0;      // commands that carried it
+};
+
 // One injected reply corruption.
 struct Corruption {
     uint8_t bufferId = 0;
@@ -185,6 +193,7 @@ private:
     Outcome addHotSpare(wire::CONFIG_STORAGE_STRUCT& img, const wire::HOT_SPARE_DRIVE_STRUCT& req);
     Outcome deleteHotSpare(wire::CONFIG_STORAGE_STRUCT& img, unsigned spareIndex);
     Outcome restoreImage(const CommandContext& cmd);
+    Outcome download(const CommandContext& cmd);
 
     // Helpers over an image.
     int driveIndexByWwn(uint64_t wwn) const;
@@ -247,6 +256,7 @@ private:
     nlohmann::json saveSnapshots() const;
     std::vector<uint8_t> snapshotReply(uint8_t bufferId, uint16_t selector) const;
 
+    std::array<Download, 2> downloads_{};
     std::vector<Corruption> corruptions_;
     std::array<std::vector<Corruption>, 256> activeCorruptions_;   // per buffer ID, for the pieces of one read
     std::vector<uint8_t> restoreBuffer_;

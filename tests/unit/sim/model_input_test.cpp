@@ -37,7 +37,9 @@ TEST_F(ModelInput, MalformedCommandsAnswerIllegalRequest) {
         {"payload one byte short", cdb10(0x3B, 1, 0x93, 0, 0, 0, 31), withHeader(std::vector<uint8_t>(15)), "05/1A/00"},
         {"payload on a header-only command", cdb10(0x3B, 1, 0x80, 0, 0, 0, 20), withHeader(std::vector<uint8_t>(4)), "05/1A/00"},
         {"unknown write buffer ID", cdb10(0x3B, 1, 0x55, 0, 0, 0, 16), kHeader, "05/24/00"},
-        {"firmware download", cdb10(0x3B, 5, 0x00, 0, 0, 0, 16), std::vector<uint8_t>(16), "05/24/00"},
+        {"firmware to buffer 0x01", cdb10(0x3B, 5, 0x01, 0, 0, 0, 16), std::vector<uint8_t>(16), "05/24/00"},
+        {"firmware piece out of order", cdb10(0x3B, 7, 0x00, 0, 0x10, 0, 16), std::vector<uint8_t>(16), "05/24/00"},
+        {"empty firmware image", cdb10(0x3B, 5, 0x02, 0, 0, 0, 0), {}, "05/1A/00"},
         {"enclosure page send", cdb10(0x3B, 1, 0xF2, 0, 0x1D, 0x10, 16), std::vector<uint8_t>(16), "05/24/00"},
         {"restore out of mode", cdb10(0x3B, 1, 0x83, 0, 0, 0, 16), kHeader, "05/24/00"},
         {"byte 9 set", {0x3B, 1, 0x80, 0, 0, 0, 0, 0, 16, 1}, kHeader, "05/24/00"},
@@ -270,6 +272,22 @@ TEST_F(ModelInput, SnapshotTablesFromTheScenario) {
     Result stats = read1(m, 0x62, 868);
     EXPECT_EQ(stats.data[2], 1);
     EXPECT_EQ(le32(stats.data, 4 + 0x0C), 10u);
+}
+
+// A 40000-byte image goes as mode 7 in two pieces; 30000 bytes as one mode 5 command.
+TEST_F(ModelInput, FirmwareImagesInPieces) {
+    std::vector<uint8_t> piece(32768, 0xA5), rest(7232, 0x5A);
+    EXPECT_TRUE(run(model, cdb10(0x3B, 7, 0x00, 0, 0, 0, 32768), piece).good());
+    EXPECT_TRUE(run(model, cdb10(0x3B, 7, 0x00, 0x00, 0x80, 0x00, 7232), rest).good());
+    EXPECT_TRUE(run(model, cdb10(0x3B, 5, 0x02, 0, 0, 0, 30000), std::vector<uint8_t>(30000)).good());
+    auto d = model.control("downloads", nlohmann::json::object());
+    EXPECT_EQ(d["controller"]["bytes"], 40000);
+    EXPECT_EQ(d["controller"]["pieces"], 2);
+    EXPECT_EQ(d["driveIo"]["bytes"], 30000);
+    EXPECT_EQ(d["driveIo"]["images"], 1);
+    // A piece that skips bytes is refused; the image so far stays.
+    EXPECT_EQ(run(model, cdb10(0x3B, 7, 0x00, 0x00, 0xA0, 0x00, 16), std::vector<uint8_t>(16)).sense(), "05/24/00");
+    EXPECT_EQ(model.control("downloads", nlohmann::json::object())["controller"]["bytes"], 40000);
 }
 
 }  // namespace
