@@ -125,7 +125,7 @@ struct Download {
 struct Corruption {
     uint8_t bufferId = 0;
     unsigned count = 0;
-    std::string kind;          // "length", "count", "truncate", "garbage"
+    std::string kind;          // "length", "byte", "truncate", "garbage"
     uint32_t value = 0;
 };
 
@@ -150,6 +150,10 @@ public:
     void buildInitInfo(wire::ALL_INITIALISATION_INFO_STRUCT& out) const;
     void buildConfigUpdate(unsigned pathIndex, wire::CONFIG_UPDATE_STRUCT& out);
 
+    // Structural check of an image: counts, members, segments. Used for restores
+    // and by the tests as the model's invariant.
+    bool imageConsistent(const wire::CONFIG_STORAGE_STRUCT& img, std::string* why = nullptr) const;
+
 private:
     // Scenario and state.
     void loadScenario(const nlohmann::json& system);
@@ -161,7 +165,6 @@ private:
     uint64_t nowMs() const;
     void advanceJobs();
     uint8_t jobPercent(const Job& job) const;
-    void startInitialisation(uint8_t rank);
     void finishInitialisation(Job& job);
     void finishRebuild();
     void finishExpansion();
@@ -174,7 +177,6 @@ private:
     std::optional<Outcome> writeBuffer(const CommandContext& cmd);
     Outcome vendorCommand(const CommandContext& cmd, uint8_t bufferId, std::span<const uint8_t> payload);
     Outcome configCommand(const CommandContext& cmd, uint8_t bufferId, std::span<const uint8_t> payload);
-    Outcome maintenanceCommand(const CommandContext& cmd, uint8_t bufferId, std::span<const uint8_t> payload);
 
     // The bracket.
     Outcome startConfig(unsigned pathIndex);
@@ -200,11 +202,6 @@ private:
     bool driveInUse(const wire::CONFIG_STORAGE_STRUCT& img, uint64_t wwn) const;
     uint16_t rankCapacityGb(const wire::RANK_CONFIG_STRUCT& rank) const;
     bool regionsFit(const wire::CONFIG_STORAGE_STRUCT& img) const;
-public:
-    // Structural check of an image: counts, members, segments. Used for restores
-    // and by the tests as the model's invariant.
-    bool imageConsistent(const wire::CONFIG_STORAGE_STRUCT& img, std::string* why = nullptr) const;
-private:
     Outcome failDrive(uint8_t rankIndex, uint8_t member);
     Outcome parityCheck(uint8_t start, uint8_t rankIndex, uint8_t mode);
     Outcome setTime(uint8_t selector, std::span<const uint8_t> payload);
