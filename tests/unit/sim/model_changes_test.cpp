@@ -521,4 +521,48 @@ TEST_F(ModelChanges, RankLevelsAndDriveCounts) {
     }
 }
 
+// Two ranks: regions are numbered rank by rank; deleting the first rank moves
+// the second one's logical drives, spares and drives down to index 0.
+TEST_F(ModelChanges, DeletingTheFirstOfTwoRanks) {
+    auto sys = defaultSystem();
+    sys["arrays"].push_back({{"drives", {{{"enclosure", 1}, {"slot", 7}}, {{"enclosure", 1}, {"slot", 8}},
+                                         {{"enclosure", 1}, {"slot", 9}}}}, {"level", 5}, {"name", "Second"}});
+    sys["logicalDrives"].push_back({{"array", 1}, {"capacityGb", 50}, {"name", "On second"}});
+    sys["spares"].push_back({{"drive", {{"enclosure", 1}, {"slot", 10}}}, {"array", 1}});
+    make(sys);
+    auto map = regionMap();
+    ASSERT_EQ(le32(map, 4), 5u);   // LD 0, LD 1, free | LD 2, free
+    EXPECT_EQ(le16(map, 0x18 + 32 * 3 + 0x1A), 1);
+    EXPECT_EQ(le16(map, 0x18 + 32 * 3 + 0x1C), 2);
+    EXPECT_EQ(le16(map, 0x18 + 32 * 3), 0);   // starts at the second rank's block 0
+    checkInvariants();
+    // Free region 1 is the second rank's tail: a logical drive taken from it lands there.
+    change([&] { ASSERT_TRUE(addLun(10, 1, "Tail").good()); });
+    map = regionMap();
+    EXPECT_EQ(le16(map, 0x18 + 32 * 4 + 0x1A), 1);
+    EXPECT_EQ(le16(map, 0x18 + 32 * 4 + 0x1C), 3);
+    change([&] { ASSERT_TRUE(write1(*model, 0xB0, {}, 0).good()); });
+    EXPECT_EQ(headerCount(0x90), 1);
+    EXPECT_EQ(headerCount(0x92), 2);
+    EXPECT_EQ(headerCount(0x96), 2);
+    Result rank = read1(*model, 0x04, 240);
+    EXPECT_EQ(rank.data[0], 1);   // the second rank keeps its ID
+    EXPECT_EQ(text(rank.data, 0xBB, 6), "Second");
+    map = regionMap();
+    ASSERT_EQ(le32(map, 4), 3u);
+    for (unsigned r = 0; r < 3; ++r) EXPECT_EQ(le16(map, 0x18 + 32 * r + 0x1A), 0);
+    Result cfg = read2(*model, 0x01, 940032);
+    EXPECT_EQ(cfg.data[0xD3E00 + 8], 0xFF);       // the global spare
+    EXPECT_EQ(cfg.data[0xD3E00 + 16 + 8], 0);     // the second rank's spare follows it
+    Result drives = read2(*model, 0x41, 9080);
+    EXPECT_EQ(drives.data[8 + 72 * 0 + 9], 0xFF);
+    EXPECT_EQ(drives.data[8 + 72 * 6 + 9], 0);
+    EXPECT_EQ(drives.data[8 + 72 * 9 + 9], 0xF5);
+    // The mapping of the deleted drives is gone; the host's map stays.
+    EXPECT_EQ(le16(cfg.data, 0x94), 1);
+    EXPECT_EQ(le16(cfg.data, 0x4BE00 + 0x32), 0xFFFF);
+    EXPECT_EQ(le16(cfg.data, 0x4BE00 + 0x34), 0xFFFF);
+    checkInvariants();
+}
+
 }  // namespace
