@@ -3,6 +3,8 @@
 #include <fcntl.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -287,6 +289,22 @@ TEST_F(EmulatorTest, ClockAdvancesAndTheModelSeesIt) {
     json shifted = ctl({"model", "0", "now"});
     EXPECT_LE(shifted["wall"].get<int64_t>() - after["wall"].get<int64_t>(), -86399);
     EXPECT_EQ(ctl({"clock"})["wallOffset"], -86400);
+}
+
+TEST_F(EmulatorTest, AFrozenClockMovesOnlyWhenAdvanced) {
+    json frozen = ctl({"freeze"});
+    EXPECT_EQ(frozen["frozen"], true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    json still = ctl({"clock"});
+    EXPECT_EQ(still["nowMs"], frozen["nowMs"]);
+    EXPECT_EQ(still["wallSeconds"], frozen["wallSeconds"]);
+    json advanced = ctl({"advance", "2"});
+    EXPECT_EQ(advanced["nowMs"].get<uint64_t>(), frozen["nowMs"].get<uint64_t>() + 2000);
+    EXPECT_EQ(advanced["wallSeconds"].get<int64_t>(), frozen["wallSeconds"].get<int64_t>() + 2);
+    json thawed = ctl({"thaw"});
+    EXPECT_EQ(thawed["frozen"], false);
+    // The time spent frozen does not count once the clock runs again.
+    EXPECT_LT(thawed["nowMs"].get<uint64_t>() - advanced["nowMs"].get<uint64_t>(), 25u);
 }
 
 TEST_F(EmulatorTest, ModelVerbsAreForwarded) {
