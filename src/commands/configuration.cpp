@@ -5,6 +5,7 @@
 #include "commands/config_view.h"
 #include "commands/configuration_report.h"
 #include "commands/global.h"
+#include "lapi/config_writes.h"
 #include "scsi/discovery.h"
 
 bool commandConfiguration::BufferSet::allocate() {
@@ -537,6 +538,116 @@ uint32_t commandConfiguration::getMappedLunNumber(uint64_t wwn, uint32_t ld, uin
         }
     }
     return status;
+}
+
+uint32_t commandConfiguration::IsLDNameMatch(uint32_t ld, const std::string& name) {
+    ConfigView config(m_infoSet.config.get());
+    uint32_t status = readInformationSet();
+    if (status == 0 && config.totalArrays() == 0) status = CMD_ERR_NO_CONFIGURATION;
+    if (status == 0 && ld >= config.logicalDriveCount()) {
+        Global::append("Error: lunNo out of range, total luns present:");
+        Global::format(config.totalLogicalDrives());
+        status = CMD_ERR_INVALID_LUN_INDEX;
+    }
+    if (status == 0 && name.size() > 32) {
+        Global::append("\nError: Name selection exceeds 32 characters");
+        status = CMD_ERR_INVALID_SELECTION;
+    }
+    if (status != 0) return finish(status);
+
+    const char* stored = config.logicalDrive(ld).name;
+    Global::append("Logical Drive[");
+    Global::format(ld);
+    if (std::memcmp(stored, name.data(), name.size()) == 0) {
+        Global::append("] name matches to : %s \n", name.c_str());
+        return finish(0);
+    }
+    Global::append("] name does not matches to : %s\n", name.c_str());
+    status = setVolumeName(ld, name);
+    Global::append("Setting LD name to %s\n", name.c_str());
+    return finish(status);
+}
+
+uint32_t commandConfiguration::IsLDMappedToPort(uint32_t ld, uint32_t port) {
+    ConfigView config(m_infoSet.config.get());
+    uint32_t status = readInformationSet();
+    if (status == 0 && config.totalArrays() == 0) status = CMD_ERR_NO_CONFIGURATION;
+    if (status == 0 && ld >= config.logicalDriveCount()) {
+        Global::append("Error: lunNo out of range, total luns present:%X\n", config.totalLogicalDrives());
+        status = CMD_ERR_INVALID_LUN_INDEX;
+    }
+    if (status == 0 && (port < 1 || port > 15 || port == 13)) status = CMD_ERR_INVALID_PORT;
+    if (status != 0) return finish(status);
+
+    Global::append("Logical Drive[");
+    Global::format(ld);
+    if (config.logicalDrive(ld).portMask == port) {
+        Global::append("] mapped to port:");
+        Global::format(port);
+        return finish(0);
+    }
+    Global::append("] not mapped to port:");
+    Global::format(port);
+    Global::append(", mapping");
+    return setHostLUNAvailability(ld, port);
+}
+
+uint32_t commandConfiguration::setVolumeName(uint32_t ld, const std::string& name) {
+    ConfigView config(m_work.config.get());
+    uint32_t status = LAPIGetRAIDConfigurationData(m_index, m_work.config.get());
+    if (status == 0 && name.empty()) status = CMD_ERR_INVALID_LD_NAME;
+    if (status == 0 && name.size() <= 32) {
+        const std::string padded = storedForm(name);
+        for (size_t i = 0; i < config.logicalDriveCount(); ++i)
+            if (std::memcmp(config.logicalDrive(i).name, padded.data(), 32) == 0) status = CMD_ERR_INVALID_LD_NAME;
+    }
+    if (status == 0 && config.totalArrays() == 0) status = CMD_ERR_NO_CONFIGURATION;
+    if (status == 0 && ld >= config.logicalDriveCount()) status = CMD_ERR_INVALID_LUN_INDEX;
+    if (status == 0 && name.size() > 32) {
+        Global::append("\nError: LD name exceeds 32 characters");
+        status = CMD_ERR_INVALID_SELECTION;
+    }
+    if (status != 0) return finish(status);
+
+    SET_VOLUME_NAME_REQUEST request{};
+    request.logicalDrive = static_cast<uint16_t>(ld);
+    std::memcpy(request.name, name.data(), name.size());
+    request.info = informationSet();
+    status = LAPISetVolumeName(m_index, &request);
+    if (status == 0) {
+        Global::append("setVolumeID [");
+        Global::format(ld);
+        Global::append("]: Success, ret:");
+        Global::format(0);
+        Global::append("\n");
+    }
+    return finish(status);
+}
+
+uint32_t commandConfiguration::setHostLUNAvailability(uint32_t ld, uint32_t mask) {
+    ConfigView config(m_work.config.get());
+    uint32_t status = readConfiguration();
+    if (status == 0 && ld >= config.logicalDriveCount()) status = CMD_ERR_INVALID_LUN_INDEX;
+    if (status == 0 && mask > 0xFFFF) status = CMD_ERR_INVALID_PORT;
+    if (status != 0) return finish(status);
+
+    SET_HOST_LUN_AVAILABILITY_REQUEST request{};
+    request.logicalDrive = ld;
+    request.portMask = static_cast<uint8_t>(mask);
+    request.info = informationSet();
+    status = LAPISetHostLUNAvailability(m_index, &request);
+    if (status == 0) {
+        Global::append("Host lun availability is set: ");
+        Global::format(ld);
+    }
+    return finish(status);
+}
+
+uint32_t commandConfiguration::setHostLUNAvailability(const std::string& name, uint32_t mask) {
+    uint32_t ld = 0;
+    uint32_t status = getLogicalDiskId(name, ld);
+    if (status != 0) return finish(status);
+    return setHostLUNAvailability(ld, mask);
 }
 
 uint32_t commandConfiguration::whoAmI() {

@@ -73,6 +73,15 @@ public:
     uint32_t getLogicalDiskId(const std::string& name, uint32_t& id);
     uint32_t getArrayId(const std::string& name, uint32_t& id);
     uint32_t getMappedLunNumber(uint64_t wwn, uint32_t ld, uint32_t& lun);
+    // Compares the stored name with `name`; a different name is set.
+    uint32_t IsLDNameMatch(uint32_t ld, const std::string& name);
+    // Tells whether the drive is available on exactly `port`; otherwise makes it so.
+    uint32_t IsLDMappedToPort(uint32_t ld, uint32_t port);
+
+    // Renaming a logical drive and the ports it is available on.
+    uint32_t setVolumeName(uint32_t ld, const std::string& name);
+    uint32_t setHostLUNAvailability(uint32_t ld, uint32_t mask);
+    uint32_t setHostLUNAvailability(const std::string& name, uint32_t mask);
     uint32_t whoAmI();
 
     // Queries on the host table.

@@ -202,7 +202,7 @@ void operateEnclosure(int op, int index, int /*u32Count*/, int /*strCount*/, con
 
 namespace {
 
-void configurationGet(int index, const StringList& strings, const uint32_t* l) {
+void configurationGet(int index, const StringList& strings, const uint32_t* l, const StringList& m) {
     switch (index) {
     case 14: case 31: case 43: case 44: case 49: case 62: case 69: case 75:
         return;
@@ -232,6 +232,8 @@ void configurationGet(int index, const StringList& strings, const uint32_t* l) {
     case 88: cfg.getConfigStorageHeaderStruct(); return;       // confighdrstruct
     case 92: cfg.getLogicalDriveIndex(l[0]); return;           // ldindex
     case 93: cfg.getArraySize(l[0]); return;                   // arraysize
+    case 96: cfg.IsLDMappedToPort(l[0], l[1]); return;         // isldmappedtoport
+    case 97: cfg.IsLDNameMatch(l[0], m[0]); return;            // isldnamematch
     case 102: cfg.getAllConfigInfo(); return;                  // allinfo
     case 115: cfg.getConfigProgressStatus(); return;           // configprogress
     case 116: cfg.getConfigProgressInformation(); return;      // configprogressinfo
@@ -243,7 +245,7 @@ void configurationGet(int index, const StringList& strings, const uint32_t* l) {
         if (cfg.outOfBand()) unavailable("configuration", strings);
         cfg.getRaidSystemWWN(l[0]);
         return;
-    case 1: case 22: case 37: case 38: case 55: case 58: case 96: case 97: case 111: case 120: case 121:
+    case 1: case 22: case 37: case 38: case 55: case 58: case 111: case 120: case 121:
     case 122: case 130:
         unavailable("configuration", strings);
     default:
@@ -275,10 +277,15 @@ void configurationDelete(int index, const StringList& strings) {
     }
 }
 
-void configurationSet(int index, const StringList& strings, int adminCount) {
+void configurationSet(int index, const StringList& strings, const uint32_t* l, int adminCount, const StringList& m) {
     switch (index) {
     case 44:  // lun
         return;
+    case 11:  // hostlun
+        if (adminCount != 0) cfg.setHostLUNAvailability(m[0], l[0]);
+        else cfg.setHostLUNAvailability(l[0], l[1]);
+        return;
+    case 32: cfg.setVolumeName(l[0], m[0]); return;  // logicaldrives
     case 41:  // assignoda
         if (adminCount != 0 && adminCount != 2) cliprint(kParameterListUsage);
         unavailable("configuration", strings);
@@ -288,7 +295,7 @@ void configurationSet(int index, const StringList& strings, int adminCount) {
             cliprint(kParameterListUsage);
         }
         unavailable("configuration", strings);
-    case 0: case 4: case 8: case 11: case 13: case 21: case 32: case 39: case 42: case 74: case 77:
+    case 0: case 4: case 8: case 13: case 21: case 39: case 42: case 74: case 77:
     case 79: case 91: case 99: case 109: case 110: case 119: case 123: case 124: case 125: case 126:
     case 127:
         unavailable("configuration", strings);
@@ -323,17 +330,17 @@ void configurationNumber(int index, const StringList& strings, const uint32_t* l
 }  // namespace
 
 void operateConfiguration(int op, int index, int /*strCount*/, const StringList& strings, const uint64_t* /*u64*/,
-                          int u32Count, const uint32_t* u32, int adminCount, const StringList& /*admin*/,
+                          int u32Count, const uint32_t* u32, int adminCount, const StringList& admin,
                           const std::string& /*url*/) {
     switch (op) {
     case OP_GET:
-        return configurationGet(index, strings, u32);
+        return configurationGet(index, strings, u32, admin);
     case OP_CREATE:
         return configurationCreate(index, strings, u32Count, adminCount);
     case OP_DELETE:
         return configurationDelete(index, strings);
     case OP_SET:
-        return configurationSet(index, strings, adminCount);
+        return configurationSet(index, strings, u32, adminCount, admin);
     case OP_NUMBER:
         return configurationNumber(index, strings, u32);
     case OP_ADD:

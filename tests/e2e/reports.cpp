@@ -298,4 +298,49 @@ TEST(Reports, CountsBeyondTheRecordsAreClamped) {
     EXPECT_EQ(r.err, "");
 }
 
+TEST(Reports, LogicalDrivePortAndNameQueriesSetWhatDiffers) {
+    Simulator sim(scenario({
+        {"arrays", {{{"drives", drives(1, 5)}, {"level", 5}, {"chunkKb", 64}, {"name", "A0"}}}},
+        {"logicalDrives",
+         {{{"array", 0}, {"capacityGb", 10}, {"name", "web"}, {"ports", 15}},
+          {{"array", 0}, {"capacityGb", 20}, {"name", "database"}, {"ports", 15}}}},
+    }));
+    RunResult r = lqcl(sim, {"-F", "-g", "-z", "isldmappedtoport", "-l", "0", "-l", "13"});
+    EXPECT_EQ(r.out, errorTail("Error: Invalid port selected.", 2030));
+    EXPECT_EQ(r.status, 1);
+    r = lqcl(sim, {"-F", "-g", "-z", "isldmappedtoport", "-l", "2", "-l", "1"});
+    EXPECT_EQ(r.out, "Error: lunNo out of range, total luns present:2\n" + errorTail("Error: Invalid LUN index.", 2002));
+    r = lqcl(sim, {"-F", "-g", "-z", "isldmappedtoport", "-l", "1", "-l", "15"});
+    EXPECT_EQ(r.out, "Logical Drive[1] mapped to port:15");
+    EXPECT_EQ(r.status, 0);
+    r = lqcl(sim, {"-F", "-g", "-z", "isldmappedtoport", "-l", "1", "-l", "3"});
+    EXPECT_EQ(r.out, "Logical Drive[1] not mapped to port:3, mappingHost lun availability is set: 1");
+    EXPECT_EQ(r.status, 0);
+    r = lqcl(sim, {"-F", "-g", "-z", "isldmappedtoport", "-l", "1", "-l", "3"});
+    EXPECT_EQ(r.out, "Logical Drive[1] mapped to port:3");
+
+    // The first strlen(name) characters are compared.
+    r = lqcl(sim, {"-F", "-g", "-z", "isldnamematch", "-l", "1", "-m", "data"});
+    EXPECT_EQ(r.out, "Logical Drive[1] name matches to : data \n");
+    r = lqcl(sim, {"-F", "-g", "-z", "isldnamematch", "-l", "0", "-m", "frontend"});
+    EXPECT_EQ(r.out,
+              "Logical Drive[0] name does not matches to : frontend\nsetVolumeID [0]: Success, ret:0\n"
+              "Setting LD name to frontend\n");
+    EXPECT_EQ(r.status, 0);
+    r = lqcl(sim, {"-F", "-g", "-z", "isldnamematch", "-l", "0", "-m", "frontend"});
+    EXPECT_EQ(r.out, "Logical Drive[0] name matches to : frontend \n");
+
+    // Names stay unique; a 33-character name is refused.
+    r = lqcl(sim, {"-F", "-s", "-z", "logicaldrives", "-l", "1", "-m", "frontend"});
+    EXPECT_EQ(r.out, errorTail("Error: Invalid logical drive name.", 2033));
+    r = lqcl(sim, {"-F", "-s", "-z", "logicaldrives", "-l", "1", "-m", std::string(33, 'x')});
+    EXPECT_EQ(r.out, "\nError: LD name exceeds 32 characters" + errorTail("Error: Invalid selection.", 2018));
+    r = lqcl(sim, {"-F", "-s", "-z", "hostlun", "-m", "frontend", "-l", "5"});
+    EXPECT_EQ(r.out, "Host lun availability is set: 0");
+    r = lqcl(sim, {"-F", "-g", "-z", "hostconfigstruct"});
+    EXPECT_NE(r.out.find("\nName           : frontend                        \n0x83"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nPort           : 5\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nPort           : 3\n"), std::string::npos) << r.out;
+}
+
 }  // namespace
