@@ -4,15 +4,20 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
-#include <new>
 
 namespace commands {
 
-using Buffer = std::unique_ptr<uint8_t[]>;
+struct FreeBuffer {
+    void operator()(uint8_t* p) const { std::free(p); }
+};
+using Buffer = std::unique_ptr<uint8_t[], FreeBuffer>;
 
-// A zeroed buffer, or null when the memory cannot be had.
-inline Buffer allocateBuffer(size_t size) { return Buffer(new (std::nothrow) uint8_t[size]()); }
+// A zeroed buffer, or null when the memory cannot be had. calloc leaves the
+// fresh pages of a large buffer untouched until used, so a command pays only
+// for the buffers it fills.
+inline Buffer allocateBuffer(size_t size) { return Buffer(static_cast<uint8_t*>(std::calloc(size, 1))); }
 
 // Ends the process as a command object does when it cannot get its buffers:
 // `message` goes into the shared text; with `report` the status 2001 is reported
