@@ -13,32 +13,23 @@
 #include "scsi/discovery.h"
 #include "support/process.h"
 #include "support/sleep.h"
-#include "unit/scsi/recorder.h"
+#include "unit/lapi/scripted_system.h"
 #include "wire/config.h"
 
 namespace {
-
-void noSleep(uint32_t) {}
 
 void putName(char* field, const std::string& name) {
     std::memset(field, ' ', 32);
     std::memcpy(field, name.data(), std::min<size_t>(name.size(), 32));
 }
 
-struct NameLookup : ::testing::Test {
-    testsupport::TempDir dir;
-    testnode::Recorder rec;
+struct NameLookup : testnode::ScriptedSystemTest {
     std::unique_ptr<wire::CONFIG_STORAGE_STRUCT> image = std::make_unique<wire::CONFIG_STORAGE_STRUCT>();
     commandConfiguration cfg;
 
     void SetUp() override {
-        resetRaidSystemTable();
-        lqcl::setSleepHook(noSleep);
-        setenv("LQCL_DEV_DIR", dir.path().c_str(), 1);
-        gNumTolvos = 1;
-        cDevice_Discovery_Done = 1;
-        gTolvos[0].slots[0].fd = -1;
-        gTolvos[0].slotValid[0] = 1;
+        ScriptedSystemTest::SetUp();
+        system(1);
 
         std::memset(image.get(), 0, sizeof *image);
         auto& h = image->header;
@@ -74,9 +65,7 @@ struct NameLookup : ::testing::Test {
         };
     }
     void TearDown() override {
-        lqcl::setSleepHook(nullptr);
-        unsetenv("LQCL_DEV_DIR");
-        resetRaidSystemTable();
+        ScriptedSystemTest::TearDown();
         Global::string.clear();
     }
 };

@@ -12,6 +12,7 @@
 #include "support/process.h"
 #include "support/sleep.h"
 #include "unit/scsi/fake_node.h"
+#include "unit/lapi/scripted_system.h"
 #include "unit/scsi/recorder.h"
 
 namespace {
@@ -20,35 +21,8 @@ using testnode::check;
 using testnode::good;
 using testnode::osError;
 
-std::vector<uint32_t> g_sleeps;
-void recordSleep(uint32_t us) { g_sleeps.push_back(us); }
-
 // RAID system 0 with `paths` valid paths (targets 0, 1, ...), as discovery leaves it.
-struct FrameTest : ::testing::Test {
-    testsupport::TempDir dir;
-    testnode::Recorder rec;
-
-    void SetUp() override {
-        resetRaidSystemTable();
-        g_sleeps.clear();
-        lqcl::setSleepHook(recordSleep);
-        setenv("LQCL_DEV_DIR", dir.path().c_str(), 1);
-    }
-    void TearDown() override {
-        lqcl::setSleepHook(nullptr);
-        unsetenv("LQCL_DEV_DIR");
-        resetRaidSystemTable();
-    }
-    void system(int paths) {
-        gNumTolvos = 1;
-        cDevice_Discovery_Done = 1;
-        for (int s = 0; s < paths; ++s) {
-            gTolvos[0].slots[s].fd = -1;
-            gTolvos[0].slots[s].target = static_cast<uint8_t>(s);
-            gTolvos[0].slots[s].deviceNumber = static_cast<uint32_t>(100 + s);
-            gTolvos[0].slotValid[s] = 1;
-        }
-    }
+struct FrameTest : testnode::ScriptedSystemTest {
     // A read of the host table, as the operations send it.
     static uint8_t readHostInfo(ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
         static uint8_t data[64];
@@ -78,7 +52,7 @@ TEST_F(FrameTest, BusyThreeTimesThenGood) {
               busyWarning(0, 1, site) + busyWarning(0, 2, site) + busyWarning(0, 3, site));
     EXPECT_EQ(rec.sent.size(), 4u);
     EXPECT_EQ(sentOn(0), 4u);
-    EXPECT_EQ(g_sleeps, (std::vector<uint32_t>{250000, 250000, 250000}));
+    EXPECT_EQ(sleeps(), (std::vector<uint32_t>{250000, 250000, 250000}));
     EXPECT_EQ(LAPIGetTolvoHandleCount(0), 2u);
     EXPECT_EQ(tolvobusyretrycount[0], 3);
 }
@@ -167,7 +141,7 @@ TEST_F(FrameTest, OutOfBandSendsOnceWithoutRetryOrFailover) {
     setOutOfBandSender(nullptr);
     EXPECT_EQ(sends, 1);
     EXPECT_TRUE(rec.sent.empty());
-    EXPECT_TRUE(g_sleeps.empty());
+    EXPECT_TRUE(sleeps().empty());
     EXPECT_EQ(gTolvos[0].slots[0].outOfBand, OUT_OF_BAND_MARKER);
     EXPECT_EQ(LAPIGetTolvoHandleCount(0), 2u);
 }
@@ -244,7 +218,7 @@ TEST_F(ConfigChangeTest, RetriesStartAndSaveAndReturnsTheRefresh) {
               "\nInformation: Configuration change in progress. Retry: 2\n"
               "\nInformation: Configuration change in progress. Retry: 3\n");
     EXPECT_EQ(changes, 2);
-    EXPECT_EQ(g_sleeps, (std::vector<uint32_t>(3, 250000)));
+    EXPECT_EQ(sleeps(), (std::vector<uint32_t>(3, 250000)));
 }
 
 TEST_F(ConfigChangeTest, TwentyRefusalsReturnTheLastResult) {

@@ -13,7 +13,7 @@
 #include "scsi/discovery.h"
 #include "support/process.h"
 #include "support/sleep.h"
-#include "unit/scsi/recorder.h"
+#include "unit/lapi/scripted_system.h"
 #include "wire/controller.h"
 #include "wire/requests.h"
 
@@ -21,9 +21,6 @@ namespace {
 
 using testnode::Outcome;
 using testnode::Sent;
-
-std::vector<uint32_t> g_sleeps;
-void recordSleep(uint32_t us) { g_sleeps.push_back(us); }
 
 uint8_t bufferId(const Sent& s) { return s.cdb.size() > 2 ? s.cdb[2] : 0; }
 uint8_t opcode(const Sent& s) { return s.cdb.empty() ? 0 : s.cdb[0]; }
@@ -56,24 +53,10 @@ std::vector<uint8_t> activity(uint8_t start, uint8_t save, uint8_t unavailable, 
     return bytes;
 }
 
-struct ReadsTest : ::testing::Test {
-    testsupport::TempDir dir;
-    testnode::Recorder rec;
-
+struct ReadsTest : testnode::ScriptedSystemTest {
     void SetUp() override {
-        resetRaidSystemTable();
-        g_sleeps.clear();
-        lqcl::setSleepHook(recordSleep);
-        setenv("LQCL_DEV_DIR", dir.path().c_str(), 1);
-        gNumTolvos = 1;
-        cDevice_Discovery_Done = 1;
-        gTolvos[0].slots[0].fd = -1;
-        gTolvos[0].slotValid[0] = 1;
-    }
-    void TearDown() override {
-        lqcl::setSleepHook(nullptr);
-        unsetenv("LQCL_DEV_DIR");
-        resetRaidSystemTable();
+        ScriptedSystemTest::SetUp();
+        system(1);
     }
     size_t count(uint8_t op, uint8_t id) const {
         return static_cast<size_t>(std::count_if(rec.sent.begin(), rec.sent.end(), [&](const Sent& s) {
@@ -94,7 +77,7 @@ TEST_F(ReadsTest, InformationSetReadsOnlyTheBuffersGiven) {
     EXPECT_EQ(count(0x3B, 0x80), 1u);  // one start: the controller was ready
     EXPECT_EQ(count(0x3C, 0x41), 0u);
     EXPECT_EQ(count(0x3C, 0x20), 0u);
-    EXPECT_EQ(g_sleeps, (std::vector<uint32_t>{1000000, 33000}));
+    EXPECT_EQ(sleeps(), (std::vector<uint32_t>{1000000, 33000}));
 }
 
 TEST_F(ReadsTest, InformationSetReadsTheConfigurationEvenWhenTheControllerStaysBusy) {
@@ -110,7 +93,7 @@ TEST_F(ReadsTest, InformationSetReadsTheConfigurationEvenWhenTheControllerStaysB
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(count(0x3B, 0x80), 3u);                  // three attempts
     EXPECT_GE(count(0x3C, 0x01), 1u);                  // the configuration is still read
-    EXPECT_EQ(g_sleeps, (std::vector<uint32_t>{1000000, 1000000, 1000000, 1000000, 33000}));
+    EXPECT_EQ(sleeps(), (std::vector<uint32_t>{1000000, 1000000, 1000000, 1000000, 33000}));
 }
 
 TEST_F(ReadsTest, FeatureQueriesTestTheirBits) {

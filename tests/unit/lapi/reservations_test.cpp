@@ -10,7 +10,7 @@
 #include "scsi/discovery.h"
 #include "support/process.h"
 #include "support/simulator.h"
-#include "unit/scsi/recorder.h"
+#include "unit/lapi/scripted_system.h"
 
 namespace {
 
@@ -23,23 +23,12 @@ std::string capture(uint32_t (*read)(const PR_IN_PATH*), const PR_IN_PATH& path)
 const std::string kGood = "issueScsiCommand status(00) sensekey(00) asc(00) ascq(00)\n";
 
 // Decoding of hand-made replies through a scripted path.
-struct ReservationDecoding : ::testing::Test {
-    testsupport::TempDir dir;
-    testnode::Recorder rec;
+struct ReservationDecoding : testnode::ScriptedSystemTest {
     PR_IN_PATH path{0, 0, 2, 0};
 
     void SetUp() override {
-        resetRaidSystemTable();
-        setenv("LQCL_DEV_DIR", dir.path().c_str(), 1);
-        gNumTolvos = 1;
-        cDevice_Discovery_Done = 1;
-        gTolvos[0].slots[0].fd = -1;
-        gTolvos[0].slots[0].target = 2;
-        gTolvos[0].slotValid[0] = 1;
-    }
-    void TearDown() override {
-        unsetenv("LQCL_DEV_DIR");
-        resetRaidSystemTable();
+        ScriptedSystemTest::SetUp();
+        system(1, 2);
     }
     void reply(std::vector<uint8_t> bytes) { rec.script = {testnode::good(std::move(bytes))}; }
 };
