@@ -32,23 +32,12 @@ namespace {
 using commands::ConfigView;
 using commands::RegionMapView;
 
-// The controller record whose settings apply: controller 0's when it is valid.
-const wire::CONTROLLER_INFO_STRUCT& activeRecord(const uint8_t* info) {
-    const auto* all = reinterpret_cast<const wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT*>(info);
-    return all->controllerValid[0] == wire::kFlagYes ? all->controller[0] : all->controller[1];
-}
-
 const wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT& controllerInfo(const uint8_t* info) {
     return *reinterpret_cast<const wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT*>(info);
 }
 
 }  // namespace
 
-uint32_t commandConfiguration::finish(uint32_t status) {
-    Global::errorHandler(status);
-    Global::print();
-    return status;
-}
 
 uint32_t commandConfiguration::readConfiguration() {
     uint32_t status = LAPIGetRAIDConfigurationData(m_index, m_work.config.get());
@@ -80,7 +69,7 @@ uint32_t commandConfiguration::getNumberOfArrays() {
         Global::append("\nNumber Of Arrays : ");
         Global::format(ConfigView(m_work.config.get()).totalArrays());
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getNumberOfVolumes() {
@@ -89,7 +78,7 @@ uint32_t commandConfiguration::getNumberOfVolumes() {
         Global::append("\nNumber of LDs : ");
         Global::format(ConfigView(m_work.config.get()).totalLogicalDrives());
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 namespace {
@@ -109,7 +98,7 @@ uint32_t commandConfiguration::getNumberOfDevicesInArray(uint32_t array) {
         Global::append("]: ");
         Global::format(config.rank(array).numDrives);
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getArrayID(uint32_t array) {
@@ -121,7 +110,7 @@ uint32_t commandConfiguration::getArrayID(uint32_t array) {
         Global::append("]: ");
         Global::format(config.rank(array).rankId);
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getArrayLevel(uint32_t array) {
@@ -134,7 +123,7 @@ uint32_t commandConfiguration::getArrayLevel(uint32_t array) {
         Global::append("]: ");
         Global::format(commands::getRAIDLevelDisplay(r.raidLevel, r.numDrives));
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getArrayStripeSize(uint32_t array) {
@@ -146,7 +135,7 @@ uint32_t commandConfiguration::getArrayStripeSize(uint32_t array) {
         Global::append("]: ");
         Global::format(config.rank(array).chunkBlocks.get());
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getArraySize(uint32_t array) {
@@ -158,7 +147,7 @@ uint32_t commandConfiguration::getArraySize(uint32_t array) {
         Global::append("] in GB: ");
         Global::format(config.rank(array).capacityGb.get());
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getDeviceInArray(uint32_t array, uint32_t drive) {
@@ -183,7 +172,7 @@ uint32_t commandConfiguration::getDeviceInArray(uint32_t array, uint32_t drive) 
             Global::append(" :%0llX\n\n", static_cast<unsigned long long>(m_lastWwn));
         }
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getInitStatus(uint32_t array) {
@@ -197,7 +186,7 @@ uint32_t commandConfiguration::getInitStatus(uint32_t array) {
         else
             Global::append("InitializationInProgress (0 - not in progress):0 \n");
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getInitPercentComplete(uint32_t array) {
@@ -209,7 +198,7 @@ uint32_t commandConfiguration::getInitPercentComplete(uint32_t array) {
         Global::append("Percent Complete :");
         Global::format(init->rank[array].percent);
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getNumberOfHotSpares() {
@@ -218,7 +207,7 @@ uint32_t commandConfiguration::getNumberOfHotSpares() {
         Global::append("TotalHotSpareCount: ");
         Global::format(ConfigView(m_work.config.get()).totalSpares());
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getNumberOfGlobalHotSpares() {
@@ -231,7 +220,7 @@ uint32_t commandConfiguration::getNumberOfGlobalHotSpares() {
         Global::append("\nNumber of global hotspares : ");
         Global::format(count);
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getHotSpareArrayCount(uint32_t array) {
@@ -246,7 +235,7 @@ uint32_t commandConfiguration::getHotSpareArrayCount(uint32_t array) {
         Global::append("] :");
         Global::format(count);
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getHotSpareArray(uint32_t array, uint32_t n) {
@@ -265,7 +254,7 @@ uint32_t commandConfiguration::getHotSpareArray(uint32_t array, uint32_t n) {
             }
         }
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::IsHotSpareDedicated(uint32_t spare) {
@@ -273,7 +262,7 @@ uint32_t commandConfiguration::IsHotSpareDedicated(uint32_t spare) {
     uint32_t status = readConfiguration();
     if (status == 0 && spare >= config.spareCount()) status = CMD_ERR_INVALID_SPARE_INDEX;
     if (status == 0) Global::append("%s", config.spare(spare).rank == wire::kGlobalSpare ? "Global" : "Dedicated");
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getHotSpareWWN(uint32_t spare) {
@@ -287,15 +276,15 @@ uint32_t commandConfiguration::getHotSpareWWN(uint32_t spare) {
         m_lastWwn = config.spare(spare).driveWwn.get();
         Global::append("Hot spare:%s", commands::wwnText(config.spare(spare).driveWwn).c_str());
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getConfigStorageHeaderStruct() {
     uint32_t status = readConfiguration();
     if (status == 0) status = LAPIGetControllerInfoAndDriveFailureInfo(m_index, m_work.controllerInfo.get());
     if (status == 0)
-        commands::appendHeaderReport(ConfigView(m_work.config.get()), activeRecord(m_work.controllerInfo.get()));
-    return finish(status);
+        commands::appendHeaderReport(ConfigView(m_work.config.get()), wire::activeController(controllerInfo(m_work.controllerInfo.get())));
+    return Global::report(status);
 }
 
 int16_t commandConfiguration::getUnusedArraySpace(uint32_t array) {
@@ -321,7 +310,7 @@ uint32_t commandConfiguration::getRankConfigStruct() {
     if (status == 0) status = LAPIGetRAIDConfigurationData(m_index, image);
     ConfigView config(image);
     if (status == 0 && config.totalArrays() == 0) status = CMD_ERR_NO_CONFIGURATION;
-    if (status != 0) return finish(status);
+    if (status != 0) return Global::report(status);
 
     const auto* initTable = reinterpret_cast<const wire::ALL_INITIALISATION_INFO_STRUCT*>(init);
     Global::append("\n\n*************** ARRAY INFORMATION ***************");
@@ -350,7 +339,7 @@ uint32_t commandConfiguration::getRankConfigStruct() {
             Global::append("Enforce write back:      %c", yn(wire::kCacheEnforceWriteBack));
         Global::append("\n--------------------------------------------------\n");
     }
-    return finish(0);
+    return Global::report(0);
 }
 
 // -- region map --
@@ -368,7 +357,7 @@ uint32_t commandConfiguration::getNumRegions() {
         Global::append("\nTotal RegionCount : ");
         Global::format(RegionMapView(m_work.regionMap.get()).totalRegions());
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getRegionStatus(uint32_t region) {
@@ -378,7 +367,7 @@ uint32_t commandConfiguration::getRegionStatus(uint32_t region) {
         Global::append("Region status: ");
         Global::format(map.region(region).lunNo.get());
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getRegionArrayNo(uint32_t region) {
@@ -388,7 +377,7 @@ uint32_t commandConfiguration::getRegionArrayNo(uint32_t region) {
         Global::append("This region belongs to array: ");
         Global::format(map.region(region).rankNo.get());
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getRegionCapacity(uint32_t region) {
@@ -398,13 +387,13 @@ uint32_t commandConfiguration::getRegionCapacity(uint32_t region) {
         Global::append("Region capacity(GB): ");
         Global::format(map.region(region).capacityGb.get());
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getRegionMap() {
     uint32_t status = readConfigurationAndRegionMap();
     if (status == 0) commands::appendRegionMapReport(RegionMapView(m_work.regionMap.get()));
-    return finish(status);
+    return Global::report(status);
 }
 
 // -- information set --
@@ -414,13 +403,13 @@ uint32_t commandConfiguration::getLunMappingStruct() {
     uint32_t status = readInformationSet();
     if (status == 0 && config.totalArrays() == 0) status = CMD_ERR_NO_CONFIGURATION;
     if (status == 0) commands::appendLunMappingReport(config);
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getHostConfigStruct() {
     uint32_t status = readInformationSet();
     if (status == 0) commands::appendLogicalDriveReport(ConfigView(m_infoSet.config.get()));
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getLogicalDriveIndex(uint32_t reference) {
@@ -443,7 +432,7 @@ uint32_t commandConfiguration::getLogicalDriveIndex(uint32_t reference) {
             status = CMD_ERR_INVALID_HOST_INDEX;
         }
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getLogicalDriveID(uint32_t ld) {
@@ -455,7 +444,7 @@ uint32_t commandConfiguration::getLogicalDriveID(uint32_t ld) {
         Global::append("LogicalDrive ID: ");
         Global::format(config.logicalDrive(ld).wlunReferenceNo.get());
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getLogicalDriveSize(uint32_t ld) {
@@ -467,7 +456,7 @@ uint32_t commandConfiguration::getLogicalDriveSize(uint32_t ld) {
         Global::append("LogicalDrive size in GB: ");
         Global::format(config.logicalDrive(ld).capacityGb.get());
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 namespace {
@@ -553,19 +542,19 @@ uint32_t commandConfiguration::IsLDNameMatch(uint32_t ld, const std::string& nam
         Global::append("\nError: Name selection exceeds 32 characters");
         status = CMD_ERR_INVALID_SELECTION;
     }
-    if (status != 0) return finish(status);
+    if (status != 0) return Global::report(status);
 
     const char* stored = config.logicalDrive(ld).name;
     Global::append("Logical Drive[");
     Global::format(ld);
     if (std::memcmp(stored, name.data(), name.size()) == 0) {
         Global::append("] name matches to : %s \n", name.c_str());
-        return finish(0);
+        return Global::report(0);
     }
     Global::append("] name does not matches to : %s\n", name.c_str());
     status = setVolumeName(ld, name);
     Global::append("Setting LD name to %s\n", name.c_str());
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::IsLDMappedToPort(uint32_t ld, uint32_t port) {
@@ -577,14 +566,14 @@ uint32_t commandConfiguration::IsLDMappedToPort(uint32_t ld, uint32_t port) {
         status = CMD_ERR_INVALID_LUN_INDEX;
     }
     if (status == 0 && (port < 1 || port > 15 || port == 13)) status = CMD_ERR_INVALID_PORT;
-    if (status != 0) return finish(status);
+    if (status != 0) return Global::report(status);
 
     Global::append("Logical Drive[");
     Global::format(ld);
     if (config.logicalDrive(ld).portMask == port) {
         Global::append("] mapped to port:");
         Global::format(port);
-        return finish(0);
+        return Global::report(0);
     }
     Global::append("] not mapped to port:");
     Global::format(port);
@@ -607,7 +596,7 @@ uint32_t commandConfiguration::setVolumeName(uint32_t ld, const std::string& nam
         Global::append("\nError: LD name exceeds 32 characters");
         status = CMD_ERR_INVALID_SELECTION;
     }
-    if (status != 0) return finish(status);
+    if (status != 0) return Global::report(status);
 
     SET_VOLUME_NAME_REQUEST request{};
     request.logicalDrive = static_cast<uint16_t>(ld);
@@ -621,7 +610,7 @@ uint32_t commandConfiguration::setVolumeName(uint32_t ld, const std::string& nam
         Global::format(0);
         Global::append("\n");
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::setHostLUNAvailability(uint32_t ld, uint32_t mask) {
@@ -629,7 +618,7 @@ uint32_t commandConfiguration::setHostLUNAvailability(uint32_t ld, uint32_t mask
     uint32_t status = readConfiguration();
     if (status == 0 && ld >= config.logicalDriveCount()) status = CMD_ERR_INVALID_LUN_INDEX;
     if (status == 0 && mask > 0xFFFF) status = CMD_ERR_INVALID_PORT;
-    if (status != 0) return finish(status);
+    if (status != 0) return Global::report(status);
 
     SET_HOST_LUN_AVAILABILITY_REQUEST request{};
     request.logicalDrive = ld;
@@ -640,20 +629,20 @@ uint32_t commandConfiguration::setHostLUNAvailability(uint32_t ld, uint32_t mask
         Global::append("Host lun availability is set: ");
         Global::format(ld);
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::setHostLUNAvailability(const std::string& name, uint32_t mask) {
     uint32_t ld = 0;
     uint32_t status = getLogicalDiskId(name, ld);
-    if (status != 0) return finish(status);
+    if (status != 0) return Global::report(status);
     return setHostLUNAvailability(ld, mask);
 }
 
 uint32_t commandConfiguration::whoAmI() {
     // In-band: the selected device. The out-of-band form needs the network module.
     uint32_t status = LAPIPrintSelectedDeviceInfo(m_index);
-    return finish(status);
+    return Global::report(status);
 }
 
 // -- host table --
@@ -664,7 +653,7 @@ uint32_t commandConfiguration::getNumberOfHosts() {
         Global::append("\nNumber Of Hosts : ");
         Global::format(reinterpret_cast<const wire::ALL_HOST_INFO_STRUCT*>(m_work.hostTable.get())->numHosts.get());
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 namespace {
@@ -682,7 +671,7 @@ uint32_t commandConfiguration::getHostWWN(uint32_t host) {
         m_lastWwn = table.host[host].nodeWwn.get();
         Global::append("HostWWN (HEX):%s", commands::wwnText(table.host[host].nodeWwn).c_str());
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getHostPortWWN(uint32_t host) {
@@ -696,26 +685,26 @@ uint32_t commandConfiguration::getHostPortWWN(uint32_t host) {
         m_lastWwn = table.host[host].portWwn.get();
         Global::append("PortWWN(HEX):%s", commands::wwnText(table.host[host].portWwn).c_str());
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 // -- discovery --
 
 uint32_t commandConfiguration::getRaidSystemWWN(uint32_t index) {
-    return finish(LAPIGetRaidSystemWWN(static_cast<uint8_t>(index)));
+    return Global::report(LAPIGetRaidSystemWWN(static_cast<uint8_t>(index)));
 }
 
 uint32_t commandConfiguration::getNumberOfRaidSystemsPresent() {
     Global::append("\nIn-Band -> ");
     Global::print();
-    return finish(LAPIGetNumRaidSystems());
+    return Global::report(LAPIGetNumRaidSystems());
 }
 
 uint32_t commandConfiguration::getDeviceAttached() {
     uint32_t count = LAPIRediscoverRAIDSystems();
     Global::append("The number of tolvo devices is ");
     Global::format(count);
-    return finish(0);
+    return Global::report(0);
 }
 
 uint32_t commandConfiguration::getAllConfigInfo() {
@@ -765,7 +754,7 @@ uint32_t commandConfiguration::getConfigProgressStatus() {
         Global::append("%s", busy ? "\nConfiguration change: 1 (In progress)\n"
                                   : "\nConfiguration change: 0 (Not in progress)\n");
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getConfigProgressInformation() {
@@ -779,5 +768,5 @@ uint32_t commandConfiguration::getConfigProgressInformation() {
         Global::append("\nArray Expansion in progress:         %s", yn(activity.expansionInProgress));
         Global::append("\n");
     }
-    return finish(status);
+    return Global::report(status);
 }

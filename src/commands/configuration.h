@@ -122,7 +122,6 @@ protected:
     // The configuration activity record, after checking the handshake feature.
     uint32_t readConfigActivity(wire::CONFIG_UPDATE_STRUCT& activity);
     ALL_INFORMATION_SET informationSet();
-    static uint32_t finish(uint32_t status);
     // Reads the controller information and tells the snapshot firmware generation.
     uint32_t readGeneration(bool& r2_2);
     // The snapshot and overwrite-data-area buffers.

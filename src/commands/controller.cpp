@@ -10,11 +10,6 @@ commandController::commandController() : m_info(commands::allocateBuffer(kInfoSi
     if (!m_info) commands::allocationFailure("Error: Memory allocation failure\n", true);
 }
 
-uint32_t commandController::finish(uint32_t status) {
-    Global::errorHandler(status);
-    Global::print();
-    return status;
-}
 
 uint32_t commandController::readInformation() {
     std::memset(m_info.get(), 0, kInfoSize);
@@ -32,32 +27,32 @@ uint32_t commandController::getProductType(uint32_t& type) {
     uint32_t status = readInformation();
     if (status == 0) {
         auto info = information();
-        const auto& record = info.controllerValid[0] == wire::kFlagYes ? info.controller[0] : info.controller[1];
+        const auto& record = wire::activeController(info);
         if ((record.controllerType & wire::kControllerTypeValid) != wire::kControllerTypeValid)
             Global::append("Controller type is not valid \n");
         else
             type = record.controllerType & wire::kProductTypeMask;
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandController::displayProductType() {
     uint32_t type = 0;
     uint32_t status = getProductType(type);
     if (status == 0) Global::append("\nController type is %s", commands::productTypeName(type));
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandController::getRAIDFirmwareRevision() {
     uint32_t status = readInformation();
-    if (status != 0) return finish(status);
+    if (status != 0) return Global::report(status);
     auto info = information();
     bool valid0 = info.controllerValid[0] == wire::kFlagYes;
     bool valid1 = info.controllerValid[1] == wire::kFlagYes;
     if (!valid0 && !valid1) {
         Global::append("\nError: Both controllers are not valid");
         Global::append("\n");
-        return finish(CMD_ERR_INVALID_CONTROLLER_INDEX);
+        return Global::report(CMD_ERR_INVALID_CONTROLLER_INDEX);
     }
     auto revision = [](const wire::CONTROLLER_INFO_STRUCT& r, const char* versionLabel) {
         Global::append("\nF/W Version      : %.4s", std::string(r.fwBuild, sizeof r.fwBuild).c_str());
@@ -75,7 +70,7 @@ uint32_t commandController::getRAIDFirmwareRevision() {
         revision(info.controller[1], "\nCont B Version   : ");
     }
     Global::append("\n");
-    return finish(0);
+    return Global::report(0);
 }
 
 uint32_t commandController::printCntrlInfo(const wire::CONTROLLER_INFO_STRUCT& record) {
@@ -84,16 +79,16 @@ uint32_t commandController::printCntrlInfo(const wire::CONTROLLER_INFO_STRUCT& r
     if (status == 0) status = displayProductType();
     if (status != 0) {
         Global::append("Unable to retrieve controller information.\n");
-        return finish(status);
+        return Global::report(status);
     }
     Global::string.clear();
     commands::appendControllerRecord(record, type);
-    return finish(0);
+    return Global::report(0);
 }
 
 uint32_t commandController::getControllerInfoAndDriveFailureInfo() {
     uint32_t status = readInformation();
-    if (status != 0) return finish(status);
+    if (status != 0) return Global::report(status);
     auto info = information();
     commands::appendCommonSection(info);
     for (int c = 0; c < 2; ++c) {
@@ -102,24 +97,24 @@ uint32_t commandController::getControllerInfoAndDriveFailureInfo() {
         Global::print();
         status = printCntrlInfo(info.controller[c]);
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandController::getAllControllerInfo() {
     uint32_t status = displayProductType();
     if (status == 0) status = getRAIDFirmwareRevision();
     if (status == 0) status = getControllerInfoAndDriveFailureInfo();
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandController::displayDiagDump() {
     uint32_t status = LAPIDisplayDiagDump(m_index);
     if (status == 0) Global::append("\nDisplay Diag Dump successful\n");
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandController::getPrefsConfig() {
     // The network module's settings are only reachable out-of-band.
     Global::append("\nYou need to select Out of Band mode to access this function!\n");
-    return finish(CMD_ERR_INVALID_OUT_OF_BAND_REQUEST);
+    return Global::report(CMD_ERR_INVALID_OUT_OF_BAND_REQUEST);
 }

@@ -36,11 +36,7 @@ protected:
     uint32_t readInformation();
     // The information buffer as a record (a copy: the buffer is raw bytes).
     wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT information() const;
-public:
-    // Reports `status`, prints the shared text; returns the status.
-    static uint32_t finish(uint32_t status);
 
-protected:
     commands::Buffer m_info;
     uint8_t m_index = 0;
     uint8_t m_hex = 0;

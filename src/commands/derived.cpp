@@ -8,27 +8,22 @@
 #include "wire/config.h"
 
 uint32_t DConfigController::readConfigurationAndInformation() {
-    uint8_t* config = m_work.config.get();
-    uint32_t status = LAPIGetRAIDConfigurationData(commandController::m_index, config);
-    if (status != 0) return status;
-    wire::CONFIG_STORAGE_HEADER_STRUCT header;
-    std::memcpy(&header, config, sizeof header);
-    if (header.totalArrays.get() == 0) return CMD_ERR_NO_CONFIGURATION;
-    return readInformation();
+    uint32_t status = readConfiguration();
+    return status != 0 ? status : readInformation();
 }
 
 uint32_t DConfigController::getRegenState() {
     uint32_t status = readConfigurationAndInformation();
-    if (status != 0) return finish(status);
+    if (status != 0) return Global::report(status);
     auto info = information();
     if (info.rebuild.inProgress == wire::kFlagYes) Global::append("\nRegen In Progress : 1 (in progress) ");
     else Global::append("\nRegen In Progress : 0 (not in progress)");
-    return finish(0);
+    return Global::report(0);
 }
 
 uint32_t DConfigController::getRegenPercentComplete() {
     uint32_t status = readConfigurationAndInformation();
-    if (status != 0) return finish(status);
+    if (status != 0) return Global::report(status);
     auto info = information();
     if (info.rebuild.inProgress == wire::kFlagYes) {
         Global::append("\nRegen Percent Complete :");
@@ -37,21 +32,21 @@ uint32_t DConfigController::getRegenPercentComplete() {
     } else {
         Global::append("\nRegen not in progress :0");
     }
-    return finish(0);
+    return Global::report(0);
 }
 
 uint32_t DConfigController::getArrayExpandState() {
     uint32_t status = readConfigurationAndInformation();
-    if (status != 0) return finish(status);
+    if (status != 0) return Global::report(status);
     auto info = information();
     if (info.expansion.inProgress == wire::kFlagYes) Global::append("\nExpansion In Progress : 1 (in progress)");
     else Global::append("\nExpansion In Progress : 0 (not in progress)");
-    return finish(0);
+    return Global::report(0);
 }
 
 uint32_t DConfigController::getArrayExpandPercentComplete() {
     uint32_t status = readConfigurationAndInformation();
-    if (status != 0) return finish(status);
+    if (status != 0) return Global::report(status);
     auto info = information();
     if (info.expansion.inProgress == wire::kFlagYes) {
         Global::append("\nArray Expand Percent Complete :");
@@ -60,12 +55,12 @@ uint32_t DConfigController::getArrayExpandPercentComplete() {
     } else {
         Global::append("\nArray Expansion : 0 (not in progress)");
     }
-    return finish(0);
+    return Global::report(0);
 }
 
 uint32_t DConfigController::getParityCheckState() {
     uint32_t status = readConfigurationAndInformation();
-    if (status != 0) return finish(status);
+    if (status != 0) return Global::report(status);
     auto info = information();
     if (info.parityCheck.inProgress == wire::kFlagYes) {
         Global::append("\nParity Check In Progress with Array ID ");
@@ -76,12 +71,12 @@ uint32_t DConfigController::getParityCheckState() {
     } else {
         Global::append("\nParity Check In Progress: 0 (not in progress)");
     }
-    return finish(0);
+    return Global::report(0);
 }
 
 uint32_t DConfigController::getParityCheckPercentComplete() {
     uint32_t status = readConfigurationAndInformation();
-    if (status != 0) return finish(status);
+    if (status != 0) return Global::report(status);
     auto info = information();
     if (info.parityCheck.inProgress == wire::kFlagYes) {
         Global::append("Parity Check PercentComplete : ");
@@ -96,5 +91,5 @@ uint32_t DConfigController::getParityCheckPercentComplete() {
     } else {
         Global::append("Parity Check not in progress : 0 (not in progress) \n");
     }
-    return finish(0);
+    return Global::report(0);
 }

@@ -29,7 +29,6 @@ public:
         return 0;
     }
     uint8_t systemIndex() const { return commandController::systemIndex(); }
-    using commandController::finish;
 
     // Progress of the background jobs, from the configuration and the controller
     // information (no configuration: 2023).

@@ -148,3 +148,9 @@ void Global::print() {
     fflush(stdout);
     string.clear();
 }
+
+uint32_t Global::report(uint32_t code) {
+    errorHandler(code);
+    print();
+    return code;
+}

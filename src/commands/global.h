@@ -35,6 +35,8 @@ public:
     static void vappend(const char* fmt, va_list ap);
     // Prints the shared text on standard output ("%s") and clears it.
     static void print();
+    // The end of every command: reports `code`, prints the shared text, returns `code`.
+    static uint32_t report(uint32_t code);
     // The text of a status code, as errorHandler writes it (without the
     // surrounding line ends); the unknown-code text for codes not in the table.
     static const char* message(uint32_t code);

@@ -31,23 +31,21 @@ uint32_t commandConfiguration::readGeneration(bool& r2_2) {
     uint8_t* info = m_work.controllerInfo.get();
     uint32_t status = LAPIGetControllerInfoAndDriveFailureInfo(m_index, info);
     if (status != 0) return status;
-    const auto& all = as<wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT>(info);
-    const auto& record = all.controllerValid[0] == wire::kFlagYes ? all.controller[0] : all.controller[1];
-    r2_2 = (record.featureFlags.get() & wire::kFeatureR2_2) != 0;
+    r2_2 = (LAPIFeatureFlags(info) & wire::kFeatureR2_2) != 0;
     return 0;
 }
 
 uint32_t commandConfiguration::getFeaturedODAInfoStruct() {
     bool r2_2 = false;
     uint32_t status = readGeneration(r2_2);
-    if (status != 0) return finish(status);
+    if (status != 0) return Global::report(status);
     return r2_2 ? getODAInfoStruct2_2(false) : getODAInfoStruct();
 }
 
 uint32_t commandConfiguration::getFeaturedODAStatStruct() {
     bool r2_2 = false;
     uint32_t status = readGeneration(r2_2);
-    if (status != 0) return finish(status);
+    if (status != 0) return Global::report(status);
     return r2_2 ? getODAStatStructR2_2() : getODAStatStruct();
 }
 
@@ -64,7 +62,7 @@ uint32_t commandConfiguration::getInternalLogicalDrives() {
             line("\nCapacity:               ", t.drive[i].capacity.get());
         }
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getODAInfoStruct() {
@@ -85,7 +83,7 @@ uint32_t commandConfiguration::getODAInfoStruct() {
             Global::append("\n");
         }
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getODAInfoStruct2_2(bool quiet) {
@@ -115,7 +113,7 @@ uint32_t commandConfiguration::getODAInfoStruct2_2(bool quiet) {
             Global::append("\n\n");
         }
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getODAStatStruct() {
@@ -137,7 +135,7 @@ uint32_t commandConfiguration::getODAStatStruct() {
                 line("\n\t\tdStripes: ", r.stripesUsed[s].get());
         }
     }
-    return finish(status);
+    return Global::report(status);
 }
 
 uint32_t commandConfiguration::getODAStatStructR2_2() {
@@ -145,7 +143,7 @@ uint32_t commandConfiguration::getODAStatStructR2_2() {
     uint8_t* snaps = snapshotBuffer(kSnapshotsR2_2);
     uint32_t status = readConfiguration();
     if (status == 0) status = LAPIReadOverWriteDataAreasR2_2(m_index, odas);
-    if (status != 0) return finish(status);
+    if (status != 0) return Global::report(status);
     const auto& t = as<wire::OVER_WRITE_DATA_AREAS_INFO_R2_2_STRUCT>(odas);
     for (size_t i = 0; i < clampCount(t.numOdas.get(), 512); ++i) {
         const auto& o = t.oda[i];
@@ -168,7 +166,7 @@ uint32_t commandConfiguration::getODAStatStructR2_2() {
         Global::append("\n");
         if (o.numSnapshots.get() == 0) continue;
         status = LAPIReadSnapshotDataR2_2(m_index, snaps);
-        if (status != 0) return finish(status);
+        if (status != 0) return Global::report(status);
         const auto& all = as<wire::SNAPSHOT_ALL_INFO_R2_2_STRUCT>(snaps);
         for (size_t j = 0; j < clampCount(o.numSnapshots.get(), 512); ++j) {
             const auto& s = all.snapshot[j];
@@ -184,5 +182,5 @@ uint32_t commandConfiguration::getODAStatStructR2_2() {
             Global::append("\n");
         }
     }
-    return finish(0);
+    return Global::report(0);
 }

@@ -18,10 +18,7 @@ uint32_t asynchronousMode(int index, bool& async) {
     uint8_t info[kControllerInfoReplySize];
     uint32_t result = LAPIGetControllerInfoAndDriveFailureInfo(index, info);
     if (result != LAPI_SUCCESS) return result;
-    wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT all;
-    std::memcpy(&all, info, sizeof all);
-    const auto& record = all.controllerValid[0] == wire::kFlagYes ? all.controller[0] : all.controller[1];
-    async = (record.featureFlags.get() & wire::kFeatureAsyncConfig) != 0;
+    async = (LAPIFeatureFlags(info) & wire::kFeatureAsyncConfig) != 0;
     return LAPI_SUCCESS;
 }
 

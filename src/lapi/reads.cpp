@@ -38,23 +38,21 @@ uint32_t tracedRead(const char* operation, int index, const char* command, uint8
     return result;
 }
 
-// Feature bits of the controller record that applies (controller 0's when valid).
-uint16_t featureFlags(const uint8_t* info) {
-    wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT all;
-    std::memcpy(&all, info, sizeof all);
-    const auto& record = all.controllerValid[0] == wire::kFlagYes ? all.controller[0] : all.controller[1];
-    return record.featureFlags.get();
-}
-
 uint32_t featureQuery(const char* operation, int index, uint8_t* data, uint16_t bit, uint32_t missing) {
     uint32_t result = LAPIGetControllerInfoAndDriveFailureInfo(index, data);
     LAPITraceIn(operation);
-    if (result == LAPI_SUCCESS && !(featureFlags(data) & bit)) result = missing;
+    if (result == LAPI_SUCCESS && !(LAPIFeatureFlags(data) & bit)) result = missing;
     LAPITraceOut(operation);
     return result;
 }
 
 }  // namespace
+
+uint16_t LAPIFeatureFlags(const uint8_t* controllerInfo) {
+    wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT all;
+    std::memcpy(&all, controllerInfo, sizeof all);
+    return wire::activeController(all).featureFlags.get();
+}
 
 uint32_t LAPIGetControllerInfoAndDriveFailureInfo(int index, uint8_t* data) {
     return tracedRead("LAPIGetControllerInfoAndDriveFailureInfo", index, "TOLVO_GetControllerInfo",

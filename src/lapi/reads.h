@@ -45,6 +45,10 @@ uint32_t LAPIGetConfigUpdateInProgress(int index, uint8_t* data);
 uint32_t LAPIGetRAIDConfigurationData(int index, uint8_t* data);
 uint32_t LAPIGetRegionMap(int index, uint8_t* data);
 
+// Feature bits of the controller record that applies, from a controller
+// information reply.
+uint16_t LAPIFeatureFlags(const uint8_t* controllerInfo);
+
 // Feature queries: the controller information read into `data`, then 1014,
 // 1015 or 1016 when the feature bit is clear.
 uint32_t LAPIGetAPMStatus(int index, uint8_t* data);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "lapi/frame.h"
 #include "scsi/discovery.h"
@@ -15,10 +16,13 @@ constexpr uint16_t kAllocation = 255;
 
 enum ServiceAction : uint8_t { kReadKeys = 0, kReadReservation = 1, kReportCapabilities = 2, kReadFullStatus = 3 };
 
-void printKey(const char* format, unsigned n, const wire::PageView& page, size_t at) {
-    uint8_t k[8];
-    for (int i = 0; i < 8; ++i) k[i] = page.u8(at + i);
-    std::printf(format, n, k[0], k[1], k[2], k[3], k[4], k[5], k[6], k[7]);
+// An 8-byte key as "%02X-%02X-...".
+std::string keyText(const wire::PageView& page, size_t at) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%02X-%02X-%02X-%02X-%02X-%02X-%02X-%02X", page.u8(at), page.u8(at + 1),
+                  page.u8(at + 2), page.u8(at + 3), page.u8(at + 4), page.u8(at + 5), page.u8(at + 6),
+                  page.u8(at + 7));
+    return text;
 }
 
 // Sends PERSISTENT RESERVE IN on the path and prints the outcome line. The
@@ -58,7 +62,7 @@ uint32_t LAPIPersistentReservationInReadKeys(const PR_IN_PATH* path) {
     if (additional % 8 != 0) std::printf("unexpected length\n");
     unsigned n = 0;
     for (size_t at = 8; additional >= 8 && page.has(at, 8); at += 8, additional -= 8)
-        printKey("Key %u = %02X-%02X-%02X-%02X-%02X-%02X-%02X-%02X\n", n++, page, at);
+        std::printf("Key %u = %s\n", n++, keyText(page, at).c_str());
     LAPITraceOut("LAPIPersistentReservationInReadKeys");
     return 0;
 }
@@ -71,10 +75,7 @@ uint32_t LAPIPersistentReservationInReadReservation(const PR_IN_PATH* path) {
     if (additional == 0) {
         std::printf("No reservation\n");
     } else if (additional == 16) {
-        uint8_t k[8];
-        for (int i = 0; i < 8; ++i) k[i] = page.u8(8 + i);
-        std::printf("Reservation Key = %02X-%02X-%02X-%02X-%02X-%02X-%02X-%02X\n", k[0], k[1], k[2], k[3], k[4],
-                    k[5], k[6], k[7]);
+        std::printf("Reservation Key = %s\n", keyText(page, 8).c_str());
         std::printf("scope = 0x%02X\n", page.u8(21) >> 4);
         std::printf("type = 0x%02X\n", page.u8(21) & 0x0F);
     } else {
@@ -107,7 +108,7 @@ uint32_t LAPIPersistentReservationInReadFullStatus(const PR_IN_PATH* path) {
     size_t at = 8;
     while (remaining >= 24 && page.has(at, 24)) {
         uint32_t length = page.be32(at + 20);
-        printKey("Status %u = %02X-%02X-%02X-%02X-%02X-%02X-%02X-%02X\n", n++, page, at);
+        std::printf("Status %u = %s\n", n++, keyText(page, at).c_str());
         std::printf("scope = 0x%02X\n", page.u8(at + 13) >> 4);
         std::printf("type = 0x%02X\n", page.u8(at + 13) & 0x0F);
         std::printf("AdditionalLength = %u\n", length);

@@ -176,4 +176,10 @@ static_assert(offsetof(ALL_CONTROLLER_INFO_AND_FAIL_STRUCT, expansion) == 464);
 static_assert(offsetof(ALL_CONTROLLER_INFO_AND_FAIL_STRUCT, parityCheck) == 468);
 static_assert(offsetof(ALL_CONTROLLER_INFO_AND_FAIL_STRUCT, parityCheck) + offsetof(PARITY_CHECK_PROGRESS_STRUCT, errorCount) == 472);
 
+// The record whose settings and feature bits apply: controller 0's when it is
+// present and valid, otherwise controller 1's.
+constexpr const CONTROLLER_INFO_STRUCT& activeController(const ALL_CONTROLLER_INFO_AND_FAIL_STRUCT& info) {
+    return info.controllerValid[0] == kFlagYes ? info.controller[0] : info.controller[1];
+}
+
 }  // namespace wire
