@@ -6,18 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "frontend/command_table.h"
+
 // The index of the system reached out-of-band.
 constexpr uint8_t OUT_OF_BAND_SYSTEM_INDEX = 0xBF;
 // No RAID system selected.
 constexpr uint8_t NO_SYSTEM_SELECTED = 0xFF;
-
-// The command table: 134 names; the position of a name is its command index.
-constexpr size_t kAllowedCount = 134;
-constexpr size_t kAllowedEntrySize = 64;
-extern const char allowed_array[kAllowedCount][kAllowedEntrySize];
-
-// Index of name in allowed_array (exact, case-sensitive), or -1.
-int lookupCommand(const std::string& name);
 
 extern uint8_t globalPath;
 extern uint32_t userSelection;

@@ -25,6 +25,10 @@ constexpr const char* kParameterListUsage = "Error [08] - Invalid Parameter List
     std::exit(-1);
 }
 
+// A row that the table accepts without a method: nothing is called, nothing is
+// printed, and the command ends with status 0.
+void noAction() {}
+
 }  // namespace
 
 void operateController(int op, int index, int /*strCount*/, const StringList& strings, const uint64_t* /*u64*/,
@@ -32,18 +36,18 @@ void operateController(int op, int index, int /*strCount*/, const StringList& st
     switch (op) {
     case OP_GET:
         switch (index) {
-        case 12: ctrl.displayDiagDump(); return;                          // diagdump
-        case 17: ctrl.getControllerInfoAndDriveFailureInfo(); return;     // cntinfofailstruct
-        case 18: dCfgCtrl.getRegenPercentComplete(); return;              // regenpercentcomplete
-        case 59: dCfgCtrl.getRegenState(); return;                        // regenstate
-        case 78: dCfgCtrl.getParityCheckPercentComplete(); return;        // paritypercent
-        case 79: dCfgCtrl.getParityCheckState(); return;                  // paritycheck
-        case 80: dCfgCtrl.getArrayExpandState(); return;                  // expandarraystate
-        case 81: dCfgCtrl.getArrayExpandPercentComplete(); return;        // expandarraypercent
-        case 90: ctrl.getRAIDFirmwareRevision(); return;                  // raidversion
-        case 100: ctrl.displayProductType(); return;                      // prodtype
-        case 102: ctrl.getAllControllerInfo(); return;                    // allinfo
-        case 105:                                                         // prefsconfig
+        case Cmd::diagdump: ctrl.displayDiagDump(); return;
+        case Cmd::cntinfofailstruct: ctrl.getControllerInfoAndDriveFailureInfo(); return;
+        case Cmd::regenpercentcomplete: dCfgCtrl.getRegenPercentComplete(); return;
+        case Cmd::regenstate: dCfgCtrl.getRegenState(); return;
+        case Cmd::paritypercent: dCfgCtrl.getParityCheckPercentComplete(); return;
+        case Cmd::paritycheck: dCfgCtrl.getParityCheckState(); return;
+        case Cmd::expandarraystate: dCfgCtrl.getArrayExpandState(); return;
+        case Cmd::expandarraypercent: dCfgCtrl.getArrayExpandPercentComplete(); return;
+        case Cmd::raidversion: ctrl.getRAIDFirmwareRevision(); return;
+        case Cmd::prodtype: ctrl.displayProductType(); return;
+        case Cmd::allinfo: ctrl.getAllControllerInfo(); return;
+        case Cmd::prefsconfig:
             if (ctrl.outOfBand()) unavailable("controller", strings);
             ctrl.getPrefsConfig();
             return;
@@ -52,22 +56,22 @@ void operateController(int op, int index, int /*strCount*/, const StringList& st
         }
     case OP_SET:
         switch (index) {
-        case 36:   // clearstats
-        case 40:   // datarate
-        case 56:   // shutdown
-        case 57:   // reset
-        case 94:   // firmware
-        case 103:  // configwwn
-        case 105:  // prefsconfig
-        case 107:  // drivefirmware
-        case 108:  // controllerlun
-        case 129:  // synctime
+        case Cmd::clearstats:
+        case Cmd::datarate:
+        case Cmd::shutdown:
+        case Cmd::reset:
+        case Cmd::firmware:
+        case Cmd::configwwn:
+        case Cmd::prefsconfig:
+        case Cmd::drivefirmware:
+        case Cmd::controllerlun:
+        case Cmd::synctime:
             unavailable("controller", strings);
-        default:
-            return;
+        default:  // any other name
+            return noAction();
         }
-    case OP_NUMBER:
-        return;
+    case OP_NUMBER:  // any name
+        return noAction();
     default:
         cliprint(kControllerUsage);
     }
@@ -78,34 +82,34 @@ void operateDevice(int op, int index, int /*strCount*/, const StringList& string
     switch (op) {
     case OP_GET:
         switch (index) {
-        case 0:    // name
-        case 2:    // devicesize
-        case 5:    // arrayid
-        case 7:    // state
-        case 53:   // status
-        case 72:   // encnum
-        case 85:   // alldriveinfostruct
-        case 89:   // unused
-        case 95:   // driverevision
-        case 110:  // apmtest
-        case 111:  // apmstatus
-        case 114:  // apmstatusall
+        case Cmd::name:
+        case Cmd::devicesize:
+        case Cmd::arrayid:
+        case Cmd::state:
+        case Cmd::status:
+        case Cmd::encnum:
+        case Cmd::alldriveinfostruct:
+        case Cmd::unused:
+        case Cmd::driverevision:
+        case Cmd::apmtest:
+        case Cmd::apmstatus:
+        case Cmd::apmstatusall:
             unavailable("device", strings);
         default:
             cliprint(kDeviceUsage);
         }
     case OP_SET:
         switch (index) {
-        case 104:  // locate
-        case 109:  // apmspin
-        case 110:  // apmtest
-        case 133:  // faildrive
+        case Cmd::locate:
+        case Cmd::apmspin:
+        case Cmd::apmtest:
+        case Cmd::faildrive:
             unavailable("device", strings);
         default:
             cliprint(kDeviceUsage);
         }
-    case OP_DELETE:
-        return;
+    case OP_DELETE:  // any name
+        return noAction();
     case OP_NUMBER:  // getNum, whatever the name
         unavailable("device", strings);
     default:
@@ -113,21 +117,24 @@ void operateDevice(int op, int index, int /*strCount*/, const StringList& string
     }
 }
 
-void operateHostPort(int, int, int, const StringList&, const uint64_t*, const uint32_t*, const std::string&) {}
+// The host port library has no command: every operation and name is accepted.
+void operateHostPort(int, int, int, const StringList&, const uint64_t*, const uint32_t*, const std::string&) {
+    noAction();
+}
 
 void operateDevicePort(int op, int index, int /*strCount*/, const StringList& strings, const uint64_t* /*u64*/,
                        const uint32_t* /*u32*/, const std::string& /*url*/) {
     switch (op) {
     case OP_GET:
         switch (index) {
-        case 0:  // name
-        case 7:  // state
+        case Cmd::name:
+        case Cmd::state:
             unavailable("device port", strings);
         default:
             cliprint(kDevicePortUsage);
         }
     case OP_NUMBER:
-        if (index == 6) return;  // initialeventcnt
+        if (index == Cmd::initialeventcnt) return noAction();
         unavailable("device port", strings);
     default:
         cliprint(kDevicePortUsage);
@@ -140,35 +147,35 @@ void operateSystemManager(int op, int index, int /*strCount*/, const StringList&
     switch (op) {
     case OP_GET:
         switch (index) {
-        case 0:  // name
-            return;
-        case 82:  // whoami
+        case Cmd::name:
+            return noAction();
+        case Cmd::whoami:
             if (sysman.outOfBand()) unavailable("system manager", strings);
             sysman.whoAmI();
             return;
-        case 112:  // apmlevel1
-        case 113:  // apmlevel2
-        case 118:  // advanceperformance
+        case Cmd::apmlevel1:
+        case Cmd::apmlevel2:
+        case Cmd::advanceperformance:
             unavailable("system manager", strings);
         default:
             cliprint(kSystemManagerUsage);
         }
     case OP_SET:
         switch (index) {
-        case 73:   // sysparams
-        case 112:  // apmlevel1
-        case 113:  // apmlevel2
-        case 117:  // configuretqm
-        case 118:  // advanceperformance
+        case Cmd::sysparams:
+        case Cmd::apmlevel1:
+        case Cmd::apmlevel2:
+        case Cmd::configuretqm:
+        case Cmd::advanceperformance:
             unavailable("system manager", strings);
         default:
             cliprint(kSystemManagerUsage);
         }
     case OP_DELETE:
-        if (index == 2) return;  // devicesize
+        if (index == Cmd::devicesize) return noAction();
         cliprint(kSystemManagerUsage);
     case OP_NUMBER:
-        if (index == 6) return;  // initialeventcnt
+        if (index == Cmd::initialeventcnt) return noAction();
         cliprint(kSystemManagerUsage);
     default:
         cliprint(kSystemManagerUsage);
@@ -180,20 +187,20 @@ void operateEnclosure(int op, int index, int /*u32Count*/, int /*strCount*/, con
     switch (op) {
     case OP_GET:
         switch (index) {
-        case 20:   // prodrevision
-        case 25:   // device
-        case 26:   // enclosure
-        case 30:   // deviceinslot
-        case 101:  // sesinfo
-        case 102:  // allinfo
+        case Cmd::prodrevision:
+        case Cmd::device:
+        case Cmd::enclosure:
+        case Cmd::deviceinslot:
+        case Cmd::sesinfo:
+        case Cmd::allinfo:
             unavailable("enclosure", strings);
         default:
             cliprint(kEnclosureUsage);
         }
     case OP_SET:
-        if (index == 104) unavailable("enclosure", strings);  // locate
+        if (index == Cmd::locate) unavailable("enclosure", strings);
         cliprint(kEnclosureUsage);
-    case OP_NUMBER:  // 25 device counts the drives, any other the enclosures
+    case OP_NUMBER:  // device counts the drives, any other name the enclosures
         unavailable("enclosure", strings);
     default:
         cliprint(kEnclosureUsage);
@@ -204,49 +211,65 @@ namespace {
 
 void configurationGet(int index, const StringList& strings, const uint32_t* l, const StringList& m) {
     switch (index) {
-    case 14: case 31: case 43: case 44: case 49: case 62: case 69: case 75:
-        return;
-    case 5: cfg.getArrayID(l[0]); return;                      // arrayid
-    case 9: cfg.getLogicalDriveID(l[0]); return;               // ldid
-    case 10: cfg.getHostWWN(l[0]); return;                     // host
-    case 15: cfg.getLogicalDriveSize(l[0]); return;            // ldsize
-    case 16: cfg.getArrayLevel(l[0]); return;                  // arraylevel
-    case 19: cfg.getHotSpareWWN(l[0]); return;                 // hotsparewwn
-    case 23: cfg.getFeaturedODAStatStruct(); return;           // odastatstruct
-    case 27: cfg.getHostPortWWN(l[0]); return;                 // hostport
-    case 28: cfg.getFeaturedODAInfoStruct(); return;           // odainfostruct
-    case 46: cfg.getHotSpareArray(l[0], l[1]); return;         // arrayspare
-    case 48: cfg.getDeviceInArray(l[0], l[1]); return;         // arraydevice
-    case 51: cfg.IsHotSpareDedicated(l[0]); return;            // hotsparetype
-    case 54: cfg.getInternalLogicalDrives(); return;           // internalld
-    case 61: cfg.getInitStatus(l[0]); return;                  // initstate
-    case 63: cfg.getInitPercentComplete(l[0]); return;         // percentcomplete
-    case 64: cfg.getArrayStripeSize(l[0]); return;             // chunkblkcnt
-    case 66: cfg.getRegionStatus(l[0]); return;                // regionstatus
-    case 67: cfg.getRegionArrayNo(l[0]); return;               // regionarrayno
-    case 68: cfg.getRegionCapacity(l[0]); return;              // regioncap
-    case 83: cfg.getRegionMap(); return;                       // regionmap
-    case 84: cfg.getRankConfigStruct(); return;                // rankconfigstruct
-    case 86: cfg.getHostConfigStruct(); return;                // hostconfigstruct
-    case 87: cfg.getLunMappingStruct(); return;                // lunmappingstruct
-    case 88: cfg.getConfigStorageHeaderStruct(); return;       // confighdrstruct
-    case 92: cfg.getLogicalDriveIndex(l[0]); return;           // ldindex
-    case 93: cfg.getArraySize(l[0]); return;                   // arraysize
-    case 96: cfg.IsLDMappedToPort(l[0], l[1]); return;         // isldmappedtoport
-    case 97: cfg.IsLDNameMatch(l[0], m[0]); return;            // isldnamematch
-    case 102: cfg.getAllConfigInfo(); return;                  // allinfo
-    case 115: cfg.getConfigProgressStatus(); return;           // configprogress
-    case 116: cfg.getConfigProgressInformation(); return;      // configprogressinfo
-    case 82:  // whoami
+    case Cmd::volumestate:
+    case Cmd::volumesinsubgroup:
+    case Cmd::mirrorlevel:
+    case Cmd::lun:
+    case Cmd::devicearray:
+    case Cmd::extendedstate:
+    case Cmd::totalspace:
+    case Cmd::loggedintocontroller:
+        return noAction();
+    case Cmd::arrayid: cfg.getArrayID(l[0]); return;
+    case Cmd::ldid: cfg.getLogicalDriveID(l[0]); return;
+    case Cmd::host: cfg.getHostWWN(l[0]); return;
+    case Cmd::ldsize: cfg.getLogicalDriveSize(l[0]); return;
+    case Cmd::arraylevel: cfg.getArrayLevel(l[0]); return;
+    case Cmd::hotsparewwn: cfg.getHotSpareWWN(l[0]); return;
+    case Cmd::odastatstruct: cfg.getFeaturedODAStatStruct(); return;
+    case Cmd::hostport: cfg.getHostPortWWN(l[0]); return;
+    case Cmd::odainfostruct: cfg.getFeaturedODAInfoStruct(); return;
+    case Cmd::arrayspare: cfg.getHotSpareArray(l[0], l[1]); return;
+    case Cmd::arraydevice: cfg.getDeviceInArray(l[0], l[1]); return;
+    case Cmd::hotsparetype: cfg.IsHotSpareDedicated(l[0]); return;
+    case Cmd::internalld: cfg.getInternalLogicalDrives(); return;
+    case Cmd::initstate: cfg.getInitStatus(l[0]); return;
+    case Cmd::percentcomplete: cfg.getInitPercentComplete(l[0]); return;
+    case Cmd::chunkblkcnt: cfg.getArrayStripeSize(l[0]); return;
+    case Cmd::regionstatus: cfg.getRegionStatus(l[0]); return;
+    case Cmd::regionarrayno: cfg.getRegionArrayNo(l[0]); return;
+    case Cmd::regioncap: cfg.getRegionCapacity(l[0]); return;
+    case Cmd::regionmap: cfg.getRegionMap(); return;
+    case Cmd::rankconfigstruct: cfg.getRankConfigStruct(); return;
+    case Cmd::hostconfigstruct: cfg.getHostConfigStruct(); return;
+    case Cmd::lunmappingstruct: cfg.getLunMappingStruct(); return;
+    case Cmd::confighdrstruct: cfg.getConfigStorageHeaderStruct(); return;
+    case Cmd::ldindex: cfg.getLogicalDriveIndex(l[0]); return;
+    case Cmd::arraysize: cfg.getArraySize(l[0]); return;
+    case Cmd::isldmappedtoport: cfg.IsLDMappedToPort(l[0], l[1]); return;
+    case Cmd::isldnamematch: cfg.IsLDNameMatch(l[0], m[0]); return;
+    case Cmd::allinfo: cfg.getAllConfigInfo(); return;
+    case Cmd::configprogress: cfg.getConfigProgressStatus(); return;
+    case Cmd::configprogressinfo: cfg.getConfigProgressInformation(); return;
+    case Cmd::whoami:
         if (cfg.outOfBand()) unavailable("configuration", strings);
         cfg.whoAmI();
         return;
-    case 98:  // raidsystems
+    case Cmd::raidsystems:
         if (cfg.outOfBand()) unavailable("configuration", strings);
         cfg.getRaidSystemWWN(l[0]);
         return;
-    case 1: case 22: case 37: case 38: case 55: case 58: case 111: case 120: case 121:
-    case 122: case 130:
+    case Cmd::snapbackinprogress:
+    case Cmd::snapshotdata:
+    case Cmd::ldassignflag:
+    case Cmd::intldassignflag:
+    case Cmd::ldinternallun:
+    case Cmd::encevents:
+    case Cmd::apmstatus:
+    case Cmd::vcopyprogress:
+    case Cmd::vcopyallstatus:
+    case Cmd::vcopystatus:
+    case Cmd::saveconfig:
         unavailable("configuration", strings);
     default:
         cliprint(kConfigurationUsage);
@@ -255,11 +278,17 @@ void configurationGet(int index, const StringList& strings, const uint32_t* l, c
 
 void configurationCreate(int index, const StringList& strings, int u32Count, int adminCount) {
     switch (index) {
-    case 32:  // logicaldrives: the value counts choose the form
+    case Cmd::logicaldrives:  // the value counts choose the form
         if (u32Count == 3 || (u32Count == 2 && (adminCount == 1 || adminCount == 2)))
             unavailable("configuration", strings);
         cliprint(kParameterListUsage);
-    case 4: case 13: case 44: case 46: case 47: case 106: case 128:
+    case Cmd::array:
+    case Cmd::snapshot:
+    case Cmd::lun:
+    case Cmd::arrayspare:
+    case Cmd::oda:
+    case Cmd::mapsnapshot:
+    case Cmd::vcopy:
         unavailable("configuration", strings);
     default:
         cliprint(kConfigurationUsage);
@@ -268,9 +297,14 @@ void configurationCreate(int index, const StringList& strings, int u32Count, int
 
 void configurationDelete(int index, const StringList& strings) {
     switch (index) {
-    case 45:  // devicesinarray
-        return;
-    case 4: case 13: case 32: case 44: case 46: case 47:
+    case Cmd::devicesinarray:
+        return noAction();
+    case Cmd::array:
+    case Cmd::snapshot:
+    case Cmd::logicaldrives:
+    case Cmd::lun:
+    case Cmd::arrayspare:
+    case Cmd::oda:
         unavailable("configuration", strings);
     default:
         cliprint(kConfigurationUsage);
@@ -279,25 +313,42 @@ void configurationDelete(int index, const StringList& strings) {
 
 void configurationSet(int index, const StringList& strings, const uint32_t* l, int adminCount, const StringList& m) {
     switch (index) {
-    case 44:  // lun
-        return;
-    case 11:  // hostlun
+    case Cmd::lun:
+        return noAction();
+    case Cmd::hostlun:
         if (adminCount != 0) cfg.setHostLUNAvailability(m[0], l[0]);
         else cfg.setHostLUNAvailability(l[0], l[1]);
         return;
-    case 32: cfg.setVolumeName(l[0], m[0]); return;  // logicaldrives
-    case 41:  // assignoda
+    case Cmd::logicaldrives: cfg.setVolumeName(l[0], m[0]); return;
+    case Cmd::assignoda:
         if (adminCount != 0 && adminCount != 2) cliprint(kParameterListUsage);
         unavailable("configuration", strings);
-    case 131:  // restoreconfig
+    case Cmd::restoreconfig:
         if (adminCount == 0) {
             std::printf("\n<ConfigFileName> not specified\nPlease use: LQCL -F -s -z restoreconfig -m <ConfigFileName>\n\n");
             cliprint(kParameterListUsage);
         }
         unavailable("configuration", strings);
-    case 0: case 4: case 8: case 13: case 21: case 39: case 42: case 74: case 77:
-    case 79: case 91: case 99: case 109: case 110: case 119: case 123: case 124: case 125: case 126:
-    case 127:
+    case Cmd::name:
+    case Cmd::array:
+    case Cmd::clearevent:
+    case Cmd::snapshot:
+    case Cmd::snapback:
+    case Cmd::trust:
+    case Cmd::unassignoda:
+    case Cmd::clearconfig:
+    case Cmd::expandarray:
+    case Cmd::paritycheck:
+    case Cmd::arraycachesettings:
+    case Cmd::expandld:
+    case Cmd::apmspin:
+    case Cmd::apmtest:
+    case Cmd::vcopysetup:
+    case Cmd::vcopyprio:
+    case Cmd::vcopypause:
+    case Cmd::vcopyresume:
+    case Cmd::vcopyabort:
+    case Cmd::copyback:
         unavailable("configuration", strings);
     default:
         cliprint(kConfigurationUsage);
@@ -306,21 +357,25 @@ void configurationSet(int index, const StringList& strings, const uint32_t* l, i
 
 void configurationNumber(int index, const StringList& strings, const uint32_t* l) {
     switch (index) {
-    case 31:  // volumesinsubgroup
-        return;
-    case 4: cfg.getNumberOfArrays(); return;                   // array
-    case 10: cfg.getNumberOfHosts(); return;                   // host
-    case 32: cfg.getNumberOfVolumes(); return;                 // logicaldrives
-    case 45: cfg.getNumberOfDevicesInArray(l[0]); return;      // devicesinarray
-    case 46: cfg.getHotSpareArrayCount(l[0]); return;          // arrayspare
-    case 52: cfg.getNumberOfGlobalHotSpares(); return;         // globalhotspare
-    case 71: cfg.getNumberOfHotSpares(); return;               // totalhotsparecnt
-    case 83: cfg.getNumRegions(); return;                      // regionmap
-    case 98:                                                   // raidsystems
+    case Cmd::volumesinsubgroup:
+        return noAction();
+    case Cmd::array: cfg.getNumberOfArrays(); return;
+    case Cmd::host: cfg.getNumberOfHosts(); return;
+    case Cmd::logicaldrives: cfg.getNumberOfVolumes(); return;
+    case Cmd::devicesinarray: cfg.getNumberOfDevicesInArray(l[0]); return;
+    case Cmd::arrayspare: cfg.getHotSpareArrayCount(l[0]); return;
+    case Cmd::globalhotspare: cfg.getNumberOfGlobalHotSpares(); return;
+    case Cmd::totalhotsparecnt: cfg.getNumberOfHotSpares(); return;
+    case Cmd::regionmap: cfg.getNumRegions(); return;
+    case Cmd::raidsystems:
         if (cfg.outOfBand()) unavailable("configuration", strings);
         cfg.getNumberOfRaidSystemsPresent();
         return;
-    case 6: case 22: case 33: case 34: case 58:
+    case Cmd::initialeventcnt:
+    case Cmd::snapshotdata:
+    case Cmd::specificevent:
+    case Cmd::latesteventcnt:
+    case Cmd::encevents:
         unavailable("configuration", strings);
     default:
         cliprint(kConfigurationUsage);
@@ -344,7 +399,7 @@ void operateConfiguration(int op, int index, int /*strCount*/, const StringList&
     case OP_NUMBER:
         return configurationNumber(index, strings, u32);
     case OP_ADD:
-        if (index == 44) return;  // lun
+        if (index == Cmd::lun) return noAction();
         cliprint(kConfigurationUsage);
     default:
         cliprint(kConfigurationUsage);
