@@ -96,6 +96,46 @@ public:
 
     uint32_t getAllConfigInfo();
 
+    // Arrays.
+    uint32_t createArray(uint32_t count, const uint64_t* wwns, uint32_t chunkKb, uint32_t level, uint32_t backOff,
+                         uint32_t cacheGiven, uint32_t readAhead, uint32_t writeBack, uint32_t mirror,
+                         uint32_t battery, uint32_t faultTolerance, uint32_t enforceWriteBack);
+    uint32_t expandArray(uint32_t array, uint32_t count, const uint64_t* wwns);
+    uint32_t trustArray(uint32_t array);
+    uint32_t setPoolName(uint32_t array, const std::string& name);
+    uint32_t deleteArray(uint32_t arrayId);
+    uint32_t SetDriveRankCacheParams(uint32_t array, uint32_t readAhead, uint32_t writeBack, uint32_t mirror,
+                                     uint32_t battery, uint32_t faultTolerance, uint32_t enforceWriteBack);
+    uint32_t parityCheck(uint32_t start, uint32_t array, uint32_t mode);
+    uint32_t getArrayAPMStatus(uint32_t array);
+    // True when a rebuild, parity check, expansion or initialisation runs, by
+    // the controller information just read into the working buffer.
+    bool isSystemArrayBusy() const;
+
+    // Logical drives. `name` null: no name given.
+    uint32_t createLogicalDrive(uint32_t array, uint32_t capacityGb, uint32_t blockSize, const std::string* name);
+    uint32_t createLogicalDrive(const std::string& array, uint32_t capacityGb, uint32_t blockSize,
+                                const std::string* name);
+    uint32_t expandLD(uint32_t array, uint32_t capacityGb, uint32_t ld);
+    uint32_t deleteLogicalDrive(uint32_t lun);
+    uint32_t deleteLogicalDrive(const std::string& name);
+
+    // LUN mappings.
+    uint32_t createMapping(uint64_t node, uint64_t port, uint32_t ld, uint32_t lun, uint32_t ports,
+                           uint32_t readOnly, uint32_t snapshot);
+    uint32_t createMapping(uint64_t node, uint64_t port, const std::string& ld, uint32_t lun, uint32_t ports,
+                           uint32_t readOnly, uint32_t snapshot);
+    uint32_t deleteMapping(uint64_t host, uint32_t removeAll, uint32_t lun);
+    uint32_t deleteMapping(uint64_t host, uint32_t removeAll, const std::string& ld);
+
+    // Hot spares.
+    uint32_t createHotSpare(uint64_t wwn, uint32_t array);
+    uint32_t deleteHotSpare(uint32_t spare);
+
+    // The whole configuration.
+    uint32_t setConfigName(const std::string& name);
+    uint32_t clearConfig();
+
     // Configuration change activity (controllers with the asynchronous handshake).
     uint32_t getConfigProgressStatus();
     uint32_t getConfigProgressInformation();
