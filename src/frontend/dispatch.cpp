@@ -251,6 +251,7 @@ void configurationGet(int index, const StringList& strings, const uint32_t* l, c
     case Cmd::allinfo: cfg.getAllConfigInfo(); return;
     case Cmd::configprogress: cfg.getConfigProgressStatus(); return;
     case Cmd::configprogressinfo: cfg.getConfigProgressInformation(); return;
+    case Cmd::apmstatus: cfg.getArrayAPMStatus(l[0]); return;
     case Cmd::whoami:
         if (cfg.outOfBand()) unavailable("configuration", strings);
         cfg.whoAmI();
@@ -265,7 +266,6 @@ void configurationGet(int index, const StringList& strings, const uint32_t* l, c
     case Cmd::intldassignflag:
     case Cmd::ldinternallun:
     case Cmd::encevents:
-    case Cmd::apmstatus:
     case Cmd::vcopyprogress:
     case Cmd::vcopyallstatus:
     case Cmd::vcopystatus:
@@ -276,16 +276,22 @@ void configurationGet(int index, const StringList& strings, const uint32_t* l, c
     }
 }
 
-void configurationCreate(int index, const StringList& strings, int u32Count, int adminCount) {
+void configurationCreate(int index, const StringList& strings, const uint64_t* u, int u32Count, const uint32_t* l,
+                         int adminCount, const StringList& m) {
     switch (index) {
+    case Cmd::array: cfg.createArray(l[0], u, l[1], l[2], l[3], l[4], l[5], l[6], l[7], l[8], l[9], l[10]); return;
     case Cmd::logicaldrives:  // the value counts choose the form
-        if (u32Count == 3 || (u32Count == 2 && (adminCount == 1 || adminCount == 2)))
-            unavailable("configuration", strings);
-        cliprint(kParameterListUsage);
-    case Cmd::array:
-    case Cmd::snapshot:
+        if (u32Count == 3) cfg.createLogicalDrive(l[0], l[1], l[2], adminCount != 0 ? &m[0] : nullptr);
+        else if (u32Count == 2 && adminCount == 1) cfg.createLogicalDrive(m[0], l[0], l[1], nullptr);
+        else if (u32Count == 2 && adminCount == 2) cfg.createLogicalDrive(m[0], l[0], l[1], &m[1]);
+        else cliprint(kParameterListUsage);
+        return;
     case Cmd::lun:
-    case Cmd::arrayspare:
+        if (adminCount != 0) cfg.createMapping(u[0], u[1], m[0], l[0], l[1], l[2], 0);
+        else cfg.createMapping(u[0], u[1], l[0], l[1], l[2], l[3], 0);
+        return;
+    case Cmd::arrayspare: cfg.createHotSpare(u[0], l[0]); return;
+    case Cmd::snapshot:
     case Cmd::oda:
     case Cmd::mapsnapshot:
     case Cmd::vcopy:
@@ -295,15 +301,22 @@ void configurationCreate(int index, const StringList& strings, int u32Count, int
     }
 }
 
-void configurationDelete(int index, const StringList& strings) {
+void configurationDelete(int index, const StringList& strings, const uint64_t* u, const uint32_t* l, int adminCount,
+                         const StringList& m) {
     switch (index) {
     case Cmd::devicesinarray:
         return noAction();
-    case Cmd::array:
-    case Cmd::snapshot:
+    case Cmd::array: cfg.deleteArray(l[0]); return;
     case Cmd::logicaldrives:
+        if (adminCount != 0) cfg.deleteLogicalDrive(m[0]);
+        else cfg.deleteLogicalDrive(l[0]);
+        return;
     case Cmd::lun:
-    case Cmd::arrayspare:
+        if (adminCount != 0) cfg.deleteMapping(u[0], l[0], m[0]);
+        else cfg.deleteMapping(u[0], l[0], l[1]);
+        return;
+    case Cmd::arrayspare: cfg.deleteHotSpare(l[0]); return;
+    case Cmd::snapshot:
     case Cmd::oda:
         unavailable("configuration", strings);
     default:
@@ -311,10 +324,19 @@ void configurationDelete(int index, const StringList& strings) {
     }
 }
 
-void configurationSet(int index, const StringList& strings, const uint32_t* l, int adminCount, const StringList& m) {
+void configurationSet(int index, const StringList& strings, const uint64_t* u, const uint32_t* l, int adminCount,
+                      const StringList& m) {
     switch (index) {
     case Cmd::lun:
         return noAction();
+    case Cmd::name: cfg.setConfigName(m[0]); return;
+    case Cmd::array: cfg.setPoolName(l[0], m[0]); return;
+    case Cmd::trust: cfg.trustArray(l[0]); return;
+    case Cmd::clearconfig: cfg.clearConfig(); return;
+    case Cmd::expandarray: cfg.expandArray(l[0], l[1], u); return;
+    case Cmd::paritycheck: cfg.parityCheck(l[0], l[1], l[2]); return;
+    case Cmd::arraycachesettings: cfg.SetDriveRankCacheParams(l[0], l[1], l[2], l[3], l[4], l[5], l[6]); return;
+    case Cmd::expandld: cfg.expandLD(l[0], l[1], l[2]); return;
     case Cmd::hostlun:
         if (adminCount != 0) cfg.setHostLUNAvailability(m[0], l[0]);
         else cfg.setHostLUNAvailability(l[0], l[1]);
@@ -329,18 +351,10 @@ void configurationSet(int index, const StringList& strings, const uint32_t* l, i
             cliprint(kParameterListUsage);
         }
         unavailable("configuration", strings);
-    case Cmd::name:
-    case Cmd::array:
     case Cmd::clearevent:
     case Cmd::snapshot:
     case Cmd::snapback:
-    case Cmd::trust:
     case Cmd::unassignoda:
-    case Cmd::clearconfig:
-    case Cmd::expandarray:
-    case Cmd::paritycheck:
-    case Cmd::arraycachesettings:
-    case Cmd::expandld:
     case Cmd::apmspin:
     case Cmd::apmtest:
     case Cmd::vcopysetup:
@@ -384,18 +398,18 @@ void configurationNumber(int index, const StringList& strings, const uint32_t* l
 
 }  // namespace
 
-void operateConfiguration(int op, int index, int /*strCount*/, const StringList& strings, const uint64_t* /*u64*/,
+void operateConfiguration(int op, int index, int /*strCount*/, const StringList& strings, const uint64_t* u64,
                           int u32Count, const uint32_t* u32, int adminCount, const StringList& admin,
                           const std::string& /*url*/) {
     switch (op) {
     case OP_GET:
         return configurationGet(index, strings, u32, admin);
     case OP_CREATE:
-        return configurationCreate(index, strings, u32Count, adminCount);
+        return configurationCreate(index, strings, u64, u32Count, u32, adminCount, admin);
     case OP_DELETE:
-        return configurationDelete(index, strings);
+        return configurationDelete(index, strings, u64, u32, adminCount, admin);
     case OP_SET:
-        return configurationSet(index, strings, u32, adminCount, admin);
+        return configurationSet(index, strings, u64, u32, adminCount, admin);
     case OP_NUMBER:
         return configurationNumber(index, strings, u32);
     case OP_ADD:

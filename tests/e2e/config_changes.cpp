@@ -1,0 +1,331 @@
+// End-to-end tests of the configuration changes: the built lqcl against
+// tolvo-sim scenarios made for the edge cases. Each case compares the whole
+// output and status and then looks at the model (its configuration dump, the
+// command record); a refused change must leave the configuration as it was.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "support/process.h"
+#include "support/simulator.h"
+
+using nlohmann::json;
+using testsupport::RunResult;
+using testsupport::Simulator;
+
+namespace {
+
+// One system, two paths, 16 drives of 300 GB in one enclosure, with the model keys given.
+std::string scenario(const json& model) {
+    json system = {
+        {"vendor", "TOLVO"},
+        {"product", "TOLVO RAID 7000"},
+        {"revision", "0513"},
+        {"paths",
+         {{{"sg", 0}, {"host", 0}, {"channel", 0}, {"target", 0}, {"lun", 0}, {"portWwn", "2100001122334401"}},
+          {{"sg", 1}, {"host", 1}, {"channel", 1}, {"target", 0}, {"lun", 0}, {"portWwn", "2100001122334402"}}}},
+        {"wwn", "2000001122334400"},
+        {"name", "Change Test"},
+        {"enclosures",
+         {{{"number", 1},
+           {"slots", 16},
+           {"drives", {{"wwnBase", "5000C50000A00001"}, {"capacityBlocks", 585937500}}}}}},
+    };
+    system.update(model);
+    return json{{"systems", {system}}}.dump();
+}
+
+json slots(int first, int count) {
+    json list = json::array();
+    for (int i = 0; i < count; ++i) list.push_back({{"enclosure", 1}, {"slot", first + i}});
+    return list;
+}
+
+json array5(int firstSlot, const std::string& name) {
+    return {{"drives", slots(firstSlot, 5)}, {"level", 5}, {"chunkKb", 64}, {"name", name}};
+}
+
+std::string drive(int slot) {
+    char buf[17];
+    std::snprintf(buf, sizeof buf, "5000C50000A%05X", slot);
+    return buf;
+}
+
+std::string errorTail(const std::string& message, int code) {
+    return "\n" + message + "\nReturn code: " + std::to_string(code) + "\n";
+}
+
+RunResult lqcl(const Simulator& sim, const std::vector<std::string>& args) {
+    return testsupport::runLqcl(args, sim.env(), sim.dir());
+}
+
+// The committed configuration. A change the tool opened and left unsaved is
+// the controller's to discard, so whether one is open is not compared.
+json dump(const Simulator& sim) {
+    json config = sim.ctl("model", {"0", "dump-config"});
+    config.erase("changeOpen");
+    return config;
+}
+
+// createArray's eleven -l values after the drive count: chunk, level, back-off, no cache parameters.
+std::vector<std::string> arrayArgs(const std::vector<int>& driveSlots, int chunkKb, int level) {
+    std::vector<std::string> a = {"-F", "-c", "-z", "array", "-l", std::to_string(driveSlots.size())};
+    for (int s : driveSlots) a.insert(a.end(), {"-u", drive(s)});
+    for (int v : {chunkKb, level, 0, 0, 0, 0, 0, 0, 0, 0}) a.insert(a.end(), {"-l", std::to_string(v)});
+    return a;
+}
+
+// The data of the commands recorded with this buffer ID (WRITE BUFFER, mode 1), in hex.
+std::vector<std::string> writes(const Simulator& sim, const std::string& bufferId) {
+    std::vector<std::string> out;
+    for (const auto& c : sim.commands())
+        if (c["cdb"].get<std::string>().rfind("3b01" + bufferId, 0) == 0) out.push_back(c["data"]);
+    return out;
+}
+
+// A refused command: whole output, status 1, and a configuration left as it was.
+void expectRefused(const Simulator& sim, const std::vector<std::string>& args, const std::string& out) {
+    const json before = dump(sim);
+    RunResult r = lqcl(sim, args);
+    EXPECT_EQ(r.out, out) << args[3];
+    EXPECT_EQ(r.status, 1) << args[3];
+    EXPECT_EQ(dump(sim), before) << args[3];
+}
+
+TEST(ConfigChanges, ArrayNamesChunkSizesAndLevels) {
+    Simulator sim(scenario({{"arrays", {array5(1, "Array 0"), array5(6, "Array 2")}}}));
+    const std::string chunk = errorTail("Error: Create Array failed. Invalid chunk size.", 2039);
+    expectRefused(sim, arrayArgs({11, 12, 13}, 96, 5), chunk);
+    expectRefused(sim, arrayArgs({11, 12, 13}, 512, 5), chunk);
+    expectRefused(sim, arrayArgs({11, 12, 13}, 64, 2), errorTail("Error: Invalid RAID level.", 2009));
+    expectRefused(sim, arrayArgs({11, 12, 13, 14, 15, 16, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 64, 5),
+                  errorTail("Error: Invalid device index.", 2003));
+
+    // RAID 50 with seven drives: six in two parity groups; the name skips the names in use.
+    sim.clearCommands();
+    RunResult r = lqcl(sim, arrayArgs({11, 12, 13, 14, 15, 16, 10}, 64, 50));
+    EXPECT_EQ(r.out, "\nCreated ArrayID:2\n");
+    EXPECT_EQ(r.status, 0);
+    const json made = dump(sim)["arrays"][2];
+    EXPECT_EQ(made["name"], "Array 1");
+    EXPECT_EQ(made["level"], 0x50);
+    EXPECT_EQ(made["parityGroups"], 2);
+    EXPECT_EQ(made["drives"], json({drive(11), drive(12), drive(13), drive(14), drive(15), drive(16)}));
+    auto ranks = writes(sim, "90");
+    ASSERT_EQ(ranks.size(), 1u);
+    const std::string& rank = ranks[0];  // validation header, then the rank record
+    EXPECT_EQ(rank.substr(2 * (16 + 1), 4), "5006");           // level code, drive count
+    EXPECT_EQ(rank.substr(2 * (16 + 4), 4), "8000");           // chunk 128 blocks
+    EXPECT_EQ(rank.substr(2 * (16 + 0x20 + 6 * 8), 16), std::string(16, '0'));  // the seventh drive left out
+    EXPECT_EQ(rank.substr(2 * (16 + 0xB0), 10), "020000f00f");  // groups, status, flags, marker, read-ahead
+    EXPECT_EQ(rank.substr(2 * (16 + 0xB8), 2), "f1");          // initialise
+}
+
+TEST(ConfigChanges, ChunkLimitsOfTheHeaderAndMirroredPairs) {
+    Simulator sim(scenario({{"settings", {{"minChunkKb", 16}, {"maxChunkKb", 512}}}}));
+    RunResult r = lqcl(sim, arrayArgs({1, 2}, 512, 1));
+    EXPECT_EQ(r.out, "\nCreated ArrayID:0\n");
+    EXPECT_EQ(r.status, 0);
+    const json made = dump(sim)["arrays"][0];
+    EXPECT_EQ(made["chunkBlocks"], 1024);
+    EXPECT_EQ(made["level"], 0x10);
+    EXPECT_EQ(made["name"], "Array 0");
+    expectRefused(sim, arrayArgs({3, 4}, 1024, 1), errorTail("Error: Create Array failed. Invalid chunk size.", 2039));
+    // Fewer WWNs than the drive count: refused before anything is sent.
+    std::vector<std::string> shortList = {"-F", "-c", "-z", "array", "-l", "3", "-u", drive(3)};
+    for (int v : {64, 5, 0, 0, 0, 0, 0, 0, 0, 0}) shortList.insert(shortList.end(), {"-l", std::to_string(v)});
+    expectRefused(sim, shortList,
+                  "Error: 3 drives were requested but 1 drive WWNs given\n" +
+                      errorTail("Error: Invalid device index.", 2003));
+}
+
+TEST(ConfigChanges, LogicalDriveFromTheFreeRegionsInMapOrder) {
+    Simulator sim(scenario({
+        {"arrays", {array5(1, "Array 0")}},
+        {"logicalDrives",
+         {{{"array", 0}, {"capacityGb", 100}, {"name", "gapA"}},
+          {{"array", 0}, {"capacityGb", 50}, {"name", "keep1"}},
+          {{"array", 0}, {"capacityGb", 500}, {"name", "gapB"}},
+          {{"array", 0}, {"capacityGb", 549}, {"name", "keep2"}}}},
+    }));
+    RunResult r = lqcl(sim, {"-F", "-d", "-z", "logicaldrives", "-m", "gapA"});
+    EXPECT_EQ(r.out, "Deleted LogicalDrive(index): 0");
+    r = lqcl(sim, {"-F", "-d", "-z", "logicaldrives", "-l", "2"});
+    EXPECT_EQ(r.out, "Deleted LogicalDrive(index): 2");
+    expectRefused(sim, {"-F", "-d", "-z", "logicaldrives", "-l", "2"},
+                  "Error: Invalid Ld ID: 2\n" + errorTail("Error: Invalid LUN index.", 2002));
+
+    // Refusals before the region map is read.
+    sim.clearCommands();
+    expectRefused(sim, {"-F", "-c", "-z", "logicaldrives", "-l", "0", "-l", "10", "-l", "512", "-m", std::string(33, 'n')},
+                  errorTail("Error: Invalid logical drive name.", 2033));
+    expectRefused(sim, {"-F", "-c", "-z", "logicaldrives", "-l", "0", "-l", "10", "-l", "512", "-m", "keep1"},
+                  errorTail("Error: Invalid logical drive name.", 2033));
+    expectRefused(sim, {"-F", "-c", "-z", "logicaldrives", "-l", "0", "-l", "0", "-l", "512"},
+                  "\nError: Invalid capacity range (in GB)" + errorTail("Error: Invalid selection.", 2018));
+    expectRefused(sim, {"-F", "-c", "-z", "logicaldrives", "-l", "0", "-l", "10", "-l", "1024"},
+                  errorTail("Error: Invalid host block size selected.", 2032));
+    for (const auto& c : sim.commands()) EXPECT_NE(c["cdb"].get<std::string>().rfind("3c0120", 0), 0u);
+
+    // 300 GB from the free regions of 100 and 500 GB: two segments.
+    r = lqcl(sim, {"-F", "-c", "-z", "logicaldrives", "-l", "0", "-l", "300", "-l", "512", "-m", "joined"});
+    EXPECT_EQ(r.out, "\tLAPIExpandVolume capacityInGb 200 unusedRegionNo 0 \nCreated LogicalDrive [0] ID: 1\n");
+    EXPECT_EQ(r.status, 0);
+    const json joined = dump(sim)["logicalDrives"][2];
+    EXPECT_EQ(joined["name"], "joined");
+    EXPECT_EQ(joined["capacityGb"], 300);
+    ASSERT_EQ(joined["segments"].size(), 2u);
+    EXPECT_EQ(joined["segments"][0]["capacityGb"], 100);
+    EXPECT_EQ(joined["segments"][1]["capacityGb"], 200);
+
+    expectRefused(sim, {"-F", "-c", "-z", "logicaldrives", "-l", "0", "-l", "400", "-l", "0"},
+                  "Not enough free regions to assign the 400GB of space to create this logical drive\n" +
+                      errorTail("Error: Insufficient free regions.", 2012));
+    // Unnamed: the first free generated name.
+    r = lqcl(sim, {"-F", "-c", "-z", "logicaldrives", "-l", "0", "-l", "20", "-l", "0"});
+    EXPECT_EQ(r.out, "Created LogicalDrive [2] ID: 3\n");
+    EXPECT_EQ(dump(sim)["logicalDrives"][3]["name"], "LD 0");
+    r = lqcl(sim, {"-F", "-s", "-z", "expandld", "-l", "0", "-l", "30", "-l", "3"});
+    EXPECT_EQ(r.out, "Logical drive expanded successfully : 3");
+    EXPECT_EQ(dump(sim)["logicalDrives"][3]["capacityGb"], 50);
+}
+
+TEST(ConfigChanges, MappingsPortsAndHostNames) {
+    Simulator sim(scenario({
+        {"arrays", {array5(1, "Array 0")}},
+        {"logicalDrives",
+         {{{"array", 0}, {"capacityGb", 10}, {"name", "a"}},
+          {{"array", 0}, {"capacityGb", 10}, {"name", "b"}},
+          {{"array", 0}, {"capacityGb", 10}, {"name", "c"}}}},
+        {"mappings",
+         {{{"node", "2000000000000A01"}, {"port", "2100000000000A01"}, {"luns", {{{"lun", 0}, {"logicalDrive", 0}, {"ports", 15}}}}},
+          {{"node", "2000000000000B01"}, {"port", "2100000000000B01"}, {"luns", {{{"lun", 0}, {"logicalDrive", 1}, {"ports", 15}}}}}}},
+    }));
+    const std::string host = "2100000000000C01";
+    auto map = [&](const std::string& ld, const std::string& lun, const std::string& ports) {
+        return std::vector<std::string>{"-F", "-c", "-z", "lun", "-u", "2000000000000C01", "-u", host,
+                                        "-l", ld, "-l", lun, "-l", ports, "-l", "0"};
+    };
+    expectRefused(sim, map("1", "3", "13"), errorTail("Error: Invalid port selected.", 2030));
+    expectRefused(sim, map("1", "512", "1"), errorTail("Error: Invalid lun map index.", 2006));
+    expectRefused(sim, map("3", "3", "1"), errorTail("Error: Invalid LUN index.", 2002));
+
+    const std::string done = "nodeWWN: 2000000000000C01, portWWN: 2100000000000C01\nVolumeNoID: 1, MappedLUNNO: 3\n";
+    RunResult r = lqcl(sim, map("1", "3", "1"));
+    EXPECT_EQ(r.out, done);
+    EXPECT_EQ(r.status, 0);
+    json third = dump(sim)["mappings"][2];
+    EXPECT_EQ(third["name"], "Host 002        2100000000000C01");
+    EXPECT_EQ(third["luns"], json::parse(R"([{"entry":16385,"lun":3}])"));
+    EXPECT_EQ(third["controllerLun"], 4);
+
+    // Ports accumulate in the entry.
+    r = lqcl(sim, map("1", "3", "2"));
+    EXPECT_EQ(r.out, done);
+    third = dump(sim)["mappings"][2];
+    EXPECT_EQ(third["name"], "Host 002        2100000000000C01");
+    EXPECT_EQ(third["luns"][0]["entry"], 0x6001);
+
+    // The drive at another LUN of the same host, another drive on a used LUN.
+    expectRefused(sim, map("1", "4", "1"), errorTail("LAPI call failed: Mapping exits for lun number.", 1013));
+    expectRefused(sim, map("2", "3", "15"), errorTail("LAPI call failed: Bad Controller API Parameters.", 1001));
+
+    r = lqcl(sim, map("2", "5", "15"));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(dump(sim)["mappings"][2]["luns"][1]["entry"], 0x7802);
+
+    expectRefused(sim, {"-F", "-d", "-z", "lun", "-u", host, "-l", "0", "-l", "7"},
+                  "Error: LUN Mapping for LUN ID 7 does not exist" + errorTail("Error: Invalid LUN index.", 2002));
+    expectRefused(sim, {"-F", "-d", "-z", "lun", "-u", host, "-l", "2", "-l", "7"},
+                  "\nInvalid remove mapping selection" + errorTail("Error: Invalid selection.", 2018));
+    r = lqcl(sim, {"-F", "-d", "-z", "lun", "-u", "2000000000000C01", "-l", "0", "-m", "b"});
+    EXPECT_EQ(r.out, "Deleted LUN mapping 3\n");
+    EXPECT_EQ(dump(sim)["mappings"][2]["luns"], json::parse(R"([{"entry":30722,"lun":5}])"));
+    r = lqcl(sim, {"-F", "-d", "-z", "lun", "-u", "2000000000000A01", "-l", "1", "-l", "0"});
+    EXPECT_EQ(r.out, "Deleted all LUN mappings\n");
+    EXPECT_EQ(dump(sim)["mappings"].size(), 2u);
+    // A host without a map: nothing to do.
+    r = lqcl(sim, {"-F", "-d", "-z", "lun", "-u", "2100000000000D01", "-l", "1", "-l", "0"});
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.status, 0);
+}
+
+TEST(ConfigChanges, HotSparesAndNames) {
+    Simulator sim(scenario({{"arrays", {array5(1, "Array 0"), array5(6, "Array 1")}}}));
+    expectRefused(sim, {"-F", "-c", "-z", "arrayspare", "-u", drive(11), "-l", "64"},
+                  errorTail("Error: Invalid array index.", 2004));
+    RunResult r = lqcl(sim, {"-F", "-c", "-z", "arrayspare", "-u", drive(11), "-l", "255"});
+    EXPECT_EQ(r.out, "\nCreated Hot spare \n");
+    r = lqcl(sim, {"-F", "-c", "-z", "arrayspare", "-u", drive(12), "-l", "1"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(dump(sim)["spares"], json::parse(R"([{"array":255,"drive":"5000C50000A0000B"},
+                                                   {"array":1,"drive":"5000C50000A0000C"}])"));
+    // A drive that is a member already: the controller refuses it.
+    expectRefused(sim, {"-F", "-c", "-z", "arrayspare", "-u", drive(1), "-l", "255"},
+                  errorTail("LAPI call failed: Command to controller fails.", 1003));
+    expectRefused(sim, {"-F", "-d", "-z", "arrayspare", "-l", "2"}, errorTail("Error: Invalid spare index.", 2007));
+    r = lqcl(sim, {"-F", "-d", "-z", "arrayspare", "-l", "0"});
+    EXPECT_EQ(r.out, "Deleted Hot spare \n");
+    EXPECT_EQ(dump(sim)["spares"].size(), 1u);
+
+    expectRefused(sim, {"-F", "-s", "-z", "array", "-l", "0", "-m", "Array 1"},
+                  "\nArray name already in use." + errorTail("Error: Invalid array name.", 2036));
+    expectRefused(sim, {"-F", "-s", "-z", "array", "-l", "0", "-m", std::string(33, 'a')},
+                  "\nError: Array name exceeds 32 characters" + errorTail("Error: Invalid selection.", 2018));
+    expectRefused(sim, {"-F", "-s", "-z", "array", "-l", "2", "-m", "x"}, errorTail("Error: Invalid array index.", 2004));
+    r = lqcl(sim, {"-F", "-s", "-z", "array", "-l", "0", "-m", "fast"});
+    EXPECT_EQ(r.out, "setPoolName : Success, ret: 0");
+    EXPECT_EQ(dump(sim)["arrays"][0]["name"], "fast");
+    expectRefused(sim, {"-F", "-s", "-z", "name", "-m", std::string(33, 'c')},
+                  "\nError: Config name exceeds 32 characters" + errorTail("Error: Invalid selection.", 2018));
+}
+
+TEST(ConfigChanges, ARefusedSaveMakesTheWholeChangeAgain) {
+    Simulator sim(scenario({{"arrays", {array5(1, "Array 0")}}}));
+    sim.ctl("model", {"0", "refuse-config", R"({"count": 3, "reason": "save"})"});
+    sim.clearCommands();
+    RunResult r = lqcl(sim, {"-F", "-s", "-z", "name", "-m", "Lab"});
+    std::string retries;
+    for (int i = 1; i <= 3; ++i)
+        retries += "\nInformation: Configuration change in progress. Retry: " + std::to_string(i) + "\n";
+    EXPECT_EQ(r.out, retries + "setConfigName : Success, ret: 0");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(writes(sim, "a3").size(), 4u);
+    EXPECT_EQ(dump(sim)["name"], "Lab");
+}
+
+TEST(ConfigChanges, ArrayLifeParityCheckExpansionAndClear) {
+    Simulator sim(scenario({{"arrays", {array5(1, "Array 0")}}, {"jobSeconds", {{"parityCheck", 60}}}}));
+    expectRefused(sim, {"-F", "-s", "-z", "paritycheck", "-l", "1", "-l", "0", "-l", "4"},
+                  "\nError: Invalid mode selected " + errorTail("Error: Invalid selection.", 2018));
+    RunResult r = lqcl(sim, {"-F", "-s", "-z", "paritycheck", "-l", "1", "-l", "0", "-l", "1"});
+    EXPECT_EQ(r.out, "ParityCheck: Started, ret: 0");
+    expectRefused(sim, {"-F", "-d", "-z", "array", "-l", "0"},
+                  "System busy.\n" + errorTail("Error: Array operation in progress:\n       (initialization, expansion, "
+                                               "rebuilding or parity check)\n",
+                                               2041));
+    r = lqcl(sim, {"-F", "-s", "-z", "paritycheck", "-l", "0", "-l", "0", "-l", "1"});
+    EXPECT_EQ(r.out, "ParityCheck: Started, ret: 0");
+    EXPECT_TRUE(sim.ctl("model", {"0", "jobs"})["parityCheck"].is_null());
+
+    // Sixteen new drives do not fit the expansion record.
+    std::vector<std::string> expand = {"-F", "-s", "-z", "expandarray", "-l", "0", "-l", "16"};
+    for (int s = 6; s <= 16; ++s) expand.insert(expand.end(), {"-u", drive(s)});
+    expectRefused(sim, expand, "Error: At most 15 drives can be given\n" + errorTail("Error: Invalid device index.", 2003));
+    r = lqcl(sim, {"-F", "-s", "-z", "expandarray", "-l", "0", "-l", "2", "-u", drive(6), "-u", drive(7)});
+    EXPECT_EQ(r.out, "Array expanded successfully :0");
+    EXPECT_EQ(dump(sim)["arrays"][0]["drives"].size(), 7u);
+    EXPECT_FALSE(sim.ctl("model", {"0", "jobs"})["expansion"].is_null());
+
+    expectRefused(sim, {"-F", "-d", "-z", "array", "-l", "9"},
+                  "Error:Invalid ArrayID: 9\n" + errorTail("Error: Invalid array index.", 2004));
+    r = lqcl(sim, {"-F", "-s", "-z", "clearconfig"});
+    EXPECT_EQ(r.out, "ClearConfig: Success, ret:0");
+    EXPECT_EQ(dump(sim)["arrays"].size(), 0u);
+    expectRefused(sim, {"-F", "-s", "-z", "clearconfig"}, errorTail("Error: No valid configuration exists.", 2023));
+}
+
+}  // namespace
