@@ -3,7 +3,7 @@ TEST_DIR    := build/test
 RELEASE_DIR := build/release
 CTEST_JOBS  ?= 2
 
-.PHONY: all test demo deps build-test build-release bench clean
+.PHONY: all test demo deps build-test build-release bench install package package-check clean
 
 all: build-release
 
@@ -26,6 +26,15 @@ demo: build-release
 
 bench: build-release
 	scripts/bench.sh $(RELEASE_DIR)
+
+install: build-release
+	cmake --install $(RELEASE_DIR) $(if $(PREFIX),--prefix $(PREFIX))
+
+package: build-release
+	cd $(RELEASE_DIR) && cpack -G DEB
+
+package-check: package
+	scripts/package-check.sh $(RELEASE_DIR)
 
 clean:
 	rm -rf build

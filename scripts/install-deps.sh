@@ -12,6 +12,7 @@ packages=(
   sg3-utils                           # sg_inq: independent decoder used by a simulator test
   iproute2 util-linux                 # ip and unshare for the loopback-only network tests
   procps                              # ps/pkill used by the demo script to check for leftovers
+  dpkg-dev                            # dpkg-shlibdeps for the Debian package (make package)
 )
 
 missing=()

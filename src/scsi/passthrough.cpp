@@ -13,6 +13,7 @@
 
 #include "scsi/sgnode.h"
 #include "support/sleep.h"
+#include "support/trace.h"
 
 namespace {
 
@@ -161,10 +162,34 @@ uint8_t sgPassThrough(ITL_HANDLE_STRUCT* handle, SCSI_COMMAND_STRUCT* request, u
     return WSC_GOOD;
 }
 
+namespace {
+
+// One line of the opt-in trace per command: which path, which CDB, what came back.
+void traceCommand(const ITL_HANDLE_STRUCT* handle, const SCSI_COMMAND_STRUCT* request, uint8_t status) {
+    char path[4096];
+    if (!handleDevicePath(handle, path, sizeof path)) std::snprintf(path, sizeof path, "(unnamed path)");
+    char cdb[16 * 3 + 1] = "";
+    size_t used = 0;
+    for (uint32_t i = 0; i < request->cdbLength && i < sizeof request->cdb; ++i)
+        used += static_cast<size_t>(
+            std::snprintf(cdb + used, sizeof cdb - used, "%s%02X", i == 0 ? "" : " ", request->cdb[i]));
+    if (status == WSC_CHECK_CONDITION)
+        DIDEDebug(TRACE_SCSI, DETAIL_PROGRESS, "%s: CDB %s, %s %u bytes: status %u, sense %X/%02X/%02X", path, cdb,
+                  request->direction == SCSI_DIR_TO_DEVICE ? "out" : "in", request->dataLength, status,
+                  request->senseKey(), request->asc(), request->ascq());
+    else
+        DIDEDebug(TRACE_SCSI, DETAIL_PROGRESS, "%s: CDB %s, %s %u bytes: status %u", path, cdb,
+                  request->direction == SCSI_DIR_TO_DEVICE ? "out" : "in", request->dataLength, status);
+}
+
+}  // namespace
+
 uint8_t issueScsiCommand(ITL_HANDLE_STRUCT* handle, SCSI_COMMAND_STRUCT* request, uint8_t* data) {
     if (handle == nullptr || request == nullptr) return WSC_OS_ERROR;
-    if (replacement()) return replacement()(handle, request, data);
-    return sgPassThrough(handle, request, data);
+    const uint8_t status =
+        replacement() ? replacement()(handle, request, data) : sgPassThrough(handle, request, data);
+    if (DIDEDebugEnabled(TRACE_SCSI, DETAIL_PROGRESS)) traceCommand(handle, request, status);
+    return status;
 }
 
 ScsiPassThrough setScsiPassThrough(ScsiPassThrough passThrough) {

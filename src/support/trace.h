@@ -1,6 +1,9 @@
-// Debug trace of the library API, event and discovery code. Every message is
-// discarded: nothing reaches the screen or a file through DIDEDebug. The filter
-// and location settings are kept and reported as if they steered an output.
+// Debug trace of the library API, event and discovery code. By default every
+// message is discarded: nothing reaches the screen or a file through DIDEDebug,
+// and the filter and location settings are kept and reported as if they steered
+// an output. An administrator opts in with LQCL_TRACE=FILE (optional masks
+// LQCL_TRACE_TYPES and LQCL_TRACE_DETAIL, hexadecimal): the messages are then
+// appended to FILE, a regular file of the user, never reached through a link.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +12,7 @@
 inline constexpr uint32_t TRACE_LAPI = 0x10;
 inline constexpr uint32_t TRACE_EVENTS = 0x14;
 inline constexpr uint32_t TRACE_DISCOVERY = 0x20;
+inline constexpr uint32_t TRACE_SCSI = 0x40;  // one line per command sent to a device
 inline constexpr uint32_t TRACE_ALL = 0xFFFFFFFF;
 
 // Detail levels.
@@ -32,6 +36,9 @@ extern const char* const kTraceFileNames[2];
 
 void DIDEDebug(uint32_t types, uint32_t detail, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
+// True when a message of these bits would reach the opt-in trace file; lets a
+// caller skip building an expensive message.
+bool DIDEDebugEnabled(uint32_t types, uint32_t detail);
 void DIDEDebugSetOutputDetail(uint32_t mask, uint32_t on);
 void DIDEDebugSetOutputTypes(uint32_t mask, uint32_t on);
 void DIDEDebugSetOutputLocation(uint32_t location);

@@ -1,0 +1,64 @@
+// The opt-in trace: off unless LQCL_TRACE names a file; then one line per
+// command sent to a device, and never through a symbolic link.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "support/process.h"
+#include "support/simulator.h"
+
+namespace {
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+const std::string kOneSystem = "\nIn-Band -> Number of RAID Systems found : 1\n";
+
+TEST(Trace, NamedFileReceivesEveryDeviceCommandAndTheReportIsUnchanged) {
+    testsupport::Simulator sim;
+    testsupport::TempDir work;
+    const std::string file = work.path() + "/trace.txt";
+    auto env = sim.env();
+    env["LQCL_TRACE"] = file;
+    auto r = testsupport::runLqcl({"-F", "-n", "-z", "raidsystems"}, env);
+    EXPECT_EQ(r.out, kOneSystem);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, 0);
+
+    const std::string trace = slurp(file);
+    // Discovery sends INQUIRY to both paths of the default scenario.
+    for (const char* node : {"/sg0: CDB 12 ", "/sg1: CDB 12 "})
+        EXPECT_NE(trace.find(sim.dir() + node), std::string::npos) << node << " not traced:\n" << trace;
+    EXPECT_NE(trace.find(": status 0\n"), std::string::npos) << trace;
+
+    // The type mask selects: discovery alone leaves the device commands out.
+    env["LQCL_TRACE"] = work.path() + "/discovery.txt";
+    env["LQCL_TRACE_TYPES"] = "20";
+    r = testsupport::runLqcl({"-F", "-n", "-z", "raidsystems"}, env);
+    EXPECT_EQ(r.out, kOneSystem);
+    EXPECT_EQ(slurp(work.path() + "/discovery.txt").find("CDB"), std::string::npos);
+}
+
+TEST(Trace, SymbolicLinkIsRefusedAndItsTargetUntouched) {
+    testsupport::Simulator sim;
+    testsupport::TempDir work;
+    const std::string target = work.path() + "/target";
+    { std::ofstream(target) << "keep"; }
+    ASSERT_EQ(symlink(target.c_str(), (work.path() + "/link").c_str()), 0);
+    auto env = sim.env();
+    env["LQCL_TRACE"] = work.path() + "/link";
+    auto r = testsupport::runLqcl({"-F", "-n", "-z", "raidsystems"}, env);
+    EXPECT_EQ(r.out, kOneSystem);
+    EXPECT_EQ(r.err, "lqcl: cannot open the trace file " + work.path() + "/link: Too many levels of symbolic links\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(slurp(target), "keep");
+}
+
+}  // namespace

@@ -1,0 +1,17 @@
+#!/bin/bash
+# Runs the README's "Running one command by hand" section exactly as written,
+# from the top of the source tree, as a new user would paste it.
+set -u
+src=$1
+cd "$src" || exit 1
+script=$(awk '/^## Running one command by hand/ { on = 1; next } on && /^## / { exit }
+              on && /^    / { print substr($0, 5) }' README.md)
+[ -n "$script" ] || { echo "README: no by-hand section found"; exit 1; }
+echo "$script"
+out=$(bash -e -c "$script" 2>&1)
+status=$?
+echo "$out"
+[ $status -eq 0 ] || { echo "README by-hand section failed with status $status"; exit 1; }
+grep -qx 'In-Band -> Number of RAID Systems found : 1' <<<"$out" || { echo "no RAID system was found"; exit 1; }
+grep -qx 'Device: .*/sg0' <<<"$out" || { echo "whoami did not list the emulator's path"; exit 1; }
+echo "README by-hand section: passed"
