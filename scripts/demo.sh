@@ -54,6 +54,28 @@ run -F -g -z regionmap
 run -F -g -z arraylevel -l 0
 run -F -g -z arraysize -l 7
 echo
+echo "== a change tour: build a configuration, look at it, take it down again =="
+# A RAID 5 array of the four unused drives in slots 7-10: count, WWNs, then
+# chunk kB, RAID level, back-off and the cache parameters (none given).
+run -F -c -z array -l 4 -u 5000C50000A00007 -u 5000C50000A00008 -u 5000C50000A00009 -u 5000C50000A0000A \
+    -l 64 -l 5 -l 0 -l 0 -l 0 -l 0 -l 0 -l 0 -l 0 -l 0
+run -F -s -z array -l 1 -m scratch
+run -F -g -z percentcomplete -l 1
+printf '\n(the emulator'"'"'s clock moves on by 130 seconds: the initialisation completes)\n'
+"$sim" ctl "$devdir" advance 130 >/dev/null
+run -F -g -z initstate -l 1
+run -F -c -z logicaldrives -l 1 -l 250 -l 512 -m demo-volume
+run -F -c -z lun -u 2000001B32A0B0C0 -u 2100001B32A0B0C0 -l 2 -l 2 -l 15 -l 0
+run -F -c -z arrayspare -u 5000C50000A0000B -l 1
+run -F -g -z rankconfigstruct
+run -F -g -z hostconfigstruct
+run -F -g -z lunmappingstruct
+run -F -d -z lun -u 2100001B32A0B0C0 -l 0 -l 2
+run -F -d -z logicaldrives -m demo-volume
+run -F -d -z arrayspare -l 1
+run -F -d -z array -l 1
+run -F -n -z array
+echo
 echo "== usage errors =="
 run -C -g -z nosuchcommand
 run -F -s -z restoreconfig
