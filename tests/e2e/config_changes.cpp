@@ -4,6 +4,7 @@
 // command record); a refused change must leave the configuration as it was.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -134,6 +135,21 @@ TEST(ConfigChanges, ChunkLimitsOfTheHeaderAndMirroredPairs) {
     EXPECT_EQ(made["level"], 0x10);
     EXPECT_EQ(made["name"], "Array 0");
     expectRefused(sim, arrayArgs({3, 4}, 1024, 1), errorTail("Error: Create Array failed. Invalid chunk size.", 2039));
+    // A zero WWN is skipped: four drives with the third slot left empty.
+    sim.clearCommands();
+    std::vector<std::string> gap = {"-F", "-c", "-z", "array", "-l", "5", "-u", drive(3), "-u", drive(4), "-u", "0",
+                                    "-u", drive(5), "-u", drive(6)};
+    for (int v : {64, 5, 0, 0, 0, 0, 0, 0, 0, 0}) gap.insert(gap.end(), {"-l", std::to_string(v)});
+    r = lqcl(sim, gap);
+    EXPECT_EQ(r.out, "\nCreated ArrayID:1\n");
+    auto ranks = writes(sim, "90");
+    ASSERT_EQ(ranks.size(), 1u);
+    EXPECT_EQ(ranks[0].substr(2 * (16 + 2), 2), "04");
+    std::string slotsSent = drive(3) + drive(4) + std::string(16, '0') + drive(5);
+    for (char& ch : slotsSent) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    EXPECT_EQ(ranks[0].substr(2 * (16 + 0x20), 64), slotsSent);
+    EXPECT_EQ(dump(sim)["arrays"][1]["drives"], json({drive(3), drive(4), drive(5), drive(6)}));
+
     // Fewer WWNs than the drive count: refused before anything is sent.
     std::vector<std::string> shortList = {"-F", "-c", "-z", "array", "-l", "3", "-u", drive(3)};
     for (int v : {64, 5, 0, 0, 0, 0, 0, 0, 0, 0}) shortList.insert(shortList.end(), {"-l", std::to_string(v)});

@@ -1,0 +1,226 @@
+// Helpers of the whole-command benchmarks: running lqcl and tolvo-sim as
+// processes, reading the emulator's command record and replaying it with a
+// minimal client (connect, open, one command, close per command), which is
+// the floor that the tool's round trips are measured against.
+#pragma once
+
+#include <fcntl.h>
+#include <scsi/sg.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#ifndef LQCL_BINARY
+#error "LQCL_BINARY must name the built lqcl"
+#endif
+#ifndef TOLVO_SIM_BINARY
+#error "TOLVO_SIM_BINARY must name the built tolvo-sim"
+#endif
+
+namespace bench {
+
+using Clock = std::chrono::steady_clock;
+
+inline double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+inline double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// Runs a program with standard output to `out` (or discarded); returns its
+// exit status and fills the peak resident size in KiB and the processor time
+// (user and system) it used.
+inline int run(const std::vector<std::string>& argv, const std::string& devDir, std::string* out, long* maxRssKb,
+               double* cpuMs = nullptr) {
+    int fds[2];
+    if (pipe(fds) != 0) return -1;
+    pid_t pid = fork();
+    if (pid == 0) {
+        setenv("LQCL_DEV_DIR", devDir.c_str(), 1);
+        if (chdir(devDir.c_str()) != 0) _exit(127);
+        dup2(fds[1], 1);
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, 2);
+        close(fds[0]);
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    char buf[65536];
+    ssize_t n;
+    while ((n = read(fds[0], buf, sizeof buf)) > 0)
+        if (out) out->append(buf, static_cast<size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    rusage ru{};
+    wait4(pid, &status, 0, &ru);
+    if (maxRssKb) *maxRssKb = ru.ru_maxrss;
+    if (cpuMs)
+        *cpuMs = (ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1000.0 + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1000.0;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// One control request of `tolvo-sim ctl DIR ...`.
+inline nlohmann::json ctl(const std::string& devDir, const std::vector<std::string>& words) {
+    std::vector<std::string> argv{TOLVO_SIM_BINARY, "ctl", devDir};
+    argv.insert(argv.end(), words.begin(), words.end());
+    std::string out;
+    run(argv, devDir, &out, nullptr);
+    return nlohmann::json::parse(out, nullptr, false);
+}
+
+// The commands the emulator recorded.
+inline nlohmann::json recorded(const std::string& devDir) {
+    auto record = ctl(devDir, {"commands"});
+    return record.is_object() && record.contains("commands") ? record["commands"] : record;
+}
+
+// A tolvo-sim serving `devDir`, stopped when the object goes away.
+class Emulator {
+public:
+    Emulator(const std::string& devDir, const std::vector<std::string>& extra = {}) {
+        int ready[2];
+        if (pipe(ready) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(ready[1], 1);
+            close(ready[0]);
+            std::vector<std::string> argv{TOLVO_SIM_BINARY, "serve", devDir};
+            argv.insert(argv.end(), extra.begin(), extra.end());
+            std::vector<char*> args;
+            for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+            args.push_back(nullptr);
+            execv(args[0], args.data());
+            _exit(127);
+        }
+        close(ready[1]);
+        char line[512] = {};
+        ssize_t n = read(ready[0], line, sizeof line - 1);
+        close(ready[0]);
+        ready_ = n > 0 && std::strncmp(line, "ready ", 6) == 0;
+    }
+    ~Emulator() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    Emulator(const Emulator&) = delete;
+    Emulator& operator=(const Emulator&) = delete;
+    bool ready() const { return ready_; }
+
+private:
+    pid_t pid_ = -1;
+    bool ready_ = false;
+};
+
+inline std::vector<uint8_t> fromHex(const std::string& hex) {
+    std::vector<uint8_t> v;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        v.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    return v;
+}
+
+// One command the way the tool sends it: connect, open, the command, close.
+inline bool roundTrip(const std::string& node, const std::vector<uint8_t>& cdb, uint32_t dataIn,
+                      const std::vector<uint8_t>& dataOut) {
+    int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", node.c_str());
+    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    uint8_t open[8] = {'S', 'G', 'O', 'P'};
+    uint32_t flags = O_RDWR | O_EXCL;
+    std::memcpy(open + 4, &flags, 4);
+    uint32_t answer = 1;
+    ok = ok && send(fd, open, sizeof open, 0) == sizeof open && recv(fd, &answer, 4, 0) == 4 && answer == 0;
+    std::vector<uint8_t> msg(sizeof(sg_header));
+    sg_header h{};
+    h.pack_len = static_cast<int>(sizeof(sg_header) + cdb.size() + dataOut.size());
+    h.reply_len = static_cast<int>(sizeof(sg_header) + dataIn);
+    h.pack_id = 5678;
+    h.twelve_byte = cdb.size() == 12;
+    std::memcpy(msg.data(), &h, sizeof h);
+    msg.insert(msg.end(), cdb.begin(), cdb.end());
+    msg.insert(msg.end(), dataOut.begin(), dataOut.end());
+    std::vector<uint8_t> reply(sizeof(sg_header) + dataIn + 16);
+    ok = ok && send(fd, msg.data(), msg.size(), 0) == static_cast<ssize_t>(msg.size()) &&
+         recv(fd, reply.data(), reply.size(), 0) >= static_cast<ssize_t>(sizeof(sg_header));
+    close(fd);
+    return ok;
+}
+
+struct Replay {
+    double ms = 0;
+    size_t commands = 0;
+    bool ok = true;
+};
+
+// Sends every recorded command again with the minimal client.
+inline Replay replay(const std::string& devDir, const nlohmann::json& record) {
+    Replay r;
+    auto t0 = Clock::now();
+    for (const auto& c : record) {
+        auto cdb = fromHex(c.value("cdb", ""));
+        std::vector<uint8_t> out = c.contains("data") ? fromHex(c["data"].get<std::string>()) : std::vector<uint8_t>{};
+        uint32_t in = c.value("direction", "") == "in" ? c.value("dataLength", 0u) : 0;
+        r.ok = roundTrip(devDir + "/" + c.value("device", "sg0"), cdb, in, out) && r.ok;
+        ++r.commands;
+    }
+    r.ms = ms(Clock::now() - t0);
+    return r;
+}
+
+// The CDB of a recorded command.
+inline std::vector<uint8_t> cdbOf(const nlohmann::json& command) { return fromHex(command.value("cdb", "")); }
+
+// A busy answer costs the tool one 250 ms wait before the next send.
+inline bool busyReply(const nlohmann::json& command) {
+    const auto& reply = command.value("reply", nlohmann::json::object());
+    return reply.value("status", "") == "BUSY" ||
+           (reply.value("key", 0) == 2 && reply.value("asc", 0) == 4 && reply.value("ascq", 0) == 0);
+}
+
+// The figures of one command over several runs.
+struct Figures {
+    std::vector<double> wall, waits, floor, cpu;
+    long peakKb = 0;
+    size_t sent = 0;
+    bool ok = true;
+};
+
+// Prints the split of the median wall time; true when within the targets
+// (own share under 10 ms, peak memory under 32 MiB).
+inline bool printShare(const std::vector<std::string>& args, const Figures& f) {
+    const double share = median(f.wall) - median(f.waits) - median(f.floor);
+    std::string name;
+    for (const auto& a : args) name += (name.empty() ? "" : " ") + a;
+    std::printf("\nlqcl %s\n", name.c_str());
+    std::printf("  wall:             %8.2f ms\n", median(f.wall));
+    std::printf("  own waits:        %8.2f ms\n", median(f.waits));
+    std::printf("  round trips:      %8.2f ms (%zu commands replayed by a minimal client)\n", median(f.floor), f.sent);
+    std::printf("  tool's own share: %8.2f ms (target < 10 ms)\n", share);
+    if (!f.cpu.empty()) std::printf("  its processor time:%7.2f ms (user and system)\n", median(f.cpu));
+    std::printf("  peak memory:      %8.1f MiB (target < 32 MiB)\n", f.peakKb / 1024.0);
+    if (!f.ok) std::printf("  (a run or a replayed command failed)\n");
+    return f.ok && share < 10.0 && f.peakKb < 32 * 1024;
+}
+
+}  // namespace bench
