@@ -151,6 +151,58 @@ public:
     uint32_t getODAStatStruct();
     uint32_t getODAStatStructR2_2();
 
+    // Saving the configuration image to a file and restoring a saved one.
+    uint32_t getSaveConfig(const std::string& name, bool overwrite);
+    uint32_t setRestoreConfig(const std::string& name);
+
+    // Overwrite data areas (ODA). The name forms take logical drive names; for
+    // release and assign the name of the internal drive that holds the ODA.
+    uint32_t createFeaturedODA(uint32_t ld, uint32_t size);
+    uint32_t createFeaturedODA(const std::string& name, uint32_t size);
+    uint32_t createODA(uint32_t ld, uint32_t size);
+    uint32_t createODAR2_2(uint32_t ld, uint32_t size);
+    uint32_t releaseODA(uint32_t oda);
+    uint32_t releaseODA(const std::string& name);
+    uint32_t assignODA(uint32_t oda, uint32_t ld, uint32_t mode);
+    // `ldName` null: logical drive 0.
+    uint32_t assignODA(const std::string& odaDrive, const std::string* ldName, uint32_t mode);
+    uint32_t getLDIndexforInternalLun(uint32_t n);
+    uint32_t getFeaturedInternalLDAssignedFlag(uint32_t ld);
+    uint32_t getFeaturedLDAssignedFlag(uint32_t ld);
+
+    // Snapshots, virtual LUNs and snap back.
+    uint32_t takeSnapshot(uint32_t ld, uint32_t flag);
+    uint32_t takeSnapshot(const std::string& name, uint32_t flag);
+    uint32_t deleteSnapshot(uint32_t snapshot, uint32_t ld, uint32_t all);
+    uint32_t assignVirtualLunSnap(uint32_t snapshot, uint32_t ld, uint32_t flag);
+    uint32_t snapBack(uint32_t ld, uint32_t snapshot, uint32_t flag);
+    uint32_t getNumSnapshotLD(uint32_t ld);
+    uint32_t getFeaturedSnapshotData(uint32_t ld);
+    uint32_t getSnapshotData(uint32_t ld);
+    uint32_t getSnapshotData2_2();
+    uint32_t getFeaturedSnapBackProgress(uint32_t ld);
+    uint32_t getSnapBackProgress(uint32_t ld);
+    uint32_t getSnapBackProgressR2_2(uint32_t ld);
+
+    // Volume copy and copy back.
+    uint32_t setupVolumeCopy(uint32_t source, uint32_t dest, uint32_t hide, uint32_t priority);
+    uint32_t setupVolumeCopy(const std::string& source, const std::string& dest, uint32_t hide, uint32_t priority);
+    uint32_t startCopyBack(uint32_t source, uint32_t dest, bool hide);
+    uint32_t startCopyBack(const std::string& source, const std::string& dest, bool hide);
+    uint32_t getVolumeCopyProgress(uint32_t ld);
+    uint32_t getVolumeCopyProgress(const std::string& name);
+    uint32_t getVolumeCopyStatus(uint32_t ld);
+    uint32_t getVolumeCopyStatus(const std::string& name);
+    uint32_t getAllVolumeCopyStatus();
+    uint32_t setVolumeCopyPriority(uint32_t ld, uint32_t priority);
+    uint32_t setVolumeCopyPriority(const std::string& name, uint32_t priority);
+    uint32_t pauseVolumeCopy(uint32_t ld);
+    uint32_t pauseVolumeCopy(const std::string& name);
+    uint32_t resumeVolumeCopy(uint32_t ld);
+    uint32_t resumeVolumeCopy(const std::string& name);
+    uint32_t abortVolumeCopy(uint32_t ld);
+    uint32_t abortVolumeCopy(const std::string& name);
+
 protected:
     // Reads the configuration image into the working buffer: the read's status,
     // or 2023 when it holds no array.
@@ -167,6 +219,19 @@ protected:
     // The snapshot and overwrite-data-area buffers.
     enum SnapshotBuffer { kOda, kOdaR2_2, kOdaStats, kSnapshots, kSnapshotsR2_2, kInternalLds };
     uint8_t* snapshotBuffer(SnapshotBuffer which) { return m_snapshot[which].get(); }
+    // Snapshot and volume-copy helpers.
+    uint32_t totalLogicalDrives() const;
+    uint32_t readFreshConfiguration();
+    uint32_t checkOdaRequest(uint32_t ld, uint32_t size);
+    uint32_t readOdaCount(bool r2_2, uint32_t& count);
+    uint32_t findOdaByDriveName(const std::string& name, uint32_t& oda);
+    void snapBackLines(uint32_t ld, bool inProgress, uint32_t percent);
+    uint32_t checkVolumeCopyDrives(uint32_t first, uint32_t second);
+    uint32_t driveNumbers(const std::string& first, const std::string* second, uint32_t& a, uint32_t& b);
+    uint32_t hideLogicalDrive(uint32_t ld);
+    uint32_t readVolumeCopyTask(uint32_t ld, wire::LD_DUPLICATION_TASK_STATUS_STRUCT& task);
+    uint32_t controlVolumeCopy(uint32_t ld, uint32_t (*operation)(int, uint16_t));
+    uint32_t byName(const std::string& name, uint32_t (commandConfiguration::*member)(uint32_t));
 
     struct BufferSet {
         commands::Buffer config, controllerInfo, hostTable, initTable, driveInfo, regionMap;

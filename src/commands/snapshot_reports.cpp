@@ -5,18 +5,19 @@
 #include "commands/config_view.h"
 #include "commands/configuration.h"
 #include "commands/global.h"
+#include "commands/snapshot_tables.h"
 #include "lapi/reads.h"
 #include "wire/controller.h"
 #include "wire/snapshot.h"
 
 namespace {
 
+using commands::clampCount;
+
 template <typename T>
 const T& as(const uint8_t* buffer) {
-    return *reinterpret_cast<const T*>(buffer);
+    return commands::tableAs<T>(buffer);
 }
-
-size_t clampCount(size_t n, size_t max) { return n < max ? n : max; }
 
 void line(const char* label, uint32_t value) {
     Global::append("%s", label);

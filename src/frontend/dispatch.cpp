@@ -209,7 +209,7 @@ void operateEnclosure(int op, int index, int /*u32Count*/, int /*strCount*/, con
 
 namespace {
 
-void configurationGet(int index, const StringList& strings, const uint32_t* l, const StringList& m) {
+void configurationGet(int index, const StringList& strings, int lc, const uint32_t* l, int mc, const StringList& m) {
     switch (index) {
     case Cmd::volumestate:
     case Cmd::volumesinsubgroup:
@@ -260,23 +260,29 @@ void configurationGet(int index, const StringList& strings, const uint32_t* l, c
         if (cfg.outOfBand()) unavailable("configuration", strings);
         cfg.getRaidSystemWWN(l[0]);
         return;
-    case Cmd::snapbackinprogress:
-    case Cmd::snapshotdata:
-    case Cmd::ldassignflag:
-    case Cmd::intldassignflag:
-    case Cmd::ldinternallun:
-    case Cmd::encevents:
+    case Cmd::snapbackinprogress: cfg.getFeaturedSnapBackProgress(l[0]); return;
+    case Cmd::snapshotdata: cfg.getFeaturedSnapshotData(l[0]); return;
+    case Cmd::ldassignflag: cfg.getFeaturedLDAssignedFlag(l[0]); return;
+    case Cmd::intldassignflag: cfg.getFeaturedInternalLDAssignedFlag(l[0]); return;
+    case Cmd::ldinternallun: cfg.getLDIndexforInternalLun(l[0]); return;
     case Cmd::vcopyprogress:
-    case Cmd::vcopyallstatus:
+        if (mc != 0) cfg.getVolumeCopyProgress(m[0]);
+        else cfg.getVolumeCopyProgress(l[0]);
+        return;
+    case Cmd::vcopyallstatus: cfg.getAllVolumeCopyStatus(); return;
     case Cmd::vcopystatus:
-    case Cmd::saveconfig:
+        if (mc != 0) cfg.getVolumeCopyStatus(m[0]);
+        else cfg.getVolumeCopyStatus(l[0]);
+        return;
+    case Cmd::saveconfig: cfg.getSaveConfig(mc != 0 ? m[0] : std::string(), lc > 0 && l[0] != 0); return;
+    case Cmd::encevents:
         unavailable("configuration", strings);
     default:
         cliprint(kConfigurationUsage);
     }
 }
 
-void configurationCreate(int index, const StringList& strings, const uint64_t* u, int u32Count, const uint32_t* l,
+void configurationCreate(int index, const StringList& /*strings*/, const uint64_t* u, int u32Count, const uint32_t* l,
                          int adminCount, const StringList& m) {
     switch (index) {
     case Cmd::array: cfg.createArray(l[0], u, l[1], l[2], l[3], l[4], l[5], l[6], l[7], l[8], l[9], l[10]); return;
@@ -292,16 +298,21 @@ void configurationCreate(int index, const StringList& strings, const uint64_t* u
         return;
     case Cmd::arrayspare: cfg.createHotSpare(u[0], l[0]); return;
     case Cmd::snapshot:
+    case Cmd::vcopy:  // the flag deletes the new snapshot at once
+        if (adminCount != 0) cfg.takeSnapshot(m[0], u32Count > 0 && l[0] == 1);
+        else cfg.takeSnapshot(l[0], u32Count > 1 && l[1] == 1);
+        return;
     case Cmd::oda:
-    case Cmd::mapsnapshot:
-    case Cmd::vcopy:
-        unavailable("configuration", strings);
+        if (adminCount != 0) cfg.createFeaturedODA(m[0], l[0]);
+        else cfg.createFeaturedODA(l[0], l[1]);
+        return;
+    case Cmd::mapsnapshot: cfg.createMapping(u[0], u[1], l[0], l[1], l[2], l[3], 1); return;
     default:
         cliprint(kConfigurationUsage);
     }
 }
 
-void configurationDelete(int index, const StringList& strings, const uint64_t* u, const uint32_t* l, int adminCount,
+void configurationDelete(int index, const StringList& /*strings*/, const uint64_t* u, const uint32_t* l, int adminCount,
                          const StringList& m) {
     switch (index) {
     case Cmd::devicesinarray:
@@ -316,16 +327,18 @@ void configurationDelete(int index, const StringList& strings, const uint64_t* u
         else cfg.deleteMapping(u[0], l[0], l[1]);
         return;
     case Cmd::arrayspare: cfg.deleteHotSpare(l[0]); return;
-    case Cmd::snapshot:
+    case Cmd::snapshot: cfg.deleteSnapshot(l[0], l[1], l[2]); return;
     case Cmd::oda:
-        unavailable("configuration", strings);
+        if (adminCount != 0) cfg.releaseODA(m[0]);
+        else cfg.releaseODA(l[0]);
+        return;
     default:
         cliprint(kConfigurationUsage);
     }
 }
 
-void configurationSet(int index, const StringList& strings, const uint64_t* u, const uint32_t* l, int adminCount,
-                      const StringList& m) {
+void configurationSet(int index, const StringList& strings, const uint64_t* u, int u32Count, const uint32_t* l,
+                      int adminCount, const StringList& m) {
     switch (index) {
     case Cmd::lun:
         return noAction();
@@ -342,27 +355,51 @@ void configurationSet(int index, const StringList& strings, const uint64_t* u, c
         else cfg.setHostLUNAvailability(l[0], l[1]);
         return;
     case Cmd::logicaldrives: cfg.setVolumeName(l[0], m[0]); return;
+    case Cmd::snapshot: cfg.assignVirtualLunSnap(l[0], l[1], l[2]); return;
+    case Cmd::snapback: cfg.snapBack(l[0], l[1], l[2]); return;
     case Cmd::assignoda:
-        if (adminCount != 0 && adminCount != 2) cliprint(kParameterListUsage);
-        unavailable("configuration", strings);
+        if (adminCount == 0) cfg.assignODA(l[0], l[1], 2);
+        else if (adminCount == 2) cfg.assignODA(m[0], &m[1], 2);
+        else cliprint(kParameterListUsage);
+        return;
+    case Cmd::unassignoda:
+        if (adminCount != 0) cfg.assignODA(m[0], adminCount > 1 ? &m[1] : nullptr, 0);
+        else cfg.assignODA(l[0], u32Count > 1 ? l[1] : 0, 0);
+        return;
+    case Cmd::vcopysetup:
+        if (adminCount == 2) cfg.setupVolumeCopy(m[0], m[1], l[0] != 0, u32Count > 1 ? l[1] : 3);
+        else cfg.setupVolumeCopy(l[0], l[1], l[2] != 0, u32Count > 3 ? l[3] : 3);
+        return;
+    case Cmd::vcopyprio:
+        if (adminCount != 0) cfg.setVolumeCopyPriority(m[0], l[0]);
+        else cfg.setVolumeCopyPriority(l[0], l[1]);
+        return;
+    case Cmd::vcopypause:
+        if (adminCount != 0) cfg.pauseVolumeCopy(m[0]);
+        else cfg.pauseVolumeCopy(l[0]);
+        return;
+    case Cmd::vcopyresume:
+        if (adminCount != 0) cfg.resumeVolumeCopy(m[0]);
+        else cfg.resumeVolumeCopy(l[0]);
+        return;
+    case Cmd::vcopyabort:
+        if (adminCount != 0) cfg.abortVolumeCopy(m[0]);
+        else cfg.abortVolumeCopy(l[0]);
+        return;
+    case Cmd::copyback:
+        if (adminCount != 0) cfg.startCopyBack(m[0], m[1], l[0] != 0);
+        else cfg.startCopyBack(l[0], l[1], l[2] != 0);
+        return;
     case Cmd::restoreconfig:
         if (adminCount == 0) {
             std::printf("\n<ConfigFileName> not specified\nPlease use: LQCL -F -s -z restoreconfig -m <ConfigFileName>\n\n");
             cliprint(kParameterListUsage);
         }
-        unavailable("configuration", strings);
+        cfg.setRestoreConfig(m[0]);
+        return;
     case Cmd::clearevent:
-    case Cmd::snapshot:
-    case Cmd::snapback:
-    case Cmd::unassignoda:
     case Cmd::apmspin:
     case Cmd::apmtest:
-    case Cmd::vcopysetup:
-    case Cmd::vcopyprio:
-    case Cmd::vcopypause:
-    case Cmd::vcopyresume:
-    case Cmd::vcopyabort:
-    case Cmd::copyback:
         unavailable("configuration", strings);
     default:
         cliprint(kConfigurationUsage);
@@ -385,8 +422,8 @@ void configurationNumber(int index, const StringList& strings, const uint32_t* l
         if (cfg.outOfBand()) unavailable("configuration", strings);
         cfg.getNumberOfRaidSystemsPresent();
         return;
+    case Cmd::snapshotdata: cfg.getNumSnapshotLD(l[0]); return;
     case Cmd::initialeventcnt:
-    case Cmd::snapshotdata:
     case Cmd::specificevent:
     case Cmd::latesteventcnt:
     case Cmd::encevents:
@@ -403,13 +440,13 @@ void operateConfiguration(int op, int index, int /*strCount*/, const StringList&
                           const std::string& /*url*/) {
     switch (op) {
     case OP_GET:
-        return configurationGet(index, strings, u32, admin);
+        return configurationGet(index, strings, u32Count, u32, adminCount, admin);
     case OP_CREATE:
         return configurationCreate(index, strings, u64, u32Count, u32, adminCount, admin);
     case OP_DELETE:
         return configurationDelete(index, strings, u64, u32, adminCount, admin);
     case OP_SET:
-        return configurationSet(index, strings, u64, u32, adminCount, admin);
+        return configurationSet(index, strings, u64, u32Count, u32, adminCount, admin);
     case OP_NUMBER:
         return configurationNumber(index, strings, u32);
     case OP_ADD:
