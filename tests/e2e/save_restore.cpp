@@ -1,0 +1,285 @@
+// End-to-end tests of saving a RAID system's configuration to a file and
+// restoring it: the path rules, the refusals, the file's bytes, and saves
+// that fail part way.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "support/process.h"
+#include "support/simulator.h"
+
+using nlohmann::json;
+using testsupport::RunResult;
+using testsupport::Simulator;
+using testsupport::TempDir;
+
+namespace {
+
+constexpr size_t kImageSize = 940032;
+const std::string kUnknownMinusOne = "\nError: This error code is unknown!\nReturn code: -1\n";
+
+// One system behind one path; `extra` adds or replaces model keys.
+std::string scenario(const std::string& wwn, const json& extra = json::object()) {
+    json system = {
+        {"vendor", "TOLVO"},
+        {"product", "TOLVO RAID 7000"},
+        {"revision", "0513"},
+        {"paths", {{{"sg", 0}, {"host", 0}, {"channel", 0}, {"target", 0}, {"lun", 0}, {"portWwn", "2100001122334401"}}}},
+        {"wwn", wwn},
+        {"name", "Save Test"},
+        {"enclosures",
+         {{{"number", 1}, {"slots", 8}, {"drives", {{"wwnBase", "5000C50000A00001"}, {"capacityBlocks", 585937500}}}}}},
+    };
+    system.update(extra);
+    return json{{"systems", {system}}}.dump();
+}
+
+// Two arrays, three logical drives and a host map.
+json configured() {
+    return {{"arrays",
+             {{{"drives", {0, 1, 2}}, {"level", 5}, {"chunkKb", 64}, {"name", "Data"}},
+              {{"drives", {3, 4}}, {"level", 1}, {"chunkKb", 128}, {"state", "trusted"}}}},
+            {"logicalDrives",
+             {{{"array", 0}, {"capacityGb", 100}, {"name", "vol0"}},
+              {{"array", 0}, {"capacityGb", 50}, {"name", "vol1"}},
+              {{"array", 1}, {"capacityGb", 20}, {"name", "vol2"}}}},
+            {"mappings",
+             {{{"node", "2000000000AA0001"},
+               {"port", "2100000000AA0001"},
+               {"name", "hostA"},
+               {"luns", {{{"lun", 0}, {"logicalDrive", 0}, {"ports", 15}}, {{"lun", 3}, {"logicalDrive", 2}, {"ports", 1}}}}}}},
+            {"spares", {{{"drive", 7}}}}};
+}
+
+RunResult lqcl(const Simulator& sim, const std::vector<std::string>& args) {
+    return testsupport::runLqcl(args, sim.env());
+}
+
+std::string said(const std::string& line) { return "\n" + line + "\n"; }
+
+std::vector<uint8_t> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<uint8_t> fromHex(const std::string& hex) {
+    std::vector<uint8_t> out;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    return out;
+}
+
+// The committed image of system 0, rebuilt from the emulator's state file.
+std::vector<uint8_t> committedImage(const Simulator& sim, const std::string& stateFile) {
+    sim.ctl("save-state");
+    json state = json::parse(std::ifstream(stateFile));
+    std::vector<uint8_t> image(kImageSize, 0);
+    for (const auto& run : state["systems"][0]["configImage"]) {
+        auto bytes = fromHex(run[1].get<std::string>());
+        std::copy(bytes.begin(), bytes.end(), image.begin() + run[0].get<std::ptrdiff_t>());
+    }
+    return image;
+}
+
+// The restore writes the tool sent (WRITE BUFFER, buffer 0x83), their data joined.
+std::vector<uint8_t> restoreWrites(const Simulator& sim, size_t* commands = nullptr) {
+    std::vector<uint8_t> data;
+    size_t n = 0;
+    for (const auto& c : sim.commands()) {
+        std::string cdb = c["cdb"].get<std::string>();
+        for (auto& ch : cdb) ch = static_cast<char>(std::tolower(ch));
+        if (cdb.rfind("3b0283", 0) != 0) continue;
+        ++n;
+        auto bytes = fromHex(c["data"].get<std::string>());
+        data.insert(data.end(), bytes.begin(), bytes.end());
+    }
+    if (commands) *commands = n;
+    return data;
+}
+
+TEST(SaveRestore, SavingTwiceNeedsTheOverwriteFlagAndTheFileIsTheImage) {
+    TempDir work;
+    const std::string state = work.path() + "/state.json";
+    Simulator sim(scenario("2000001122334400", configured()), {"--state", state});
+    const std::string path = work.path() + "/cfg.bin";
+
+    RunResult r = lqcl(sim, {"-F", "-g", "-z", "saveconfig", "-m", path});
+    EXPECT_EQ(r.out, said("Configuration saved successfully to: [" + path + "]"));
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, 0);
+    const auto saved = readFile(path);
+    ASSERT_EQ(saved.size(), kImageSize);
+    EXPECT_TRUE(saved == committedImage(sim, state));
+
+    const std::string refused = said("File already exists: [" + path + "]") +
+                                said("Use: LQCL -F -g -z saveconfig -m <ConfigFileName> [-l <ConfigFileOverwrite>]") +
+                                kUnknownMinusOne;
+    for (const std::vector<std::string>& flag : {std::vector<std::string>{}, {"-l", "0"}}) {
+        std::vector<std::string> args = {"-F", "-g", "-z", "saveconfig", "-m", path};
+        args.insert(args.end(), flag.begin(), flag.end());
+        r = lqcl(sim, args);
+        EXPECT_EQ(r.out, refused);
+        EXPECT_EQ(r.status, 1);
+    }
+    writeFile(path, {1, 2, 3});
+    r = lqcl(sim, {"-F", "-g", "-z", "saveconfig", "-m", path, "-l", "1"});
+    EXPECT_EQ(r.out, said("Configuration saved successfully to: [" + path + "]"));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(readFile(path) == saved);
+    // Nothing but the save itself is left in the directory.
+    size_t entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(work.path())) ++entries;
+    EXPECT_EQ(entries, 2u);   // the save and the emulator's state file
+}
+
+TEST(SaveRestore, PathRules) {
+    Simulator sim(scenario("2000001122334400", configured()));
+    TempDir work, programDir;
+    // A copy of the tool: a bare name goes to the directory of the program.
+    const std::string program = programDir.path() + "/lqcl";
+    std::filesystem::copy_file(LQCL_BINARY, program);
+    struct Case {
+        std::vector<std::string> name;
+        std::string expectedPath;
+    } cases[] = {
+        {{"-m", work.path() + "/"}, work.path() + "/raidsystemconfig.bin"},
+        {{"-m", "bare.bin"}, programDir.path() + "/bare.bin"},
+        {{}, programDir.path() + "/raidsystemconfig.bin"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> argv = {program, "-F", "-g", "-z", "saveconfig"};
+        argv.insert(argv.end(), c.name.begin(), c.name.end());
+        RunResult r = testsupport::run(argv, sim.env(), "", work.path());
+        EXPECT_EQ(r.out, said("Configuration saved successfully to: [" + c.expectedPath + "]")) << c.expectedPath;
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(readFile(c.expectedPath).size(), kImageSize);
+    }
+    // The restore's default name is not the save's.
+    RunResult r = testsupport::run({program, "-F", "-s", "-z", "restoreconfig", "-m", "raidsystem.cfg"}, sim.env());
+    EXPECT_EQ(r.out, said("Error opening a file: [raidsystem.cfg]") + kUnknownMinusOne);
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST(SaveRestore, RestoreRefusesWhatIsNotASavedImage) {
+    Simulator sim(scenario("2000001122334400", configured()));
+    TempDir work;
+    const std::string dir = work.path();
+    std::vector<uint8_t> image(kImageSize, 0);
+    image[0] = 0x00; image[1] = 0x58; image[2] = 0x0E;   // 940032, little-endian
+    std::vector<uint8_t> wrongField = image;
+    wrongField[1] = 0x57;
+    writeFile(dir + "/short.cfg", std::vector<uint8_t>(image.begin(), image.begin() + 1000));
+    writeFile(dir + "/long.cfg", std::vector<uint8_t>(kImageSize + 1, 0));
+    writeFile(dir + "/field.cfg", wrongField);
+    std::filesystem::create_directory(dir + "/adir");
+    const std::string notSaved = " is not a saved configuration: ";
+    struct Case {
+        std::string name, out;
+    } cases[] = {
+        {dir + "/missing.cfg", said("Error opening a file: [" + dir + "/missing.cfg]")},
+        {dir + "/adir", said("Error opening a file: [" + dir + "/adir]")},
+        {dir + "/short.cfg", said("Error: [" + dir + "/short.cfg]" + notSaved +
+                                  "it holds 1000 bytes, a saved configuration holds 940032 bytes.")},
+        {dir + "/long.cfg", said("Error: [" + dir + "/long.cfg]" + notSaved +
+                                 "it holds 940033 bytes, a saved configuration holds 940032 bytes.")},
+        {dir + "/field.cfg", said("Error: [" + dir + "/field.cfg]" + notSaved +
+                                  "its length field gives 939776 bytes, a saved configuration holds 940032 bytes.")},
+    };
+    for (const auto& c : cases) {
+        RunResult r = lqcl(sim, {"-F", "-s", "-z", "restoreconfig", "-m", c.name});
+        EXPECT_EQ(r.out, c.out + kUnknownMinusOne) << c.name;
+        EXPECT_EQ(r.status, 1);
+    }
+    size_t sent = 0;
+    restoreWrites(sim, &sent);
+    EXPECT_EQ(sent, 0u);
+}
+
+TEST(SaveRestore, ABusySystemIsNotSaved) {
+    json model = configured();
+    model["arrays"][0]["state"] = "initialising";
+    Simulator sim(scenario("2000001122334400", model));
+    TempDir work;
+    RunResult r = lqcl(sim, {"-F", "-g", "-z", "saveconfig", "-m", work.path() + "/cfg.bin"});
+    EXPECT_EQ(r.out, said("Error: Save Config failed. System busy.") + kUnknownMinusOne);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(std::filesystem::exists(work.path() + "/cfg.bin"));
+}
+
+TEST(SaveRestore, ALinkAtTheTargetIsNeverWrittenThrough) {
+    Simulator sim(scenario("2000001122334400", configured()));
+    TempDir work;
+    const std::string target = work.path() + "/elsewhere", link = work.path() + "/cfg.bin";
+    writeFile(target, {7, 7, 7});
+    std::filesystem::create_symlink(target, link);
+    RunResult r = lqcl(sim, {"-F", "-g", "-z", "saveconfig", "-m", link});
+    EXPECT_EQ(r.out, said("File already exists: [" + link + "]") +
+                         said("Use: LQCL -F -g -z saveconfig -m <ConfigFileName> [-l <ConfigFileOverwrite>]") +
+                         kUnknownMinusOne);
+    r = lqcl(sim, {"-F", "-g", "-z", "saveconfig", "-m", link, "-l", "1"});
+    EXPECT_EQ(r.out, said("Error writing to a file: [" + link + "]") + kUnknownMinusOne);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_TRUE(readFile(target) == std::vector<uint8_t>({7, 7, 7}));
+}
+
+// A save into a file system that is full or read-only, in a private mount
+// namespace: the earlier save stays as it was and nothing else is left.
+TEST(SaveRestore, AFailedSaveLeavesNothingBehind) {
+    if (testsupport::run({"/usr/bin/unshare", "-m", "true"}).status != 0) GTEST_SKIP() << "no mount namespaces here";
+    Simulator sim(scenario("2000001122334400", configured()));
+    TempDir mount;
+    const std::string dir = mount.path();
+    struct Case {
+        const char* what;
+        std::string setup;
+    } cases[] = {
+        {"full", "mount -t tmpfs -o size=512k tmpfs " + dir + " && printf old > " + dir + "/cfg.bin"},
+        {"read-only", "mount -t tmpfs -o size=4m tmpfs " + dir + " && printf old > " + dir + "/cfg.bin && mount -o remount,ro " + dir},
+    };
+    for (const auto& c : cases) {
+        const std::string script = c.setup + " && { " + LQCL_BINARY + " -F -g -z saveconfig -m " + dir +
+                                   "/cfg.bin -l 1; echo \"status=$?\"; ls -A " + dir + "; cat " + dir + "/cfg.bin; }";
+        RunResult r = testsupport::run({"/usr/bin/unshare", "-m", "sh", "-c", script}, sim.env());
+        EXPECT_EQ(r.out, said("Error writing to a file: [" + dir + "/cfg.bin]") + kUnknownMinusOne +
+                             "status=1\ncfg.bin\nold")
+            << c.what << "\n" << r.err;
+    }
+}
+
+TEST(SaveRestore, RoundTripIntoAnotherSystem) {
+    Simulator source(scenario("2000001122334400", configured()));
+    Simulator target(scenario("2000001122335500"));
+    TempDir work;
+    const std::string path = work.path() + "/copy.cfg";
+    ASSERT_EQ(lqcl(source, {"-F", "-g", "-z", "saveconfig", "-m", path}).status, 0);
+
+    target.clearCommands();
+    RunResult r = lqcl(target, {"-F", "-s", "-z", "restoreconfig", "-m", path});
+    EXPECT_EQ(r.out, said("Configuration restored successfully from: [" + path + "]"));
+    EXPECT_EQ(r.status, 0);
+    size_t writes = 0;
+    EXPECT_TRUE(restoreWrites(target, &writes) == readFile(path));
+    EXPECT_EQ(writes, 29u);   // 940,032 bytes in pieces of 32,768
+
+    for (const char* query : {"rankconfigstruct", "lunmappingstruct", "regionmap"}) {
+        RunResult a = lqcl(source, {"-F", "-g", "-z", query});
+        RunResult b = lqcl(target, {"-F", "-g", "-z", query});
+        EXPECT_EQ(a.status, 0);
+        EXPECT_EQ(a.out, b.out) << query;
+    }
+}
+
+}  // namespace
