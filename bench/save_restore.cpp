@@ -1,0 +1,130 @@
+// Whole-command timing of `lqcl -F -g -z saveconfig` and `lqcl -F -s -z
+// restoreconfig` against tolvo-sim (default scenario). Each moves the
+// 940,032-byte configuration image in 29 pieces of 32 KiB; the floor is a
+// minimal client, a process of its own that sends the same commands (the
+// pieces decoded before the clock starts). Target: each command within 1.5
+// times its floor. A save ends by flushing the file to disk, which no client
+// of the device pays: that flush is timed apart (the same bytes written and
+// flushed into the same directory) and the save's ratio is given with and
+// without it.
+//
+//   bench_save_restore [runs]     (default 10)
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "whole_command.h"
+
+namespace {
+
+using namespace bench;
+
+// The recorded commands sent again by a child process; its wall time.
+Replay replayAsProcess(const std::string& devDir, const nlohmann::json& record) {
+    struct Command {
+        std::string node;
+        std::vector<uint8_t> cdb, out;
+        uint32_t in;
+    };
+    std::vector<Command> commands;
+    for (const auto& c : record)
+        commands.push_back({devDir + "/" + c.value("device", "sg0"), cdbOf(c),
+                            c.contains("data") ? fromHex(c["data"].get<std::string>()) : std::vector<uint8_t>{},
+                            c.value("direction", "") == "in" ? c.value("dataLength", 0u) : 0});
+    Replay r;
+    r.commands = commands.size();
+    auto t0 = Clock::now();
+    pid_t child = fork();
+    if (child == 0) {
+        bool ok = true;
+        for (const auto& k : commands) ok = roundTrip(k.node, k.cdb, k.in, k.out) && ok;
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    r.ok = child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    r.ms = ms(Clock::now() - t0);
+    return r;
+}
+
+// Writes an image's worth of bytes to a new file and flushes it.
+double flushMs(const std::string& path) {
+    static const std::vector<uint8_t> bytes(940032, 0x5A);
+    auto t0 = Clock::now();
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) return 0;
+    ssize_t w = write(fd, bytes.data(), bytes.size());
+    (void)w;
+    fsync(fd);
+    close(fd);
+    double t = ms(Clock::now() - t0);
+    unlink(path.c_str());
+    return t;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    char tmpl[] = "/tmp/lqcl-bench-XXXXXX";
+    if (!mkdtemp(tmpl)) return 1;
+    const std::string devDir = tmpl;
+    Emulator sim(devDir);
+    if (!sim.ready()) {
+        std::fprintf(stderr, "bench: tolvo-sim did not become ready\n");
+        return 1;
+    }
+
+    const std::string saved = devDir + "/saved.cfg";
+    const std::vector<std::vector<std::string>> commands = {
+        {"-F", "-g", "-z", "saveconfig", "-m", saved, "-l", "1"}, {"-F", "-s", "-z", "restoreconfig", "-m", saved}};
+    bool pass = true;
+    std::printf("save and restore against tolvo-sim (default scenario), median of %d runs\n", runs);
+    for (const auto& args : commands) {
+        const bool saving = args[1] == "-g";
+        std::vector<std::string> argvL{LQCL_BINARY};
+        argvL.insert(argvL.end(), args.begin(), args.end());
+        Figures f;
+        std::vector<double> flush;
+        for (int i = 0; i < runs; ++i) {
+            ctl(devDir, {"clear-commands"});
+            long rss = 0;
+            auto t0 = Clock::now();
+            int rc = run(argvL, devDir, nullptr, &rss);
+            f.wall.push_back(ms(Clock::now() - t0));
+            f.ok = f.ok && rc == 0;
+            f.peakKb = std::max(f.peakKb, rss);
+            Replay r = replayAsProcess(devDir, recorded(devDir));
+            f.ok = f.ok && r.ok;
+            f.floor.push_back(r.ms);
+            f.sent = r.commands;
+            if (saving) flush.push_back(flushMs(devDir + "/flush.tmp"));
+        }
+        double ratio = median(f.wall) / median(f.floor);
+        std::printf("\nlqcl %s %s %s %s\n", args[0].c_str(), args[1].c_str(), args[2].c_str(), args[3].c_str());
+        std::printf("  wall:             %8.2f ms\n", median(f.wall));
+        std::printf("  minimal client:   %8.2f ms (%zu commands)\n", median(f.floor), f.sent);
+        if (saving) {
+            const double transfer = (median(f.wall) - median(flush)) / median(f.floor);
+            std::printf("  flush to disk:    %8.2f ms (the same bytes written and flushed)\n", median(flush));
+            std::printf("  ratio:            %8.2f with the flush, %.2f without (target <= 1.50)\n", ratio, transfer);
+            ratio = transfer;
+        } else {
+            std::printf("  ratio:            %8.2f (target <= 1.50)\n", ratio);
+        }
+        std::printf("  peak memory:      %8.1f MiB (target < 32 MiB)\n", f.peakKb / 1024.0);
+        if (!f.ok) std::printf("  (a run or a replayed command failed)\n");
+        pass = pass && f.ok && ratio <= 1.5 && f.peakKb < 32 * 1024;
+    }
+
+    std::string cleanup = "rm -rf '" + devDir + "'";
+    int rc = std::system(cleanup.c_str());
+    (void)rc;
+    std::printf("\n%s\n", pass ? "within targets" : "OUTSIDE TARGETS");
+    return pass ? 0 : 1;
+}
