@@ -1,12 +1,12 @@
 // The derived command classes: DConfigController (controller commands that work
-// on the configuration) and DSES (enclosure services reports).
+// on the configuration) and DSES (enclosure services reports, commands/dses.h).
 #pragma once
 
 #include <cstdint>
 
 #include "commands/configuration.h"
 #include "commands/controller.h"
-#include "commands/enclosure.h"
+#include "commands/dses.h"
 
 class DConfigController : public commandConfiguration, public commandController {
 public:
@@ -42,21 +42,4 @@ public:
 private:
     // Reads the configuration, then the controller information.
     uint32_t readConfigurationAndInformation();
-};
-
-class DSES {
-public:
-    DSES() = default;
-
-    int setITLPath(uint8_t index) { m_controller.setITLPath(index); m_index = index; return 0; }
-    int setHex(uint8_t flag) { m_controller.setHex(flag); m_hex = flag; return 0; }
-    int setOutOfBand(uint8_t flag) { m_controller.setOutOfBand(flag); m_outOfBand = flag; return 0; }
-
-    uint8_t systemIndex() const { return m_index; }
-
-private:
-    commandController m_controller;  // on the same path
-    uint8_t m_index = 0;
-    uint8_t m_hex = 0;
-    uint8_t m_outOfBand = 0;
 };

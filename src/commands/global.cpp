@@ -1,5 +1,7 @@
 #include "commands/global.h"
 
+#include "support/string_utils.h"
+
 #include <cstdio>
 #include <vector>
 
@@ -98,17 +100,7 @@ int Global::setHex(uint8_t flag) {
     return 0;
 }
 
-void Global::vappend(const char* fmt, va_list ap) {
-    va_list probe;
-    va_copy(probe, ap);
-    int n = vsnprintf(nullptr, 0, fmt, probe);
-    va_end(probe);
-    if (n <= 0) return;
-    size_t old = string.size();
-    string.resize(old + static_cast<size_t>(n) + 1);
-    vsnprintf(string.data() + old, static_cast<size_t>(n) + 1, fmt, ap);
-    string.resize(old + static_cast<size_t>(n));
-}
+void Global::vappend(const char* fmt, va_list ap) { vappendf(string, fmt, ap); }
 
 void Global::append(const char* fmt, ...) {
     va_list ap;

@@ -182,26 +182,29 @@ void operateSystemManager(int op, int index, int /*strCount*/, const StringList&
     }
 }
 
-void operateEnclosure(int op, int index, int /*u32Count*/, int /*strCount*/, const StringList& strings,
-                      const uint64_t* /*u64*/, const uint32_t* /*u32*/, const std::string& /*url*/) {
+void operateEnclosure(int op, int index, int u32Count, int /*strCount*/, const StringList& /*strings*/,
+                      const uint64_t* /*u64*/, const uint32_t* u32, const std::string& /*url*/) {
     switch (op) {
     case OP_GET:
         switch (index) {
-        case Cmd::prodrevision:
-        case Cmd::device:
-        case Cmd::enclosure:
-        case Cmd::deviceinslot:
-        case Cmd::sesinfo:
-        case Cmd::allinfo:
-            unavailable("enclosure", strings);
-        default:
-            cliprint(kEnclosureUsage);
+        case Cmd::prodrevision: dEnc.getRevisionLevelOfEnclosure(u32[0]); return;
+        case Cmd::device: encl.getDeviceWWNOfEnclosure(u32[0], u32[1]); return;
+        case Cmd::enclosure: dEnc.getRawPage(u32[0]); return;
+        case Cmd::deviceinslot: encl.getDeviceWWNInSlot(u32[0], u32[1]); return;
+        case Cmd::sesinfo: dEnc.getSESInfo(u32Count > 0 ? u32[0] : 0); return;
+        case Cmd::allinfo: dEnc.getAllInformation(u32[0]); return;
+        default: cliprint(kEnclosureUsage);
         }
     case OP_SET:
-        if (index == Cmd::locate) unavailable("enclosure", strings);
+        if (index == Cmd::locate) {
+            encl.getEnclosureLocation(u32[0], u32[1]);
+            return;
+        }
         cliprint(kEnclosureUsage);
     case OP_NUMBER:  // device counts the drives, any other name the enclosures
-        unavailable("enclosure", strings);
+        if (index == Cmd::device) encl.getNumberOfDevices(u32[0]);
+        else encl.getNumberOfEnclosures();
+        return;
     default:
         cliprint(kEnclosureUsage);
     }

@@ -30,3 +30,22 @@ bool findSubstringInVector(const std::string& needle, const std::vector<std::str
     }
     return false;
 }
+
+void vappendf(std::string& out, const char* fmt, va_list ap) {
+    va_list probe;
+    va_copy(probe, ap);
+    int n = std::vsnprintf(nullptr, 0, fmt, probe);
+    va_end(probe);
+    if (n <= 0) return;
+    size_t old = out.size();
+    out.resize(old + static_cast<size_t>(n) + 1);
+    std::vsnprintf(out.data() + old, static_cast<size_t>(n) + 1, fmt, ap);
+    out.resize(old + static_cast<size_t>(n));
+}
+
+void appendf(std::string& out, const char* fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    vappendf(out, fmt, ap);
+    va_end(ap);
+}

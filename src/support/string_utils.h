@@ -1,6 +1,7 @@
 // Padded and hexadecimal strings for names and drive data.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,3 +16,7 @@ std::string byte2hex(uint8_t byte);
 std::string bytearray2string(const uint8_t* bytes, size_t count);
 // The first element of list that contains needle, copied into found.
 bool findSubstringInVector(const std::string& needle, const std::vector<std::string>& list, std::string& found);
+
+// printf-style append to `out`.
+void appendf(std::string& out, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+void vappendf(std::string& out, const char* fmt, va_list ap);

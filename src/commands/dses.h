@@ -1,0 +1,43 @@
+// DSES: the enclosure services reports of the enclosure library (-E): the
+// enclosure identity, the SES report of the enclosure's pages and the raw
+// status page.
+#pragma once
+
+#include <cstdint>
+
+#include "commands/controller.h"
+
+class DSES {
+public:
+    static constexpr size_t kLegacyPageSize = 1298;
+    static constexpr size_t kPageSize = 8192;
+    static constexpr uint32_t kFirstDirectProductType = 19;
+
+    DSES() = default;
+
+    int setITLPath(uint8_t index) { m_controller.setITLPath(index); m_index = index; return 0; }
+    int setHex(uint8_t flag) { m_controller.setHex(flag); m_hex = flag; return 0; }
+    int setOutOfBand(uint8_t flag) { m_controller.setOutOfBand(flag); m_outOfBand = flag; return 0; }
+
+    uint8_t systemIndex() const { return m_index; }
+
+    // Reports: each prints through the shared text and returns its status.
+    uint32_t getRevisionLevelOfEnclosure(uint32_t enclosure);
+    uint32_t getSESInfo(uint32_t enclosure);
+    uint32_t getSESInfo1(uint32_t enclosure);
+    uint32_t getSESInfo2(uint32_t enclosureIndex);
+    uint32_t getRawPage(uint32_t enclosure);
+    uint32_t getAllInformation(uint32_t enclosure);
+
+private:
+    // The product type from the controller object (which reports its own errors).
+    uint32_t productType(uint32_t& type);
+    // Reads one page of enclosure `enclosureIndex` into `buffer`.
+    uint32_t readPage(uint8_t page, uint8_t lengthByte, uint32_t enclosureIndex, uint8_t* buffer, uint16_t allocation);
+
+    commandController m_controller;  // on the same path
+    uint8_t m_productType = 0;
+    uint8_t m_index = 0;
+    uint8_t m_hex = 0;
+    uint8_t m_outOfBand = 0;
+};
