@@ -57,8 +57,8 @@ std::optional<Outcome> FirmwareModel::execute(const CommandContext& cmd, std::ve
         return std::nullopt;
     advanceJobs();
     expireStaleChange();
-    // Enclosure pages are not served by this model.
-    if (op == wire::kOpReceiveDiagnostic) return Outcome::invalidFieldInCdb();
+    if (auto ses = ses_.execute(cmd, dataIn, drives_, productType_, nowMs())) return ses;
+    if (op == wire::kOpReceiveDiagnostic) return Outcome::invalidOpcode();
     if (cmd.cdb.size() != wire::kVendorCdbLength) return Outcome::invalidFieldInCdb();
     if (op == wire::kOpReadBuffer) return readBuffer(cmd, dataIn);
     return writeBuffer(cmd);
@@ -474,7 +474,9 @@ void FirmwareModel::buildDriveInfo(wire::ALL_DRIVE_INFO_STRUCT& out) const {
         r.hardIdFromAdisc = static_cast<uint8_t>(i);
         r.enclosureNo = d.enclosure;
         r.slotNo = d.slot;
-        r.ses0IdLoop1 = r.ses0IdLoop2 = r.ses1IdLoop1 = r.ses1IdLoop2 = 0x7D;
+        ses_.driveTargets(d.enclosure, r.ses0IdLoop1, r.ses1IdLoop2);
+        r.ses0IdLoop2 = r.ses0IdLoop1;
+        r.ses1IdLoop1 = r.ses1IdLoop2;
         r.rankNo = wire::kDriveUnused;
         r.driveNo = 0xFF;
         for (unsigned k = 0; k < img.header.totalArrays.get() && r.rankNo == wire::kDriveUnused; ++k) {
@@ -902,6 +904,7 @@ json FirmwareModel::control(const std::string& verb, const json& args) {
             controllers_[static_cast<size_t>(ctl)].clockOffset = args.at("epoch").get<int64_t>() - clock_.wallSeconds();
             return {{"ok", true}};
         }
+        if (auto ses = ses_.control(verb, args, drives_, nowMs())) return *ses;
         if (verb == "dump-config") return dumpConfig();
         if (verb == "dump-regions") return dumpRegions();
         if (verb == "corrupt-reply") {

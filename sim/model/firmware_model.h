@@ -20,6 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/model_api.h"
+#include "model/ses_pages.h"
 #include "wire/config.h"
 #include "wire/controller.h"
 #include "wire/drive.h"
@@ -259,6 +260,8 @@ private:
     std::vector<uint8_t> restoreBuffer_;
     std::vector<uint8_t> diagDump_;
     bool diagDumpReady_ = false;
+
+    SesEnclosures ses_;   // enclosure services (ses_pages.cpp)
 };
 
 }  // namespace sim::model

@@ -27,6 +27,7 @@
 //   "spares"         [{drive: ref, array?}] (no array: global spare)
 //   "jobSeconds"     {initialisation, rebuild, expansion, parityCheck}: durations of new jobs
 //   "snapshotState"  snapshot tables served as they stand (see snapshots.cpp)
+//   "ses"            enclosure services of the enclosures (see ses_pages.cpp)
 //   "jobs"           running jobs: {rebuild{array,drive,percent,seconds}, expansion{...},
 //                    parityCheck{array,mode,percent,seconds,errors}}
 // saveState adds "configImage" (the committed image as runs of non-zero bytes in hex),
@@ -253,6 +254,12 @@ void FirmwareModel::loadScenario(const json& sys) {
             if (drives_[k].enclosure == drives_[i].enclosure && drives_[k].slot == drives_[i].slot)
                 throw std::invalid_argument("two drives in one enclosure slot");
         }
+    }
+
+    {
+        std::vector<uint8_t> numbers = enclosures_;
+        for (const auto& d : drives_) numbers.push_back(d.enclosure);
+        ses_.load(sys, numbers, productType_);
     }
 
     // Initiators.
@@ -634,6 +641,7 @@ json FirmwareModel::saveState() const {
     json es = json::array();
     for (auto e : enclosures_) es.push_back({{"number", e}});
     out["enclosures"] = es;
+    out["ses"] = ses_.save();
     json hs = json::array();
     for (const auto& h : hostInitiators_) hs.push_back({{"node", wwnHex(h.node)}, {"port", wwnHex(h.port)}});
     out["hosts"] = hs;
