@@ -293,6 +293,7 @@ TEST(Enclosure, CountsSlotsAndLocate) {
     expectRun(sim, {"-E", "-g", "-z", "deviceinslot", "-l", "2", "-l", "4"},
               "Error: Invalid parameters\n" + errorTail("Error: Invalid device index.", 2003), 1);
 
+    sim.ctl("freeze");  // the locate time left is read below
     expectRun(sim, {"-E", "-s", "-z", "locate", "-l", "2", "-l", "60"}, "\nSetting drive LED to flash for 60 seconds\n", 0);
     for (const char* seconds : {"61", "0"})
         expectRun(sim, {"-E", "-s", "-z", "locate", "-l", "2", "-l", seconds}, errorTail("Error: Invalid timing range.", 2016), 1);
