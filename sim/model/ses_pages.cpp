@@ -8,7 +8,7 @@
 //       "logicalId"     enclosure logical identifier, 16 hex digits
 //       "target", "altTarget"   SES target IDs in the drive records, 0-125 or "none"
 //       "loops"         the drive loops the enclosure answers on: [0, 1] by default
-//       "slots", "powerSupplies", "fans", "temperatures", "controllers", "alarms"   element counts
+//       "slots", "powerSupplies", "fans", "temperatures", "controllers", "alarms"   element counts (0-63)
 //       "elements"      [{kind, index, status, celsius, raw, text}] initial element states
 //   }]}
 #include "model/ses_pages.h"
@@ -313,16 +313,16 @@ void SesEnclosures::load(const json& system, const std::vector<uint8_t>& enclosu
             e.panelId = buf;
         }
         if (e.logicalId == 0) e.logicalId = 0x50050CC000A00000ULL + e.number;
-        e.elements[static_cast<size_t>(Kind::Slot)].resize(count("slots", 48, 12));
-        e.elements[static_cast<size_t>(Kind::PowerSupply)].resize(count("powerSupplies", 16, 2));
-        e.elements[static_cast<size_t>(Kind::Fan)].resize(count("fans", 32, e.legacy ? 2 : 4));
-        e.elements[static_cast<size_t>(Kind::Temperature)].resize(count("temperatures", 32, e.legacy ? 3 : 12));
-        e.elements[static_cast<size_t>(Kind::Alarm)].resize(count("alarms", 4, 1));
+        e.elements[static_cast<size_t>(Kind::Slot)].resize(count("slots", 63, 12));
+        e.elements[static_cast<size_t>(Kind::PowerSupply)].resize(count("powerSupplies", 63, 2));
+        e.elements[static_cast<size_t>(Kind::Fan)].resize(count("fans", 63, e.legacy ? 2 : 4));
+        e.elements[static_cast<size_t>(Kind::Temperature)].resize(count("temperatures", 63, e.legacy ? 3 : 12));
+        e.elements[static_cast<size_t>(Kind::Alarm)].resize(count("alarms", 63, 1));
         e.elements[static_cast<size_t>(Kind::Enclosure)].resize(1);
         if (e.legacy) {
             e.elements[static_cast<size_t>(Kind::DoorLock)].resize(1);
         } else {
-            const size_t controllers = count("controllers", 4, 2);
+            const size_t controllers = count("controllers", 63, 2);
             for (Kind k : {Kind::Controller, Kind::SasExpander, Kind::Midplane, Kind::ChannelCard, Kind::ElectronicsPower})
                 e.elements[static_cast<size_t>(k)].resize(controllers);
             e.elements[static_cast<size_t>(Kind::Settings)].resize(1);
