@@ -108,6 +108,26 @@ TEST_F(EnclosureLapiTest, DrivesWithoutTargetAreAddressedByRecordNumberThenTarge
     EXPECT_EQ(page[3], 0x04);
 }
 
+TEST_F(EnclosureLapiTest, PageSendsWalkTheSameTriesWithTheirLengths) {
+    std::vector<uint8_t> list = driveList({{1, 0x20, 0x21}});
+    std::vector<uint8_t> page(511, 0);
+    page[0] = 0x02;
+    page[3] = 0x08;
+    SES_PAGE_REQUEST request;
+    request.buffer = page.data();
+    request.length = 12;
+    request.driveData = list.data();
+    rec.script = {testnode::check(0x05, 0x24, 0x00)};
+    EXPECT_EQ(LAPISetEnclosureSESPage(0, &request), LAPI_ERR_COMMAND_FAILED);
+    EXPECT_EQ(cdbs(), (std::vector<Cdb>{{0x3B, 0x01, 0xF2, 0x20, 0x1D, 0x10, 0x00, 0x01, 0xFF, 0x00},
+                                        {0x3B, 0x01, 0xF2, 0xA0, 0x1D, 0x10, 0x00, 0x01, 0xFF, 0x00},
+                                        {0x3B, 0x01, 0xF2, 0x21, 0x1D, 0x10, 0x00, 0x00, 0x0C, 0x00},
+                                        {0x3B, 0x01, 0xF2, 0xA1, 0x1D, 0x10, 0x00, 0x00, 0x0C, 0x00}}));
+    ASSERT_EQ(rec.sent.size(), 4u);
+    EXPECT_EQ(rec.sent[0].dataOut.size(), 511u);
+    EXPECT_EQ(rec.sent[3].dataOut.size(), 12u);
+}
+
 TEST_F(EnclosureLapiTest, ProductType13AsksTheControllerDirectly) {
     std::vector<uint8_t> page(8192, 0);
     SES_PAGE_REQUEST request;
