@@ -584,8 +584,9 @@ uint32_t LAPICreateMapping(int index, CREATE_MAPPING_REQUEST* request) {
             makeTolvoString(named.c_str(), m.abHostName, sizeof m.abHostName);
         }
 
+        // A used LUN must hold this drive (or this snapshot) already.
         const uint16_t slot = m.awLunMap[lun].get();
-        if (slot != wire::kLunNotMapped && (slot & 0x7FF) != driveValue) {
+        if (slot != wire::kLunNotMapped && (slot & 0x7FF) != (driveValue | (requestBits & wire::kLunSnapshot))) {
             LAPITraceOut("LAPICreateMapping");
             return LAPI_ERR_BAD_PARAMETERS;
         }
