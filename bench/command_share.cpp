@@ -67,21 +67,7 @@ int main(int argc, char** argv) {
         std::vector<std::string> argvL{LQCL_BINARY};
         argvL.insert(argvL.end(), args.begin(), args.end());
         Figures f;
-        for (int i = 0; i < runs; ++i) {
-            ctl(devDir, {"clear-commands"});
-            long rss = 0;
-            auto t0 = Clock::now();
-            int rc = run(argvL, devDir, nullptr, &rss);
-            f.wall.push_back(ms(Clock::now() - t0));
-            f.ok = f.ok && rc == 0;
-            f.peakKb = std::max(f.peakKb, rss);
-            const auto list = recorded(devDir);
-            Replay r = replay(devDir, list);
-            f.ok = f.ok && r.ok;
-            f.floor.push_back(r.ms);
-            f.waits.push_back(waitsOf(list));
-            f.sent = r.commands;
-        }
+        for (int i = 0; i < runs; ++i) measure(argvL, devDir, f, waitsOf);
         pass = printShare(args, f) && pass;
     }
 

@@ -200,21 +200,7 @@ int main(int argc, char** argv) {
                                 ctl(dev, {"model", "0", "dump-config"})["logicalDrives"].size(),
                                 regions.value("regionCount", 0));
                 }
-                ctl(dev, {"clear-commands"});
-                long rss = 0;
-                double cpu = 0;
-                auto t0 = Clock::now();
-                int rc = run(argvL, dev, nullptr, &rss, &cpu);
-                f.wall.push_back(ms(Clock::now() - t0));
-                f.cpu.push_back(cpu);
-                f.ok = f.ok && rc == 0;
-                f.peakKb = std::max(f.peakKb, rss);
-                const auto list = recorded(dev);
-                Replay r = replay(dev, list);
-                f.ok = f.ok && r.ok;
-                f.floor.push_back(r.ms);
-                f.waits.push_back(waitsOf(list));
-                f.sent = r.commands;
+                measure(argvL, dev, f, waitsOf);
             }
             removeDir(dev);
         }

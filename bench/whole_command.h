@@ -206,6 +206,27 @@ struct Figures {
     bool ok = true;
 };
 
+// One timed run of lqcl (`argv`) against the emulator of `devDir`, with the
+// replay of what it sent; `waitsOf` tells the tool's own waits from the record.
+template <typename WaitsOf>
+void measure(const std::vector<std::string>& argv, const std::string& devDir, Figures& f, WaitsOf waitsOf) {
+    ctl(devDir, {"clear-commands"});
+    long rss = 0;
+    double cpu = 0;
+    auto t0 = Clock::now();
+    int rc = run(argv, devDir, nullptr, &rss, &cpu);
+    f.wall.push_back(ms(Clock::now() - t0));
+    f.cpu.push_back(cpu);
+    f.ok = f.ok && rc == 0;
+    f.peakKb = std::max(f.peakKb, rss);
+    const auto list = recorded(devDir);
+    Replay r = replay(devDir, list);
+    f.ok = f.ok && r.ok;
+    f.floor.push_back(r.ms);
+    f.waits.push_back(waitsOf(list));
+    f.sent = r.commands;
+}
+
 // Prints the split of the median wall time; true when within the targets
 // (own share under 10 ms, peak memory under 32 MiB).
 inline bool printShare(const std::vector<std::string>& args, const Figures& f) {

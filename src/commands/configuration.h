@@ -207,6 +207,10 @@ protected:
     // Reads the configuration image into the working buffer: the read's status,
     // or 2023 when it holds no array.
     uint32_t readConfiguration();
+    // The cache values of an array, in the order they are checked; enforce
+    // write-back becomes 0 where the controller does not offer it.
+    uint32_t checkCacheValues(uint32_t readAhead, uint32_t writeBack, uint32_t mirror, uint32_t battery,
+                              uint32_t faultTolerance, uint32_t& enforceWriteBack);
     // Reads the region map (after the configuration): 2023, or the read's status.
     uint32_t readConfigurationAndRegionMap();
     // Refreshes the information set.

@@ -82,6 +82,18 @@ bool commandConfiguration::isSystemArrayBusy() const {
 
 // -- arrays --
 
+uint32_t commandConfiguration::checkCacheValues(uint32_t readAhead, uint32_t writeBack, uint32_t mirror,
+                                                uint32_t battery, uint32_t faultTolerance, uint32_t& enforceWriteBack) {
+    if (!readAheadValid(readAhead) || !writeBackValid(writeBack)) return CMD_ERR_INVALID_CACHE_SIZE;
+    if (!isFlag(mirror) || !isFlag(battery) || !isFlag(faultTolerance)) return CMD_ERR_INVALID_SELECTION;
+    // Enforce write-back counts only where the controller offers it.
+    if (LAPIGetAdvancePerformanceSupportStatus(m_index, m_work.controllerInfo.get()) != 0) {
+        enforceWriteBack = 0;
+        return 0;
+    }
+    return isFlag(enforceWriteBack) ? 0 : CMD_ERR_INVALID_SELECTION;
+}
+
 uint32_t commandConfiguration::createArray(uint32_t count, const uint64_t* wwns, uint32_t chunkKb, uint32_t level,
                                            uint32_t backOff, uint32_t cacheGiven, uint32_t readAhead,
                                            uint32_t writeBack, uint32_t mirror, uint32_t battery,
@@ -108,16 +120,7 @@ uint32_t commandConfiguration::createArray(uint32_t count, const uint64_t* wwns,
         status = CMD_ERR_INVALID_RAID_LEVEL;
     if (status == 0 && backOff > 189) status = CMD_ERR_INVALID_BACK_OFF;
     if (status == 0 && !isFlag(cacheGiven)) status = CMD_ERR_INVALID_SELECTION;
-    if (status == 0 && (!readAheadValid(readAhead) || !writeBackValid(writeBack))) status = CMD_ERR_INVALID_CACHE_SIZE;
-    if (status == 0 && (!isFlag(mirror) || !isFlag(battery) || !isFlag(faultTolerance)))
-        status = CMD_ERR_INVALID_SELECTION;
-    if (status == 0) {
-        if (LAPIGetAdvancePerformanceSupportStatus(m_index, m_work.controllerInfo.get()) == 0) {
-            if (!isFlag(enforceWriteBack)) status = CMD_ERR_INVALID_SELECTION;
-        } else {
-            enforceWriteBack = 0;
-        }
-    }
+    if (status == 0) status = checkCacheValues(readAhead, writeBack, mirror, battery, faultTolerance, enforceWriteBack);
     if (status != 0) return Global::report(status);
 
     CREATE_POOL_REQUEST request{};
@@ -263,16 +266,7 @@ uint32_t commandConfiguration::SetDriveRankCacheParams(uint32_t array, uint32_t 
     std::memset(m_work.controllerInfo.get(), 0, kControllerInfoSize);
     uint32_t status = readConfiguration();
     if (status == 0 && array >= ConfigView(m_work.config.get()).arrayCount()) status = CMD_ERR_INVALID_ARRAY_INDEX;
-    if (status == 0 && (!readAheadValid(readAhead) || !writeBackValid(writeBack))) status = CMD_ERR_INVALID_CACHE_SIZE;
-    if (status == 0 && (!isFlag(mirror) || !isFlag(battery) || !isFlag(faultTolerance)))
-        status = CMD_ERR_INVALID_SELECTION;
-    if (status == 0) {
-        if (LAPIGetAdvancePerformanceSupportStatus(m_index, m_work.controllerInfo.get()) == 0) {
-            if (!isFlag(enforceWriteBack)) status = CMD_ERR_INVALID_SELECTION;
-        } else {
-            enforceWriteBack = 0;
-        }
-    }
+    if (status == 0) status = checkCacheValues(readAhead, writeBack, mirror, battery, faultTolerance, enforceWriteBack);
     if (status != 0) return Global::report(status);
 
     RANK_CACHE_PARAMS_REQUEST request{};

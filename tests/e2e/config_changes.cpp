@@ -20,24 +20,7 @@ using testsupport::Simulator;
 namespace {
 
 // One system, two paths, 16 drives of 300 GB in one enclosure, with the model keys given.
-std::string scenario(const json& model) {
-    json system = {
-        {"vendor", "TOLVO"},
-        {"product", "TOLVO RAID 7000"},
-        {"revision", "0513"},
-        {"paths",
-         {{{"sg", 0}, {"host", 0}, {"channel", 0}, {"target", 0}, {"lun", 0}, {"portWwn", "2100001122334401"}},
-          {{"sg", 1}, {"host", 1}, {"channel", 1}, {"target", 0}, {"lun", 0}, {"portWwn", "2100001122334402"}}}},
-        {"wwn", "2000001122334400"},
-        {"name", "Change Test"},
-        {"enclosures",
-         {{{"number", 1},
-           {"slots", 16},
-           {"drives", {{"wwnBase", "5000C50000A00001"}, {"capacityBlocks", 585937500}}}}}},
-    };
-    system.update(model);
-    return json{{"systems", {system}}}.dump();
-}
+std::string scenario(const json& model) { return testsupport::twoPathScenario("Change Test", 16, model); }
 
 json slots(int first, int count) {
     json list = json::array();

@@ -20,24 +20,7 @@ namespace {
 constexpr int64_t kEpoch = 1796540709;  // 2026-12-06 07:05:09 UTC
 
 // A system reached through two paths, with the model keys given.
-std::string scenario(const json& model) {
-    json system = {
-        {"vendor", "TOLVO"},
-        {"product", "TOLVO RAID 7000"},
-        {"revision", "0513"},
-        {"paths",
-         {{{"sg", 0}, {"host", 0}, {"channel", 0}, {"target", 0}, {"lun", 0}, {"portWwn", "2100001122334401"}},
-          {{"sg", 1}, {"host", 1}, {"channel", 1}, {"target", 0}, {"lun", 0}, {"portWwn", "2100001122334402"}}}},
-        {"wwn", "2000001122334400"},
-        {"name", "Report Test"},
-        {"enclosures",
-         {{{"number", 1},
-           {"slots", 12},
-           {"drives", {{"wwnBase", "5000C50000A00001"}, {"capacityBlocks", 585937500}}}}}},
-    };
-    if (model.is_object()) system.update(model);
-    return json{{"systems", {system}}}.dump();
-}
+std::string scenario(const json& model) { return testsupport::twoPathScenario("Report Test", 12, model); }
 
 json drives(int first, int count) {
     json list = json::array();

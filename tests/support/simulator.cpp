@@ -245,4 +245,23 @@ void Simulator::inject(const std::string& target, const std::string& kind, const
     if (a.contains("error")) throw std::runtime_error("inject failed: " + a["error"].get<std::string>());
 }
 
+std::string twoPathScenario(const std::string& name, int slots, const nlohmann::json& model) {
+    nlohmann::json system = {
+        {"vendor", "TOLVO"},
+        {"product", "TOLVO RAID 7000"},
+        {"revision", "0513"},
+        {"paths",
+         {{{"sg", 0}, {"host", 0}, {"channel", 0}, {"target", 0}, {"lun", 0}, {"portWwn", "2100001122334401"}},
+          {{"sg", 1}, {"host", 1}, {"channel", 1}, {"target", 0}, {"lun", 0}, {"portWwn", "2100001122334402"}}}},
+        {"wwn", "2000001122334400"},
+        {"name", name},
+        {"enclosures",
+         {{{"number", 1},
+           {"slots", slots},
+           {"drives", {{"wwnBase", "5000C50000A00001"}, {"capacityBlocks", 585937500}}}}}},
+    };
+    if (model.is_object()) system.update(model);
+    return nlohmann::json{{"systems", {system}}}.dump();
+}
+
 }  // namespace testsupport

@@ -50,6 +50,10 @@ private:
     int fd_ = -1;
 };
 
+// A scenario of one RAID system reached through two paths (sg0, sg1), with
+// `slots` drives of 300 GB in enclosure 1 and the model keys of `model` added.
+std::string twoPathScenario(const std::string& name, int slots, const nlohmann::json& model);
+
 class Simulator {
 public:
     // `scenario`: a path to a scenario file, JSON text (anything whose first
