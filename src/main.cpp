@@ -3,5 +3,5 @@
 
 int main(int argc, char** argv) {
     zentool_exe(argc, argv);
-    return Global::s_errorCode;
+    return Global::exitStatus();
 }

@@ -1,9 +1,11 @@
 #include "commands/global.h"
 
-#include "support/string_utils.h"
-
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <vector>
+
+#include "support/string_utils.h"
 
 std::string Global::string;
 uint8_t Global::fMode = 0;
@@ -134,11 +136,25 @@ void Global::errorHandler(uint32_t code) {
     fErrorHandled = 1;
 }
 
+namespace {
+int g_outputErrno = 0;  // errno of the first failed write to standard output
+}  // namespace
+
 void Global::print() {
     // Printed as a C string, as "%s" would: the text stops at an embedded NUL.
     fputs(string.c_str(), stdout);
-    fflush(stdout);
+    if (fflush(stdout) != 0 && g_outputErrno == 0) g_outputErrno = errno;
     string.clear();
+}
+
+int Global::exitStatus() {
+    if (fflush(stdout) != 0 && g_outputErrno == 0) g_outputErrno = errno;
+    if (!ferror(stdout)) return s_errorCode;
+    if (g_outputErrno != 0)
+        fprintf(stderr, "lqcl: error writing standard output: %s\n", strerror(g_outputErrno));
+    else
+        fprintf(stderr, "lqcl: error writing standard output\n");
+    return 1;
 }
 
 uint32_t Global::report(uint32_t code) {

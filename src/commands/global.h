@@ -40,6 +40,10 @@ public:
     // The text of a status code, as errorHandler writes it (without the
     // surrounding line ends); the unknown-code text for codes not in the table.
     static const char* message(uint32_t code);
+    // The exit status of a process that ran its command to the end: the
+    // reported status, or 1 (with a message on standard error) when standard
+    // output could not be written, so that no lost report passes for success.
+    static int exitStatus();
 
 private:
     uint8_t m_hex = 0;

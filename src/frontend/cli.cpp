@@ -26,9 +26,18 @@ const char allowed_array[kAllowedCount][kAllowedEntrySize] = {
 #undef LQCL_COMMAND_NAME
 };
 
+bool isCommandIndex(int index) {
+#define LQCL_COMMAND_USED(index, name) true,
+#define LQCL_COMMAND_UNUSED(index, name) false,
+    static constexpr bool kUsed[] = {LQCL_COMMAND_TABLE(LQCL_COMMAND_USED, LQCL_COMMAND_UNUSED)};
+#undef LQCL_COMMAND_USED
+#undef LQCL_COMMAND_UNUSED
+    return index >= 0 && static_cast<size_t>(index) < kAllowedCount && kUsed[index];
+}
+
 int lookupCommand(const std::string& name) {
     for (size_t i = 0; i < kAllowedCount; ++i)
-        if (name == allowed_array[i]) return static_cast<int>(i);
+        if (isCommandIndex(static_cast<int>(i)) && name == allowed_array[i]) return static_cast<int>(i);
     return -1;
 }
 
@@ -122,6 +131,7 @@ void strToProcess(const std::vector<std::string>& values, uint64_t* selectors) {
             userSelection = 1;
             globalPath = LAPIAddUserDefinedTolvoScsiDevices(value.c_str());
         } else {
+            if (!frontend::hexValueFits64(value)) frontend::tooManyDigits("-p", value);
             axtoi(value.c_str(), value.size(), &selector, 0);
         }
     }
@@ -144,8 +154,10 @@ void zentool_exe(int argc, char** argv) {
     std::fill(std::begin(u64), std::end(u64), frontend::kFiller64);
     std::fill(std::begin(selectors), std::end(selectors), frontend::kFiller64);
 
+    // The names of the commands (not of the unused slots), for the print listing.
     std::vector<std::string> sortedNames;
-    for (const auto& name : allowed_array) sortedNames.emplace_back(name);
+    for (size_t i = 0; i < kAllowedCount; ++i)
+        if (isCommandIndex(static_cast<int>(i))) sortedNames.emplace_back(allowed_array[i]);
     std::sort(sortedNames.begin(), sortedNames.end());
 
     LqclCmdLine cmd("Quorlane Command Line (QCL) ", ' ', "5.13.0005");

@@ -172,5 +172,9 @@ static_assert(std::size(kIndices) == kAllowedCount, "the command table has 134 e
 static_assert(indicesArePositions(), "each index in the command table equals its position");
 }  // namespace command_table_detail
 
-// Index of name in allowed_array (exact, case-sensitive), or -1.
+// True for the index of a command, false for an unused slot or out of range.
+bool isCommandIndex(int index);
+
+// Index of name in allowed_array (exact, case-sensitive), or -1. The names of
+// the unused slots never match.
 int lookupCommand(const std::string& name);

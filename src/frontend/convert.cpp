@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "frontend/cli.h"
+
 namespace frontend {
 
 #define LQCL_REJECTED_SYMBOLS ".~'`\"!$%^&*()_+=-}{][|/\\?,><"
@@ -20,6 +22,19 @@ static_assert(sizeof(kDecimalRejectSet) - 1 == 80);
 
 bool containsAnyOf(const std::string& value, const char* set) {
     return value.find_first_of(set) != std::string::npos;
+}
+
+bool hexValueFits64(const std::string& value) {
+    // axtoi stops at the first NUL.
+    const std::string text = value.substr(0, value.find('\0'));
+    if (text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return true;
+    const size_t first = text.find_first_not_of('0');
+    return first == std::string::npos || text.size() - first <= 16;
+}
+
+void tooManyDigits(const char* flag, const std::string& value) {
+    std::string msg = std::string("The ") + flag + " value has more than 16 hexadecimal digits: " + value + "\n";
+    cliprint(msg.c_str());
 }
 
 uint32_t strtol32(const std::string& value, int base) {
@@ -74,6 +89,7 @@ void strToHex64(const std::vector<std::string>& values, uint64_t* out) {
         if (frontend::containsAnyOf(v, frontend::kHexRejectSet))
             frontend::invalidValue(
                 "\nFound invalid input entry for -u parameter. Only hexadecimal integer values accepted\n");
+        if (!frontend::hexValueFits64(v)) frontend::tooManyDigits("-u", v);
         if (n < frontend::kMaxValues) axtoi(v.c_str(), v.size(), &out[n++], 0);
     }
 }

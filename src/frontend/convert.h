@@ -19,6 +19,14 @@ extern const char kDecimalRejectSet[];
 
 bool containsAnyOf(const std::string& value, const char* set);
 
+// False when `value` is all hexadecimal digits and more than 16 of them follow
+// its leading zeros, so that it does not fit 64 bits. A value with another
+// character converts to 0x7E whatever its length and counts as fitting.
+bool hexValueFits64(const std::string& value);
+
+// Refuses such a value in the usage-error form (status 255).
+[[noreturn]] void tooManyDigits(const char* flag, const std::string& value);
+
 // strtol in the given base with a 32-bit signed long: leading blanks skipped,
 // stops at the first non-digit, values above 0x7FFFFFFF are taken as 0x7FFFFFFF.
 uint32_t strtol32(const std::string& value, int base);

@@ -1,0 +1,89 @@
+// End-to-end cases of inputs that must be refused or reported rather than
+// half-handled: over-long hexadecimal values, unused command slots, a report
+// that cannot be written, hostile device directories and exclusion lists,
+// silent and short-answering nodes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/process.h"
+#include "support/simulator.h"
+
+namespace {
+
+using testsupport::RunResult;
+using testsupport::runLqcl;
+
+std::string usageError(const std::string& message) {
+    return "Error: " + message + "\n\nFor complete USAGE and HELP type: \n   WQCL/LQCL --help\n\n";
+}
+
+const std::string kNoRaidSystem = "Error: Raid system does not exist\r\n";
+
+std::vector<std::string> oob(std::vector<std::string> args) {
+    std::vector<std::string> all{"-N", "-p", "admin", "-p", "secret", "-p", "127.0.0.1"};
+    all.insert(all.end(), args.begin(), args.end());
+    return all;
+}
+
+struct Case {
+    std::vector<std::string> args;
+    std::string out, err;
+    int status;
+};
+
+void expectAll(const std::vector<Case>& cases, const std::map<std::string, std::string>& env) {
+    for (const auto& c : cases) {
+        RunResult r = runLqcl(c.args, env);
+        std::string what;
+        for (const auto& a : c.args) what += a + " ";
+        EXPECT_EQ(r.out, c.out) << what;
+        EXPECT_EQ(r.err, c.err) << what;
+        EXPECT_EQ(r.status, c.status) << what;
+    }
+}
+
+TEST(Mends, HexadecimalValuesAreNeverCut) {
+    testsupport::TempDir empty;
+    const std::string u17 = "12000001122338800";
+    expectAll(
+        {
+            {oob({"-C", "-s", "-u", u17}), "", usageError("The -u value has more than 16 hexadecimal digits: " + u17 + "\n"), 255},
+            {oob({"-C", "-s", "-u", "1", "-u", "fffffffffffffffff"}), "",
+             usageError("The -u value has more than 16 hexadecimal digits: fffffffffffffffff\n"), 255},
+            // Leading zeros are not digits of the value.
+            {oob({"-C", "-s", "-u", "0000" + std::string(16, 'f')}), "", "", 0},
+            // A value with another character converts to 0x7E whatever its length.
+            {oob({"-C", "-s", "-u", "1234567890123456789#"}), "", "", 0},
+            {{"-F", "-n", "-z", "raidsystems", "-p", u17}, "",
+             usageError("The -p value has more than 16 hexadecimal digits: " + u17 + "\n"), 255},
+            {{"-F", "-n", "-z", "raidsystems", "-p", "0" + std::string(16, 'f')}, kNoRaidSystem, "", 255},
+        },
+        {{"LQCL_DEV_DIR", empty.path()}});
+}
+
+TEST(Mends, UnusedSlotsAreNotCommands) {
+    // The two unused slots of the table behave as unknown names.
+    const std::string unknown = usageError("Error [04]- No Appropriate Configuration Command Entered\n");
+    expectAll({{oob({"-F", "-g", "-z", "reserved29"}), "", unknown, 255},
+               {oob({"-F", "-n", "-z", "reserved132"}), "", unknown, 255}},
+              {});
+}
+
+TEST(Mends, AReportThatCannotBeWrittenIsAnError) {
+    testsupport::TempDir empty;
+    RunResult r = testsupport::run(
+        {"/bin/sh", "-c", std::string(LQCL_BINARY) + " -F -n -z raidsystems -p 0 >/dev/full"},
+        {{"LQCL_DEV_DIR", empty.path()}});
+    // Nothing found: the tool's own 255 stands.
+    EXPECT_EQ(r.status, 255);
+    testsupport::Simulator sim;
+    r = testsupport::run({"/bin/sh", "-c", std::string(LQCL_BINARY) + " -F -n -z raidsystems >/dev/full"},
+                         sim.env());
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "lqcl: error writing standard output: No space left on device\n");
+    EXPECT_EQ(r.status, 1);
+}
+
+}  // namespace
