@@ -1,8 +1,11 @@
 #include "scsi/discovery.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -162,6 +165,27 @@ int storePath(ITL_HANDLE_STRUCT* record, int* entry) {
     return 1;
 }
 
+// One more than the highest N of a node "sg<N>" in the device directory; 0
+// when there is none or the directory cannot be read (the scan then ends at
+// the first missing node).
+uint32_t scanLimit() {
+    struct DirCloser {
+        void operator()(DIR* d) const { closedir(d); }
+    };
+    std::unique_ptr<DIR, DirCloser> dir(opendir(scsiDeviceDirectory()));
+    if (!dir) return 0;
+    uint32_t limit = 0;
+    while (const dirent* e = readdir(dir.get())) {
+        const char* digits = e->d_name + 2;
+        if (std::strncmp(e->d_name, "sg", 2) != 0 || *digits == '\0' || std::strlen(digits) > 5) continue;
+        if (std::strspn(digits, "0123456789") != std::strlen(digits) || (digits[0] == '0' && digits[1] != '\0'))
+            continue;
+        const auto n = static_cast<uint32_t>(std::strtoul(digits, nullptr, 10));
+        if (n < kMaxScannedNodes) limit = std::max(limit, n + 1);
+    }
+    return limit;
+}
+
 void printWwnUpper(const uint8_t* wwn) {
     for (int i = 0; i < 8; ++i) std::printf("%.2X", wwn[i]);
 }
@@ -206,6 +230,9 @@ int getScsiDataForNode(ITL_HANDLE_STRUCT* handle, uint8_t* buffer96) {
 }
 
 void addTolvoScsiDevices() {
+    // Removing a device leaves a hole in the numbering: the scan goes on past a
+    // missing node while higher-numbered ones exist.
+    const uint32_t limit = scanLimit();
     for (uint32_t n = 0; n < kMaxScannedNodes; ++n) {
         std::unique_ptr<char, decltype(&std::free)> name(getScsiDeviceName(n), &std::free);
         if (!name) return;
@@ -218,7 +245,9 @@ void addTolvoScsiDevices() {
         if (fd == -EBUSY) continue;
         if (fd < 0) {
             const int err = -fd;
-            if (err != ENOENT && err != ENXIO && err != EACCES && err != ENODEV)
+            const bool missing = err == ENOENT || err == ENXIO || err == EACCES || err == ENODEV;
+            if (missing && n + 1 < limit) continue;
+            if (!missing)
                 DIDEDebug(TRACE_DISCOVERY, DETAIL_ERROR, "Unknown open error for scsi devices returned: %d.", err);
             return;
         }
@@ -242,7 +271,7 @@ void addAllDevices() { addTolvoScsiDevices(); }
 
 uint32_t LAPIGetListOfRAIDSystemsToExclude(uint32_t* count, uint8_t (*table)[8]) {
     *count = 0;
-    FILE* f = std::fopen(kExclusionFileName, "r");
+    FILE* f = openExclusionList(kExclusionFileName);
     if (f == nullptr) {
         DIDEDebug(TRACE_DISCOVERY, DETAIL_ERROR,
                   "WARNING: Exclude list not found - all systems will be included.\nIgnore this message if that is "
@@ -276,6 +305,11 @@ uint8_t LAPIAddUserDefinedTolvoScsiDevices(const char* path) {
     if (std::strlen(path) > kMaxUserPathLength) {
         std::fprintf(stderr, "Error: device path '%s' is longer than %zu characters and cannot be used.\n", path,
                      kMaxUserPathLength);
+        return NO_RAID_SYSTEM_SELECTED;
+    }
+    struct stat st{};
+    if (stat(path, &st) == 0 && !scsi::isDeviceNode(st)) {
+        std::fprintf(stderr, "Error: '%s' is not a SCSI generic device and cannot be used.\n", path);
         return NO_RAID_SYSTEM_SELECTED;
     }
     int fd = scsi::openNode(path, O_RDWR);

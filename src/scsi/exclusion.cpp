@@ -1,5 +1,9 @@
 #include "scsi/exclusion.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cstring>
 
@@ -27,17 +31,33 @@ bool parseExclusionLine(const char* line, uint8_t wwn[8], char digits[17]) {
     return true;
 }
 
+FILE* openExclusionList(const char* path) {
+    // Non-blocking, so that opening a FIFO does not wait for a writer.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat st{};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        std::fprintf(stderr, "Warning: the exclusion list %s is not a regular file and is not read.\n", path);
+        return nullptr;
+    }
+    FILE* file = fdopen(fd, "r");
+    if (file == nullptr) close(fd);
+    return file;
+}
+
 uint32_t readExclusionList(FILE* file, uint8_t (*table)[8], uint32_t max, void (*onEntry)(const char* digits)) {
     uint32_t count = 0;
     char line[kExclusionLineMax + 1];
-    while (count < max && std::fgets(line, sizeof line, file) != nullptr) {
-        const size_t len = std::strlen(line);
-        if (len > 0 && line[len - 1] != '\n' && !std::feof(file)) {
-            // Over-long line: what follows belongs to it, not to a new entry.
-            int c;
-            while ((c = std::fgetc(file)) != EOF && c != '\n') {
-            }
-        }
+    int c = 0;
+    while (count < max && c != EOF) {
+        size_t len = 0;
+        // The line up to its end; what exceeds the buffer belongs to it and
+        // is skipped, not taken as a new entry. A NUL byte reads as a blank.
+        while ((c = std::getc(file)) != EOF && c != '\n')
+            if (len < kExclusionLineMax) line[len++] = c == '\0' ? ' ' : static_cast<char>(c);
+        if (len == 0 && c == EOF) break;
+        line[len] = '\0';
         char digits[17];
         if (!parseExclusionLine(line, table[count], digits)) continue;
         if (onEntry != nullptr) onEntry(digits);

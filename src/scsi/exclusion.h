@@ -13,9 +13,15 @@ inline constexpr int kExclusionLineMax = 1023;
 // Otherwise the leading run of hexadecimal digits within the first 16
 // characters is the WWN (fewer digits give leading zero bytes, none gives 0);
 // `digits` (17 bytes) receives the digits read.
+// Opens the list for reading when `path` is a regular file. Anything else (a
+// FIFO, a device) would hang or feed the reader without end: it is not read,
+// and standard error says so. Null when there is nothing to read.
+FILE* openExclusionList(const char* path);
+
 bool parseExclusionLine(const char* line, uint8_t wwn[8], char digits[17]);
 
-// Reads up to `max` WWNs from `file` into `table`; lines longer than
-// kExclusionLineMax characters are cut there and their rest is skipped.
-// `onEntry` is told the digits of each stored WWN. Returns the count.
+// Reads up to `max` WWNs from `file` into `table`, line by line with the
+// lengths counted: a NUL byte reads as a blank and never ends a line; lines longer than kExclusionLineMax characters are cut there
+// and their rest is skipped. `onEntry` is told the digits of each stored WWN.
+// Returns the count.
 uint32_t readExclusionList(FILE* file, uint8_t (*table)[8], uint32_t max, void (*onEntry)(const char* digits));

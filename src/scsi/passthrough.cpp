@@ -146,6 +146,8 @@ uint8_t sgPassThrough(ITL_HANDLE_STRUCT* handle, SCSI_COMMAND_STRUCT* request, u
     const size_t replySize = kHeaderSize + (toDevice ? 0 : dataLength);
     Buffer reply(static_cast<uint8_t*>(std::calloc(1, replySize)));
     if (!reply) return WSC_OS_ERROR;
+    // A node that never answers is a failed path, not a hang.
+    if (!scsi::awaitReply(fd, request->timeout)) return WSC_OS_ERROR;
     ssize_t got = retryWhileAgain([&] { return read(fd, reply.get(), replySize); });
     // A reply without a whole header says nothing about the command.
     if (got < static_cast<ssize_t>(kHeaderSize)) return WSC_OS_ERROR;
@@ -157,8 +159,10 @@ uint8_t sgPassThrough(ITL_HANDLE_STRUCT* handle, SCSI_COMMAND_STRUCT* request, u
         return WSC_CHECK_CONDITION;
     }
     if (answer.result != 0) return WSC_OS_ERROR;
-    // Bytes the device did not send read as the zeros the buffer was cleared to.
+    // Bytes the device did not send read as the zeros the buffer was cleared to;
+    // the data length tells how many arrived.
     if (!toDevice && dataLength > 0) std::memcpy(data, reply.get() + kHeaderSize, dataLength);
+    if (!toDevice) request->dataLength = static_cast<uint32_t>(got) - static_cast<uint32_t>(kHeaderSize);
     return WSC_GOOD;
 }
 

@@ -32,7 +32,9 @@ void closeDevice();
 // Sends `request` through `handle`. `data` holds the outgoing data (direction 0)
 // or receives the incoming data (direction 1), request->dataLength bytes.
 // Returns WSC_GOOD, WSC_CHECK_CONDITION (sense copied into the request) or
-// WSC_OS_ERROR.
+// WSC_OS_ERROR. On WSC_GOOD from the device, request->dataLength holds the
+// number of data bytes that arrived (the rest of `data` is zero). A node that
+// does not answer within request->timeout seconds fails with WSC_OS_ERROR.
 uint8_t issueScsiCommand(ITL_HANDLE_STRUCT* handle, SCSI_COMMAND_STRUCT* request, uint8_t* data);
 
 // The sg backend behind issueScsiCommand.

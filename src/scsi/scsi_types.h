@@ -17,7 +17,9 @@ inline constexpr uint8_t SCSI_DIR_TO_DEVICE = 0;
 inline constexpr uint8_t SCSI_DIR_FROM_DEVICE = 1;
 
 // One command: CDB, direction, sense data on a check condition, time-out
-// (seconds; carried to the out-of-band transport only) and data length.
+// (seconds; the sg driver applies its own on a real node, the emulator's socket
+// transport and the out-of-band transport apply this one) and data length (on
+// return from a transfer from the device: the bytes that arrived).
 struct SCSI_COMMAND_STRUCT {
     uint8_t cdb[16];
     uint8_t cdbLength;

@@ -3,6 +3,12 @@
 // that cannot be written, hostile device directories and exclusion lists,
 // silent and short-answering nodes.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include <string>
 #include <vector>
@@ -84,6 +90,33 @@ TEST(Mends, AReportThatCannotBeWrittenIsAnError) {
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "lqcl: error writing standard output: No space left on device\n");
     EXPECT_EQ(r.status, 1);
+}
+
+TEST(Mends, ForeignPathsAreRefusedAndUnreachableDirectoriesSaid) {
+    expectAll({{{"-F", "-n", "-z", "raidsystems", "-p", "/dev/null"},
+                kNoRaidSystem,
+                "Error: '/dev/null' is not a SCSI generic device and cannot be used.\n",
+                255}},
+              {});
+
+    // An emulated node whose path does not fit a socket address.
+    testsupport::TempDir base;
+    const std::string deep = base.path() + "/" + std::string(100, 'd');
+    ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
+    const std::string shortName = base.path() + "/s";
+    int fd = socket(AF_UNIX, SOCK_SEQPACKET, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", shortName.c_str());
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(rename(shortName.c_str(), (deep + "/sg0").c_str()), 0);
+    expectAll({{{"-F", "-n", "-z", "raidsystems"},
+                kNoRaidSystem,
+                "Error: the device path '" + deep + "/sg0' is longer than the 107 characters of a socket address; "
+                "the device cannot be reached.\n",
+                255}},
+              {{"LQCL_DEV_DIR", deep}});
+    close(fd);
 }
 
 }  // namespace

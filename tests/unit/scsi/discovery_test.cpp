@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
@@ -111,9 +112,13 @@ TEST_F(DiscoveryTest, GroupsPathsByWwnAndSkipsForeignAndDuplicatePaths) {
     add(2, {"DISK DRIVE", 0x5000000000000001ull, 0, 2, 0});
     add(3, {"TOLVO RAID 7000", 0x2000001122334401ull, 0, 0, 0});  // same channel, target, LUN as sg0
     add(4, {"TOLVO RAID 8000 X", 0x2000001122334402ull, 1, 0, 3});
-    add(6, {"TOLVO RAID 6000", 0x2000001122334403ull, 0, 0, 0});  // after the gap: never reached
+    // sg5 is a plain file (skipped, left as it was); sg7 is missing: the scan
+    // goes on past both to sg8, the highest node.
+    { std::ofstream(node(5)) << "keep"; }
+    add(6, {"TOLVO RAID 6000", 0x2000001122334403ull, 0, 0, 0});
+    add(8, {"TOLVO RAID 6000", 0x2000001122334403ull, 0, 0, 1});
 
-    EXPECT_EQ(LAPIDiscoverRAIDSystems(), 2u);
+    EXPECT_EQ(LAPIDiscoverRAIDSystems(), 3u);
     EXPECT_EQ(cDevice_Discovery_Done, 1);
     EXPECT_EQ(LAPIGetTolvoHandleCount(0), 2u);
     EXPECT_EQ(LAPIGetTolvoHandleCount(1), 1u);
@@ -131,7 +136,10 @@ TEST_F(DiscoveryTest, GroupsPathsByWwnAndSkipsForeignAndDuplicatePaths) {
             EXPECT_EQ(s.cdb[0], 0x12);
         }
     }
-    EXPECT_EQ(inquiries(), 5u);
+    EXPECT_EQ(inquiries(), 7u);
+    EXPECT_EQ(LAPIGetTolvoHandleCount(2), 2u);
+    std::ifstream plain(node(5));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(plain), {}), "keep");
     // Discovery INQUIRY: 12 00 00 00 60 00 for 96 bytes.
     EXPECT_EQ(rec.sent[0].cdb, (Bytes{0x12, 0, 0, 0, 0x60, 0}));
     EXPECT_EQ(rec.sent[0].dataLength, 96u);
@@ -257,6 +265,26 @@ TEST(ExclusionList, AtMost128EntriesAndLongLinesStayOneLine) {
     fclose(f);
     EXPECT_EQ(seen, 128);
     EXPECT_EQ(table[0][7], 0x10);
+}
+
+TEST(ExclusionList, NulBytesHideNoLineAndOnlyRegularFilesAreRead) {
+    const std::string text("2000001122334455\0x\n\0" "2000001122334466\n", 36);
+    FILE* f = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+    uint8_t table[MAX_EXCLUDED_SYSTEMS][8];
+    EXPECT_EQ(readExclusionList(f, table, MAX_EXCLUDED_SYSTEMS, nullptr), 2u);
+    fclose(f);
+    EXPECT_EQ(table[0][7], 0x55);
+    EXPECT_EQ(table[1][7], 0x66);
+
+    testsupport::TempDir dir;
+    const std::string fifo = dir.path() + "/list";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/zero")}) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(openExclusionList(path.c_str()), nullptr);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "Warning: the exclusion list " + path + " is not a regular file and is not read.\n");
+    }
 }
 
 TEST_F(DiscoveryTest, ExcludedSystemsAreLeftOut) {

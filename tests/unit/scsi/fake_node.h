@@ -46,6 +46,7 @@ public:
 
     uint32_t openAnswer = 0;  // 0 or an errno
     bool hangUpAfterOpen = false;  // the server goes away right after a successful open
+    bool silent = false;           // commands are received and never answered
     sg_scsi_id id{};
 
     std::vector<Bytes> packets() {
@@ -118,6 +119,7 @@ private:
                 std::lock_guard<std::mutex> lock(mutex_);
                 packets_.push_back(msg);
             }
+            if (silent) return;
             Bytes r = responder_(msg);
             send(c, r.data(), r.size(), 0);
         }

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <scsi/sg.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -135,6 +137,7 @@ TEST_F(PassThroughTest, ShortDataReplyLeavesZerosAndZeroLengthReadTouchesNothing
     uint8_t data[8];
     std::memset(data, 0xEE, sizeof data);
     ASSERT_EQ(issueScsiCommand(&handle, &r, data), WSC_GOOD);
+    EXPECT_EQ(r.dataLength, 2u);
     const uint8_t expected[8] = {7, 7, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(std::memcmp(data, expected, 8), 0);
 
@@ -190,13 +193,32 @@ TEST_F(PassThroughTest, MissingNodeIsSilentAndImmediate) {
     EXPECT_TRUE(g_sleeps.empty());
 }
 
-TEST_F(PassThroughTest, RegularFileNodeGivesNoReplyHeader) {
-    std::string path = dir.path() + "/plain";
-    { std::ofstream(path) << ""; }
-    usePath(path);
+TEST_F(PassThroughTest, OnlyDeviceNodesAreWrittenTo) {
+    // A plain file, a link to one and a FIFO are refused before anything is
+    // written; /dev/null is a character device of another driver.
+    const std::string plain = dir.path() + "/plain", link = dir.path() + "/link", fifo = dir.path() + "/fifo";
+    { std::ofstream(plain) << "keep"; }
+    ASSERT_EQ(symlink(plain.c_str(), link.c_str()), 0);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {plain, link, fifo, std::string("/dev/null")}) {
+        usePath(path);
+        SCSI_COMMAND_STRUCT r = command({0x12, 0, 0, 0, 8, 0}, 1, 8);
+        uint8_t data[8] = {};
+        EXPECT_EQ(issueScsiCommand(&handle, &r, data), WSC_OS_ERROR) << path;
+        EXPECT_TRUE(g_sleeps.empty()) << path;
+    }
+    std::ifstream in(plain);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep");
+}
+
+TEST_F(PassThroughTest, ANodeThatNeverAnswersFailsAfterTheTimeOut) {
+    FakeNode node(dir.path() + "/sg0", [](const Bytes&) { return FakeNode::reply(0, 0); });
+    node.silent = true;
     SCSI_COMMAND_STRUCT r = command({0x12, 0, 0, 0, 8, 0}, 1, 8);
+    r.timeout = 1;
     uint8_t data[8] = {};
     EXPECT_EQ(issueScsiCommand(&handle, &r, data), WSC_OS_ERROR);
+    EXPECT_EQ(node.packets().size(), 1u);
 }
 
 TEST_F(PassThroughTest, BadArgumentsAreRefusedWithoutTouchingTheDevice) {
