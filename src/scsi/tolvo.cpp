@@ -1,5 +1,6 @@
 #include "scsi/tolvo.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "scsi/passthrough.h"
@@ -53,7 +54,8 @@ bool outOfBandPaceDue(time_t now, time_t* epoch) {
 }
 
 uint8_t TOLVO_SendCommand(ITL_HANDLE_STRUCT* handle, SCSI_COMMAND_STRUCT* request, uint8_t* data,
-                          uint32_t totalLength, TolvoConversion convert) {
+                          uint32_t totalLength, TolvoConversion convert, uint32_t* received) {
+    if (received != nullptr) *received = 0;
     if (handle == nullptr || request == nullptr || (totalLength > 0 && data == nullptr)) return WSC_BAD_PARAMETERS;
     const uint8_t opcode = request->cdb[0];
     const bool fromController = isFromController(opcode);
@@ -69,6 +71,7 @@ uint8_t TOLVO_SendCommand(ITL_HANDLE_STRUCT* handle, SCSI_COMMAND_STRUCT* reques
     const uint8_t bufferId = request->cdb[2];
 
     uint8_t status = WSC_BAD_PARAMETERS;
+    uint32_t usable = 0;
     for (uint32_t offset = 0; offset < totalLength;) {
         const uint32_t chunk = std::min(chunkSize, totalLength - offset);
         if (mode != wire::kModeVendor) wire::putBe24(&request->cdb[3], offset & 0xFFFFFF);
@@ -85,14 +88,19 @@ uint8_t TOLVO_SendCommand(ITL_HANDLE_STRUCT* handle, SCSI_COMMAND_STRUCT* reques
             status = issueScsiCommand(handle, request, data + offset);
         }
         if (status != WSC_GOOD) break;
+        // The transport reports how many bytes of the chunk arrived.
+        const uint32_t arrived = fromController ? std::min(request->dataLength, chunk) : chunk;
         // A reply begins with the byte count of the whole structure: a shorter
         // structure ends the transfer early.
         if (fromController && offset == 0 && totalLength >= 4) {
-            const uint32_t declared = wire::loadLe32(data);
+            const uint32_t declared = arrived >= 4 ? wire::loadLe32(data) : 0;
             if (declared < totalLength) totalLength = declared;
         }
+        usable = offset + arrived;
         offset += chunk;
+        if (arrived < chunk) break;
     }
+    if (received != nullptr && fromController) *received = usable;
     if (status == WSC_GOOD && convert != nullptr && fromController) convert(data);
     return status;
 }

@@ -24,8 +24,12 @@ SCSI_COMMAND_STRUCT* setTolvoCdb(SCSI_COMMAND_STRUCT* request, uint8_t opcode, u
 
 // Sends `totalLength` bytes of `data` (or receives them) in chunks. Returns the
 // wsc of the last chunk sent, or WSC_BAD_PARAMETERS when nothing was sent.
+// For a transfer from the controller, `received` (optional) is set to the
+// number of bytes that arrived (a reply that declares a shorter length in its
+// first word ends the transfer after the chunk that holds it). A chunk that
+// arrives short ends the transfer.
 uint8_t TOLVO_SendCommand(ITL_HANDLE_STRUCT* handle, SCSI_COMMAND_STRUCT* request, uint8_t* data,
-                          uint32_t totalLength, TolvoConversion convert);
+                          uint32_t totalLength, TolvoConversion convert, uint32_t* received = nullptr);
 
 // Copies at most `width` characters of `source` (null counts as empty), turns
 // every character outside 32-126 into a blank and blank-fills the field; no NUL.

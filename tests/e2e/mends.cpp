@@ -119,4 +119,27 @@ TEST(Mends, ForeignPathsAreRefusedAndUnreachableDirectoriesSaid) {
     close(fd);
 }
 
+TEST(Mends, RepliesShorterThanTheirRecordFailLikeAFailedPath) {
+    const std::string failed = "\nLAPI call failed: Command to controller fails.\nReturn code: 1003\n";
+    const std::vector<std::string> productType{"-C", "-g", "-z", "prodtype"}, arrays{"-F", "-n", "-z", "array"};
+    // The default system answers on sg0 and sg1: one bad reply on sg0 moves the
+    // read to sg1; bad replies on every path fail the command.
+    {
+        testsupport::Simulator sim;
+        sim.inject("sg0", "short-reply", R"({"cdb": "3C0240"})");
+        expectAll({{productType, "\nController type is 8200", "", 0}}, sim.env());
+        sim.inject("system:0", "short-reply", R"({"cdb": "3C0240", "forever": true})");
+        expectAll({{productType, failed, "", 1}}, sim.env());
+    }
+    {
+        // A configuration image that declares length 0 is not decoded as an
+        // empty configuration.
+        testsupport::Simulator sim;
+        sim.ctl("model", {"0", "corrupt-reply", R"({"bufferId": 1, "kind": "length", "value": 0, "count": 1})"});
+        expectAll({{arrays, "\nNumber Of Arrays : 1", "", 0}}, sim.env());
+        sim.ctl("model", {"0", "corrupt-reply", R"({"bufferId": 1, "kind": "length", "value": 0, "count": 100})"});
+        expectAll({{arrays, failed, "", 1}}, sim.env());
+    }
+}
+
 }  // namespace

@@ -84,7 +84,7 @@ TEST_F(ReadsTest, InformationSetReadsTheConfigurationEvenWhenTheControllerStaysB
     rec.responder = [](const Sent& s) -> Outcome {
         if (bufferId(s) == 0x40) return testnode::good(controllerInfo(0));
         if (bufferId(s) == 0x80) return testnode::check(5, 0x24, 0);  // start refused
-        return testnode::good();
+        return testnode::good({0x00, 0x58, 0x0E, 0x00});                // a whole image: 940032 bytes
     };
     std::vector<uint8_t> config(kConfigReplySize), info(kControllerInfoReplySize);
     ALL_INFORMATION_SET set{config.data(), info.data(), nullptr, nullptr, nullptr, nullptr};
