@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <source_location>
 
 #include "lapi/lapi_status.h"
 #include "scsi/scsi_types.h"
@@ -21,13 +20,26 @@ inline constexpr uint32_t LAPI_RETRY_DELAY_US = 250000;
 // `request` (setTolvoCdb or a TOLVO_* builder) and returns the wsc.
 using LapiSend = std::function<uint8_t(ITL_HANDLE_STRUCT* handle, SCSI_COMMAND_STRUCT* request)>;
 
+// The source file and line of the code that names a LapiSite (the place the
+// site is written). std::source_location would do, but clang before 15 cannot
+// compile it with this library, and the fuzz build uses clang.
+struct LapiWhere {
+    const char* file;
+    unsigned lineNumber;
+    static constexpr LapiWhere current(const char* file = __builtin_FILE(), unsigned line = __builtin_LINE()) {
+        return {file, line};
+    }
+    const char* file_name() const { return file; }
+    unsigned line() const { return lineNumber; }
+};
+
 // What the messages of the frame name: the vendor command (for example
 // "TOLVO_GetAllHostInfo"), the frame variant ("LAPI_EXECUTE_3") and the source
 // line of the operation.
 struct LapiSite {
     const char* command;
     const char* label = "LAPI_EXECUTE_3";
-    std::source_location where = std::source_location::current();
+    LapiWhere where = LapiWhere::current();
 };
 
 // The last outcome of a framed command, for operations that look at it.
