@@ -206,6 +206,7 @@ void FirmwareModel::commit() {
         expansion_.durationMs = expansionDurationMs_;
         expansionNewDrives_ = pendingExpansionDrives_;
     }
+    logCommittedChange();
     discardChange();
 }
 

@@ -134,6 +134,15 @@ std::optional<Outcome> FirmwareModel::readBuffer(const CommandContext& cmd, std:
         chunked = true;
         break;
     }
+    case wire::buf::EventLogA: case wire::buf::EventLogB:
+    case wire::buf::EventLogLatestA: case wire::buf::EventLogLatestB: {
+        if (mode != wire::kModeData) return Outcome::invalidFieldInCdb();
+        auto log = eventLogReply(id, offset);
+        if (!log) return Outcome::check(0x02, 0x04, 0x03);   // that controller is not there
+        reply = std::move(*log);
+        chunked = true;
+        break;
+    }
     case wire::buf::DiagnosticsDump:
         if (mode != wire::kModeData) return Outcome::invalidFieldInCdb();
         if (!diagDumpReady_) return sequenceError();
@@ -226,6 +235,7 @@ int payloadSize(uint8_t id) {
     case b::SetSingleControllerMode: case b::SetBackgroundVerify: case b::SetAutoHotSpare:
     case b::SetControllerLogSes: case b::SetSystemParamPair: case b::SetInitPriority:
     case b::FailDrive: case b::ParityCheck: case b::CancelParityCheck: case b::DiagnosticsDumpRequest:
+    case b::ClearEventLogs:
         return 0;
     case b::ConfigureTQM: return sizeof(wire::TQM_CONFIG_STRUCT);
     case b::AddDriveRank: return sizeof(wire::RANK_CONFIG_STRUCT);
@@ -279,6 +289,8 @@ Outcome FirmwareModel::vendorCommand(const CommandContext& cmd, uint8_t id, std:
     case b::SetTime:
         if (cmd.cdb[4] || cmd.cdb[5]) return Outcome::invalidFieldInCdb();
         return setTime(cmd.cdb[3], payload);
+    case b::ClearEventLogs:
+        return clearEventLogs(cmd);
     case b::FailDrive:
         if (cmd.cdb[3] != 1) return Outcome::invalidFieldInCdb();
         return failDrive(cmd.cdb[4], cmd.cdb[5]);
@@ -642,6 +654,7 @@ void FirmwareModel::advanceJobs() {
 
 void FirmwareModel::finishInitialisation(Job& job) {
     job.active = false;
+    logEvent(0x34, {job.rank});
     forEachImage([&](wire::CONFIG_STORAGE_STRUCT& img) {
         for (unsigned r = 0; r < img.header.totalArrays.get(); ++r) {
             auto& rank = img.rank[r];
@@ -655,6 +668,7 @@ void FirmwareModel::finishInitialisation(Job& job) {
 
 void FirmwareModel::finishRebuild() {
     rebuild_.active = false;
+    logEvent(0x31, {rebuild_.rank, rebuild_.drive});
     forEachImage([&](wire::CONFIG_STORAGE_STRUCT& img) {
         for (unsigned r = 0; r < img.header.totalArrays.get(); ++r) {
             auto& rank = img.rank[r];
@@ -811,6 +825,7 @@ Outcome FirmwareModel::failDrive(uint8_t rankIndex, uint8_t member) {
         rebuild_.startMs = nowMs();
         rebuild_.durationMs = rebuildDurationMs_;
     }
+    logDriveFailure(rankId, member, failedWwn, spareWwn);
     return Outcome::good();
 }
 
@@ -957,6 +972,7 @@ json FirmwareModel::control(const std::string& verb, const json& args) {
                     {"parityCheck", parity_.active ? json(jobPercent(parity_)) : json(nullptr)},
                     {"initialisations", inits_.size()}};
         }
+        if (auto answer = eventControl(verb, args)) return *answer;
     } catch (const std::exception& e) {
         return {{"error", e.what()}};
     }

@@ -20,6 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/model_api.h"
+#include "model/event_log.h"
 #include "model/ses_pages.h"
 #include "wire/config.h"
 #include "wire/controller.h"
@@ -151,6 +152,13 @@ public:
     void buildInitInfo(wire::ALL_INITIALISATION_INFO_STRUCT& out) const;
     void buildConfigUpdate(unsigned pathIndex, wire::CONFIG_UPDATE_STRUCT& out);
 
+    // Logs event `id` (payload: entry bytes 10 to 23) on `controller` (0 or 1),
+    // or on the first present controller when -1, stamped with its clock.
+    void logEvent(uint8_t id, std::span<const uint8_t> payload, int controller = -1);
+    void logEvent(uint8_t id, std::initializer_list<uint8_t> payload = {}, int controller = -1);
+    // Temperatures at which a controller logs a warning and a limit event.
+    static constexpr uint8_t kTemperatureWarning = 45, kTemperatureLimit = 60;
+
     // Structural check of an image: counts, members, segments. Used for restores
     // and by the tests as the model's invariant.
     bool imageConsistent(const wire::CONFIG_STORAGE_STRUCT& img, std::string* why = nullptr) const;
@@ -259,6 +267,15 @@ private:
     std::array<std::vector<Corruption>, 256> activeCorruptions_;   // per buffer ID, for the pieces of one read
     std::vector<uint8_t> restoreBuffer_;
     std::vector<uint8_t> diagDump_;
+
+    // Event logs (event_log.cpp).
+    EventLogs events_;
+    int64_t controllerClock(unsigned controller) const;
+    std::optional<std::vector<uint8_t>> eventLogReply(uint8_t bufferId, uint32_t offset);
+    Outcome clearEventLogs(const CommandContext& cmd);
+    void logCommittedChange();
+    void logDriveFailure(uint8_t rankId, uint8_t member, uint64_t failedWwn, uint64_t spareWwn);
+    std::optional<nlohmann::json> eventControl(const std::string& verb, const nlohmann::json& args);
     bool diagDumpReady_ = false;
 
     SesEnclosures ses_;   // enclosure services (ses_pages.cpp)

@@ -203,7 +203,22 @@ public:
     uint32_t abortVolumeCopy(uint32_t ld);
     uint32_t abortVolumeCopy(const std::string& name);
 
+    // Events: both controllers' logs merged into the system's event store,
+    // then listed, counted or cleared (configuration_events.cpp).
+    uint32_t GetEventsFromEnclosure();
+    uint32_t ReadEv();
+    uint32_t getNumberOfRecords();
+    uint32_t getNumberOfInitialEventRecordsFromController();
+    uint32_t getNumberOfLatestEventRecordsFromController();
+    uint32_t ReadSpecificEvent(uint32_t eventId);
+    uint32_t ClearEvents();
+
 protected:
+    // Product type and WWN of the system, set into the event tables.
+    uint32_t setEventSystem();
+    // The fetch that starts every event command; 1004 and 1005 count as success.
+    uint32_t fetchEvents();
+    uint32_t fetchIntoStore();
     // Reads the configuration image into the working buffer: the read's status,
     // or 2023 when it holds no array.
     uint32_t readConfiguration();
@@ -249,4 +264,5 @@ protected:
     uint8_t m_outOfBand = 0;
     uint32_t m_lastValue = 0;
     uint64_t m_lastWwn = 0;
+    uint32_t m_recordCount = 0;   // records counted by the last event fetch
 };

@@ -263,6 +263,7 @@ void configurationGet(int index, const StringList& strings, int lc, const uint32
         if (cfg.outOfBand()) unavailable("configuration", strings);
         cfg.getRaidSystemWWN(l[0]);
         return;
+    case Cmd::encevents: cfg.ReadEv(); return;
     case Cmd::snapbackinprogress: cfg.getFeaturedSnapBackProgress(l[0]); return;
     case Cmd::snapshotdata: cfg.getFeaturedSnapshotData(l[0]); return;
     case Cmd::ldassignflag: cfg.getFeaturedLDAssignedFlag(l[0]); return;
@@ -278,8 +279,6 @@ void configurationGet(int index, const StringList& strings, int lc, const uint32
         else cfg.getVolumeCopyStatus(l[0]);
         return;
     case Cmd::saveconfig: cfg.getSaveConfig(mc != 0 ? m[0] : std::string(), lc > 0 && l[0] != 0); return;
-    case Cmd::encevents:
-        unavailable("configuration", strings);
     default:
         cliprint(kConfigurationUsage);
     }
@@ -360,6 +359,7 @@ void configurationSet(int index, const StringList& strings, const uint64_t* u, i
     case Cmd::logicaldrives: cfg.setVolumeName(l[0], m[0]); return;
     case Cmd::snapshot: cfg.assignVirtualLunSnap(l[0], l[1], l[2]); return;
     case Cmd::snapback: cfg.snapBack(l[0], l[1], l[2]); return;
+    case Cmd::clearevent: cfg.ClearEvents(); return;
     case Cmd::assignoda:
         if (adminCount == 0) cfg.assignODA(l[0], l[1], 2);
         else if (adminCount == 2) cfg.assignODA(m[0], &m[1], 2);
@@ -400,7 +400,6 @@ void configurationSet(int index, const StringList& strings, const uint64_t* u, i
         }
         cfg.setRestoreConfig(m[0]);
         return;
-    case Cmd::clearevent:
     case Cmd::apmspin:
     case Cmd::apmtest:
         unavailable("configuration", strings);
@@ -426,11 +425,10 @@ void configurationNumber(int index, const StringList& strings, const uint32_t* l
         cfg.getNumberOfRaidSystemsPresent();
         return;
     case Cmd::snapshotdata: cfg.getNumSnapshotLD(l[0]); return;
-    case Cmd::initialeventcnt:
-    case Cmd::specificevent:
-    case Cmd::latesteventcnt:
-    case Cmd::encevents:
-        unavailable("configuration", strings);
+    case Cmd::initialeventcnt: cfg.getNumberOfInitialEventRecordsFromController(); return;
+    case Cmd::specificevent: cfg.ReadSpecificEvent(l[0]); return;
+    case Cmd::latesteventcnt: cfg.getNumberOfLatestEventRecordsFromController(); return;
+    case Cmd::encevents: cfg.getNumberOfRecords(); return;
     default:
         cliprint(kConfigurationUsage);
     }
