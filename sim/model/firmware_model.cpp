@@ -372,17 +372,7 @@ void FirmwareModel::buildControllerInfo(unsigned pathIndex, wire::ALL_CONTROLLER
         r.totalPowerOnCount.set(c.powerOnCount);
         r.powerOnTime.set(static_cast<uint32_t>(c.powerOnSeconds + upSeconds));
         r.totalPowerOnTime.set(static_cast<uint32_t>(c.totalPowerOnSeconds + upSeconds));
-        const time_t t = static_cast<time_t>(clock_.wallSeconds() + c.clockOffset);
-        struct tm tm{};
-        if (gmtime_r(&t, &tm)) {
-            r.clock.year.set(static_cast<uint16_t>(tm.tm_year + 1900));
-            r.clock.month = static_cast<uint8_t>(tm.tm_mon + 1);
-            r.clock.day = static_cast<uint8_t>(tm.tm_mday);
-            r.clock.dayOfWeek = static_cast<uint8_t>(tm.tm_wday + 1);
-            r.clock.hour = static_cast<uint8_t>(tm.tm_hour);
-            r.clock.minute = static_cast<uint8_t>(tm.tm_min);
-            r.clock.second = static_cast<uint8_t>(tm.tm_sec);
-        }
+        r.clock = clockRecordAt(clock_.wallSeconds() + c.clockOffset);
         r.fwMinor = c.fwMinor;
         r.fwMajor = c.fwMajor;
         putText(r.fwBuild, c.fwBuild);

@@ -127,6 +127,15 @@ void dropReader() {
     g_reader.path.clear();
 }
 
+// The last resolved store name: once resolved, the name of a system stays the
+// same for the process (a migration moves it to the newer name for good).
+struct Resolved {
+    int index = -1;
+    uint64_t wwn = 0;
+    uint32_t productType = 0;
+    std::string path;
+} g_resolved;
+
 // Nested locks of this process.
 int g_lockDepth[EVENT_SYSTEM_SLOTS];
 int g_lockFd[EVENT_SYSTEM_SLOTS];
@@ -200,6 +209,7 @@ const std::string& LAPIEventDirectory() {
 }
 
 void LAPIResetEventDirectory() {
+    g_resolved = Resolved{};
     g_directoryKnown = false;
     g_directory.clear();
     dropReader();
@@ -228,6 +238,8 @@ void LAPIPatchEvent(wire::EVENT_LOG_ENTRY* entry) {
 }
 
 namespace events {
+
+std::string resolveName(int index);
 
 std::string storeName(int index) {
     const std::string& dir = LAPIEventDirectory();
@@ -282,6 +294,16 @@ StoreLock::~StoreLock() {
 
 std::string resolveStore(int index) {
     if (!eventSystemIndexValid(index)) return {};
+    if (g_resolved.index == index && g_resolved.wwn == raidSystemToWWNMap[index] &&
+        g_resolved.productType == raidSystemToProductTypeMap[index])
+        return g_resolved.path;
+    std::string path = resolveName(index);
+    if (!path.empty() && pathPresent(path))
+        g_resolved = {index, raidSystemToWWNMap[index], raidSystemToProductTypeMap[index], path};
+    return path;
+}
+
+std::string resolveName(int index) {
     const bool typed = raidSystemToProductTypeMap[index] != 0;
     const std::string newer = storeName(index);
     const std::string older = olderStoreName(index);

@@ -1,0 +1,24 @@
+// The overlap search between a controller's log and the stored records: the
+// first byte of the input splits the rest into stored records and log entries
+// (whole 24-byte records), the second names the controller.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "events/store.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2) return 0;
+    const size_t records = (size - 2) / sizeof(wire::EVENT_LOG_ENTRY);
+    const size_t stored = records == 0 ? 0 : data[0] % (records + 1);
+    std::vector<wire::EVENT_LOG_ENTRY> all(records);
+    if (records > 0) std::memcpy(all.data(), data + 2, records * sizeof(wire::EVENT_LOG_ENTRY));
+    const uint32_t entries = static_cast<uint32_t>(records - stored);
+    uint32_t found = 0xFFFFFFFF;
+    const uint32_t status = events::findOverlapIn(all.data(), stored, all.data() + stored, entries,
+                                                  static_cast<uint8_t>(data[1] % 3), &found);
+    if (status == 0 && found >= entries) __builtin_trap();
+    if (status != 0 && status != 1008) __builtin_trap();
+    return 0;
+}
