@@ -180,7 +180,11 @@ TEST_F(Events, FailedWriteIsReportedAndLeavesTheStore) {
 }
 
 TEST_F(Events, TwoProcessesFetchingAtOnceStoreEachEventOnce) {
-    for (int i = 0; i < 40; ++i) logEvent(i % 2, 0x56, "", kT + i);
+    // Three merges race over a store that already holds the first 20 events:
+    // each of the 20 new ones must be appended exactly once.
+    for (int i = 0; i < 20; ++i) logEvent(i % 2, 0x56, "", kT + i);
+    EXPECT_EQ(lqcl({"-F", "-n", "-z", "encevents"}).out, "\nNumber Of  Records: 20\n");
+    for (int i = 20; i < 40; ++i) logEvent(i % 2, 0x56, "", kT + i);
     const std::string cmd = "\"$0\" -F -n -z encevents >/dev/null & \"$0\" -F -n -z encevents >/dev/null & "
                             "\"$0\" -F -n -z latesteventcnt >/dev/null & wait";
     RunResult r = testsupport::run({"/bin/sh", "-c", cmd, LQCL_BINARY}, env(), "", sim.dir());
