@@ -39,7 +39,14 @@ public:
     uint32_t getParityCheckState();
     uint32_t getParityCheckPercentComplete();
 
+    // Host data rate, controller LUN (mode 0 off, 1 set).
+    uint32_t setHardAddressHostAddress(uint32_t rate);
+    uint32_t setControllerLun(uint32_t mode, uint32_t lun);
+
 private:
     // Reads the configuration, then the controller information.
     uint32_t readConfigurationAndInformation();
+    // Sends the configuration header `header` (a changed copy of the current
+    // one) through the host-address change.
+    uint32_t applyHeader(const uint8_t* header);
 };
