@@ -20,6 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/model_api.h"
+#include "model/maintenance_state.h"
 #include "model/ses_pages.h"
 #include "wire/config.h"
 #include "wire/controller.h"
@@ -137,6 +138,7 @@ public:
     std::optional<Outcome> execute(const CommandContext& cmd, std::vector<uint8_t>& dataIn) override;
     nlohmann::json control(const std::string& verb, const nlohmann::json& args) override;
     nlohmann::json saveState() const override;
+    bool pathOnline(unsigned pathIndex) const override;
 
     // Read-only views for tests and the control interface.
     const wire::CONFIG_STORAGE_STRUCT& committed() const { return *committed_; }
@@ -209,6 +211,20 @@ private:
     unsigned controllerForPath(unsigned pathIndex) const;
     bool asyncHandshake() const;
     uint16_t featureFlags() const;
+
+    // Controller life, lights, spin, self tests, statistics, APM (maintenance.cpp).
+    std::optional<Outcome> maintenanceCommand(const CommandContext& cmd, uint8_t bufferId,
+                                              std::span<const uint8_t> payload);
+    std::optional<Outcome> maintenanceRead(const CommandContext& cmd, std::vector<uint8_t>& reply);
+    Outcome apmConfig(wire::CONFIG_STORAGE_STRUCT& img, uint8_t b3, uint8_t b4, std::span<const uint8_t> payload);
+    std::optional<nlohmann::json> maintenanceControl(const std::string& verb, const nlohmann::json& args);
+    void advanceMaintenance();
+    bool controllerUp(unsigned c) const;
+    int64_t controllerClock(unsigned c) const;
+    void clockSet(unsigned c);
+    uint8_t apmState(size_t drive) const;
+    Outcome storeImage(unsigned which);
+    MaintenanceState maint_;
 
     const sim::SimClock& clock_;
     uint64_t wwn_ = 0;
