@@ -116,7 +116,6 @@ struct HostInitiator {
 };
 
 // Firmware images received (controller, drive I/O module).
-inline constexpr uint32_t kMaxFirmwareImage = 16u << 20;
 struct Download {
     unsigned images = 0;      // images started
     uint32_t received = 0;    // bytes of the latest image

@@ -100,7 +100,7 @@ Outcome FirmwareModel::storeImage(unsigned which) {
         return refuse("not a Tolvo firmware image");
     if (image[8] != which + 1) return refuse("an image for the other module");
     const uint32_t length = le32At(image, 32);
-    if (length < kFirmwareHeaderSize || length > kMaxFirmwareImage) return refuse("bad image length");
+    if (length < kFirmwareHeaderSize || length > kMaxFirmwareImageBytes) return refuse("bad image length");
     if (image.size() < length) return Outcome::good();   // more pieces to come
     if (image.size() > length) return refuse("more data than the image length");
     uint32_t sum = 0;
@@ -143,7 +143,7 @@ Outcome FirmwareModel::download(const CommandContext& cmd) {
     } else if (offset != d.received || d.pieces == 0 || image.empty()) {
         return Outcome::invalidFieldInCdb();
     }
-    if (cmd.dataOut.size() > kMaxFirmwareImage - d.received) return Outcome::invalidFieldInCdb();
+    if (cmd.dataOut.size() > kMaxFirmwareImageBytes - d.received) return Outcome::invalidFieldInCdb();
     d.received += static_cast<uint32_t>(cmd.dataOut.size());
     ++d.pieces;
     image.insert(image.end(), cmd.dataOut.begin(), cmd.dataOut.end());

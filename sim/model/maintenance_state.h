@@ -23,6 +23,7 @@ namespace sim::model {
 //   32 u32 image length, header included
 //   36 u32 sum of the bytes from 40 to the end (modulo 2^32)
 inline constexpr size_t kFirmwareHeaderSize = 40;
+inline constexpr uint32_t kMaxFirmwareImageBytes = 16u << 20;
 inline constexpr char kFirmwareMagic[8] = {'T', 'O', 'L', 'V', 'O', 'F', 'W', '1'};
 
 struct FirmwareVersion {
