@@ -89,7 +89,6 @@ uint32_t Emulator::open(size_t dev, uint32_t flags, uint64_t conn) {
     Device& d = devices_[dev];
     if (auto f = faults_.takeForOpen(d.path.sg, d.system))
         return f->kind == FaultKind::Vanish ? ENXIO : EBUSY;
-    if (!pathOnline(d)) return ENXIO;
     bool wantExclusive = (flags & O_EXCL) != 0;
     if (wantExclusive && (flags & O_ACCMODE) == O_RDONLY) return EPERM;
     if (d.exclusive) return EBUSY;

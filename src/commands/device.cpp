@@ -473,7 +473,10 @@ uint32_t commandDevice::setFailDrive(uint32_t array, uint32_t drive) {
     std::memset(m_apmStatus.get(), 0, kApmStatusSize);
     uint32_t status = LAPIGetControllerInfoAndDriveFailureInfo(m_index, m_apmStatus.get());
     if (status == 0) {
-        if (LAPIFeatureFlags(m_apmStatus.get()) & wire::kFeatureFailDrive)
+        // The command carries one byte each: a larger value would fail another drive.
+        if (array > 0xFF || drive > 0xFF)
+            status = LAPI_ERR_BAD_PARAMETERS;
+        else if (LAPIFeatureFlags(m_apmStatus.get()) & wire::kFeatureFailDrive)
             status = LAPIFailDrive(m_index, static_cast<uint8_t>(array), static_cast<uint8_t>(drive));
         else
             status = LAPI_ERR_COMMAND_FAILED;
