@@ -13,6 +13,7 @@
 #include "commands/controller.h"
 #include "commands/derived.h"
 #include "commands/global.h"
+#include "lapi/config_writes.h"
 #include "lapi/maintenance_writes.h"
 #include "lapi/reads.h"
 #include "support/file_utils.h"
@@ -205,5 +206,22 @@ uint32_t DConfigController::setControllerLun(uint32_t mode, uint32_t lun) {
     header.controllerLun.set(value);
     status = applyHeader(reinterpret_cast<const uint8_t*>(&header));
     if (status == 0) Global::append("\nSetting controller lun successful\n");
+    return Global::report(status);
+}
+
+uint32_t DConfigController::setConfigurationWWN(uint32_t index) {
+    uint32_t status = readConfiguration();
+    if (status != 0) return Global::report(status);
+    if (index > 1) {
+        Global::append("Error: controller index invalid\n");
+        return Global::report(CMD_ERR_INVALID_CONTROLLER_INDEX);
+    }
+    SET_CONFIG_WWN_REQUEST request{index + 1};
+    status = LAPISetConfigWWN(commandController::systemIndex(), &request);
+    if (status == 0) {
+        Global::append("Changing Controller wwn to ");
+        Global::format(request.controller);
+        Global::append(" successful \n");
+    }
     return Global::report(status);
 }

@@ -42,6 +42,8 @@ public:
     // Host data rate, controller LUN (mode 0 off, 1 set).
     uint32_t setHardAddressHostAddress(uint32_t rate);
     uint32_t setControllerLun(uint32_t mode, uint32_t lun);
+    // The configuration WWN taken from controller `index` (0 A, 1 B).
+    uint32_t setConfigurationWWN(uint32_t index);
 
 private:
     // Reads the configuration, then the controller information.

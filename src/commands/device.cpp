@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -145,61 +146,50 @@ uint32_t commandDevice::getNumberOfUnusedDrives() {
     return Global::report(status);
 }
 
-uint32_t commandDevice::getDeviceSizeInBlocks(uint64_t wwn) {
+uint32_t commandDevice::reportDrive(uint64_t wwn, const char* missing,
+                                    const std::function<void(const wire::DRIVE_INFO_STRUCT&)>& report) {
     uint32_t status = readDrives();
     if (status != 0) return Global::report(status);
     const int d = findByWwn(wwn);
     if (d < 0) {
-        Global::append("\nError: Drive with device WWN entered doesnt exist");
+        Global::append(missing, ull(wwn));
         return Global::report(CMD_ERR_INVALID_DEVICE_INDEX);
     }
-    Global::append("Size: ");
-    Global::format(drive(static_cast<size_t>(d)).capacity.get());
-    Global::append("\n");
+    report(drive(static_cast<size_t>(d)));
     return Global::report(0);
+}
+
+uint32_t commandDevice::getDeviceSizeInBlocks(uint64_t wwn) {
+    return reportDrive(wwn, "\nError: Drive with device WWN entered doesnt exist", [](const wire::DRIVE_INFO_STRUCT& d) {
+        Global::append("Size: ");
+        Global::format(d.capacity.get());
+        Global::append("\n");
+    });
 }
 
 uint32_t commandDevice::getDeviceStatus(uint64_t wwn) {
-    uint32_t status = readDrives();
-    if (status != 0) return Global::report(status);
-    const int d = findByWwn(wwn);
-    if (d < 0) {
-        Global::append("Invalid Device [%0llX]\n\n", ull(wwn));
-        return Global::report(CMD_ERR_INVALID_DEVICE_INDEX);
-    }
-    Global::append("Device [%0llX] status:", ull(wwn));
-    Global::format(drive(static_cast<size_t>(d)).driveStatus);
-    Global::append("\n");
-    return Global::report(0);
+    return reportDrive(wwn, "Invalid Device [%0llX]\n\n", [&](const wire::DRIVE_INFO_STRUCT& d) {
+        Global::append("Device [%0llX] status:", ull(wwn));
+        Global::format(d.driveStatus);
+        Global::append("\n");
+    });
 }
 
 uint32_t commandDevice::getArrayID(uint64_t wwn) {
-    uint32_t status = readDrives();
-    if (status != 0) return Global::report(status);
-    const int d = findByWwn(wwn);
-    if (d < 0) {
-        Global::append("Error:Invalid Device [%0llX]\n", ull(wwn));
-        return Global::report(CMD_ERR_INVALID_DEVICE_INDEX);
-    }
-    Global::append("\nDevice [%0llX] Array ID: ", ull(wwn));
-    Global::format(drive(static_cast<size_t>(d)).rankNo);
-    Global::append("\n");
-    return Global::report(0);
+    return reportDrive(wwn, "Error:Invalid Device [%0llX]\n", [&](const wire::DRIVE_INFO_STRUCT& d) {
+        Global::append("\nDevice [%0llX] Array ID: ", ull(wwn));
+        Global::format(d.rankNo);
+        Global::append("\n");
+    });
 }
 
 uint32_t commandDevice::getDeviceState(uint64_t wwn) {
-    uint32_t status = readDrives();
-    if (status != 0) return Global::report(status);
-    const int d = findByWwn(wwn);
-    if (d < 0) {
-        Global::append("Error:Invalid Device [%0llX]\n", ull(wwn));
-        return Global::report(CMD_ERR_INVALID_DEVICE_INDEX);
-    }
-    Global::append("Device [%0llX] ", ull(wwn));
-    Global::append("state: ");
-    Global::format(drive(static_cast<size_t>(d)).rankNo);
-    Global::append("\n");
-    return Global::report(0);
+    return reportDrive(wwn, "Error:Invalid Device [%0llX]\n", [&](const wire::DRIVE_INFO_STRUCT& d) {
+        Global::append("Device [%0llX] ", ull(wwn));
+        Global::append("state: ");
+        Global::format(d.rankNo);
+        Global::append("\n");
+    });
 }
 
 uint32_t commandDevice::getEnclosureNoOfDevice(uint32_t index) {

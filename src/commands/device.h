@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "commands/buffers.h"
 #include "wire/drive.h"
@@ -51,6 +52,10 @@ private:
     wire::DRIVE_INFO_STRUCT drive(size_t i) const;
     // The first drive whose WWN is `wwn`, or -1.
     int findByWwn(uint64_t wwn) const;
+    // Reads the drive list and reports the drive with `wwn` through `report`, or
+    // `missing` (a format that may show the WWN) with 2003.
+    uint32_t reportDrive(uint64_t wwn, const char* missing,
+                         const std::function<void(const wire::DRIVE_INFO_STRUCT&)>& report);
     // The first drive in the list at this enclosure and slot, or -1.
     int findBySlot(uint32_t slot, uint32_t enclosure) const;
     // The APM list read: its count limited to the entries it holds.

@@ -4,6 +4,7 @@
 
 #include "commands/config_view.h"
 #include "commands/global.h"
+#include "lapi/config_writes.h"
 #include "lapi/maintenance_writes.h"
 #include "lapi/reads.h"
 #include "scsi/discovery.h"
@@ -309,4 +310,27 @@ uint32_t commandSystemManager::getAdvancePerformanceInfo() {
     const uint8_t s = h.sequentialWrite;
     Global::append("%s", s >= 1 && s <= 4 ? kStreams[s - 1] : "Unknown\n");
     return Global::report(0);
+}
+
+uint32_t commandSystemManager::setAdvancePerformance(uint32_t cacheFlush, uint32_t threadBalance,
+                                                     uint32_t sequentialWrite) {
+    uint32_t status = LAPIGetAdvancePerformanceSupportStatus(m_index, buffer(kSupport));
+    if (status == 0) status = LAPIGetRAIDConfigurationData(m_index, buffer(kConfig));
+    if (status == 0 && arrayCount() == 0) status = CMD_ERR_NO_CONFIGURATION;
+    if (status != 0) return Global::report(status);
+    const char* message = cacheFlush > 1      ? "\nError: Invalid enable cache flush setting\n"
+                          : threadBalance > 1 ? "\nError: Invalid thread balance setting\n"
+                          : sequentialWrite > 3 ? "\nError: Invalid sequential write setting\n"
+                                                : nullptr;
+    if (message != nullptr) {
+        Global::append("%s", message);
+        return Global::report(CMD_ERR_INVALID_SELECTION);
+    }
+    MODIFY_CONFIG_HEADER_REQUEST change{};
+    change.value[0] = cacheFlush == 1 ? 0xF1 : 0xF0;
+    change.value[1] = threadBalance == 1 ? 0xF1 : 0xF0;
+    change.value[2] = static_cast<uint8_t>(sequentialWrite + 1);
+    status = LAPIModifyConfigurationHeader(m_index, &change);
+    if (status == 0) Global::append("\nAdvance performance options configured successfully\n");
+    return Global::report(status);
 }

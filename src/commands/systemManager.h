@@ -34,6 +34,8 @@ public:
     uint32_t getAPMTestCycleStatus(uint32_t kind, uint32_t array);
     uint32_t setTQM(uint32_t type, uint32_t time);
     uint32_t getAdvancePerformanceInfo();
+    // Cache flush 0/1, thread balance 0/1, sequential write streams 0-3.
+    uint32_t setAdvancePerformance(uint32_t cacheFlush, uint32_t threadBalance, uint32_t sequentialWrite);
 
 private:
     enum BufferIndex { kSupport, kConfig, kTestCycle, kDriveApm, kApm1, kApm2, kPerformance, kTqm };

@@ -64,7 +64,7 @@ void operateController(int op, int index, int /*strCount*/, const StringList& st
         case Cmd::drivefirmware: ctrl.uploadFw(m[0], 2); return;
         case Cmd::controllerlun: dCfgCtrl.setControllerLun(l[0], l[1]); return;
         case Cmd::synctime: ctrl.setControllerTime(); return;
-        case Cmd::configwwn:
+        case Cmd::configwwn: dCfgCtrl.setConfigurationWWN(l[0]); return;
         case Cmd::prefsconfig:
             unavailable("controller", strings);
         default:  // any other name
@@ -167,8 +167,7 @@ void operateSystemManager(int op, int index, int /*strCount*/, const StringList&
         case Cmd::apmlevel1: sysman.setAPMLevel1(l[0], l[1], l[2], l[3], l[4], l[5], l[6], l[7], l[8]); return;
         case Cmd::apmlevel2: sysman.setAPMLevel2(l[0], l[1], l[2], l[3], l[4], l[5], l[6]); return;
         case Cmd::configuretqm: sysman.setTQM(l[0], l[1]); return;
-        case Cmd::advanceperformance:
-            unavailable("system manager", strings);
+        case Cmd::advanceperformance: sysman.setAdvancePerformance(l[0], l[1], l[2]); return;
         default:
             cliprint(kSystemManagerUsage);
         }

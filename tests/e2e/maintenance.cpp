@@ -375,4 +375,23 @@ TEST(Maintenance, PowerControlAndQueueSettings) {
                      "Idle minutes for array spin down: 00 days 05 hours\n");
 }
 
+TEST(Maintenance, ConfigurationWwnAndAdvancePerformance) {
+    Simulator sim(scenario());
+    expectRun(sim, {"-C", "-s", "-z", "configwwn", "-l", "2"},
+              "Error: controller index invalid\n" + errorTail("Error: Invalid controller index.", 2013), 1);
+    expectRun(sim, {"-C", "-s", "-z", "configwwn", "-l", "1"}, "Changing Controller wwn to 2 successful \n", 0);
+    EXPECT_EQ(sim.ctl("model", {"0", "dump-config"})["wwn"], "2000001122334600");
+
+    expectRun(sim, {"-S", "-s", "-z", "advanceperformance", "-l", "1", "-l", "0", "-l", "4"},
+              "\nError: Invalid sequential write setting\n" + errorTail("Error: Invalid selection.", 2018), 1);
+    expectRun(sim, {"-S", "-s", "-z", "advanceperformance", "-l", "1", "-l", "0", "-l", "3"},
+              "\nAdvance performance options configured successfully\n", 0);
+    RunResult r = lqcl(sim, {"-S", "-g", "-z", "advanceperformance"});
+    EXPECT_NE(r.out.find("\nCache Flushing Command:               Enabled"
+                         "\nTarget Command Thread Balance:        Disabled"
+                         "\nSequential Write Stream Support:      High\n"),
+              std::string::npos)
+        << r.out;
+}
+
 }  // namespace
