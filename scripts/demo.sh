@@ -83,7 +83,6 @@ run -F -g -z lunmappingstruct
 run -F -g -z regionmap
 run -F -g -z arraylevel -l 0
 run -F -g -z arraysize -l 7
-maintenance_tour
 
 echo
 echo "== a change tour: build a configuration, look at it, take it down again =="
@@ -107,6 +106,7 @@ run -F -d -z logicaldrives -m demo-volume
 run -F -d -z arrayspare -l 1
 run -F -d -z array -l 1
 run -F -n -z array
+maintenance_tour
 echo
 echo "== usage errors =="
 run -C -g -z nosuchcommand
