@@ -199,8 +199,8 @@ TEST(Maintenance, DriveList) {
         };
         return "\n********* Entry " + std::to_string(position) + " *********\n" + line("LoopID1", std::to_string(position)) +
                line("LoopID2", std::to_string(position)) + line("HardIDFromADISC", std::to_string(position)) +
-               line("EnclosureNo", "2") + line("SlotNo", std::to_string(slot)) + line("SES0_IDLoop1", "125") +
-               line("SES0_IDLoop2", "125") + line("SES1_IDLoop1", "125") + line("SES1_IDLoop2", "125") +
+               line("EnclosureNo", "2") + line("SlotNo", std::to_string(slot)) + line("SES0_IDLoop1", "124") +
+               line("SES0_IDLoop2", "124") + line("SES1_IDLoop1", "124") + line("SES1_IDLoop2", "124") +
                line("RankNo", "255") + line("DriveNo", "255") + line("DriveStatus", std::to_string(status)) +
                line("abNodeName", wwn) + line("Capacity", std::to_string(gb) + " GB") +
                line("MaxRaid5XORWriteSize", "256") + line("BlockSize", "512") + line("SESEnabled", "241") +
