@@ -38,6 +38,36 @@ run() {
     printf '\n[exit status %d]\n' $?
 }
 
+ctl() { "$sim" ctl "$devdir" "$@" >/dev/null; }
+
+# The maintenance tour: set the controllers' time, light a drive, fail an
+# array member and watch the spare take over and rebuild as simulated time
+# passes, then load a firmware image and reset a controller to adopt it.
+maintenance_tour() {
+    echo
+    echo "== maintenance: clock, identify light, a failed drive and its rebuild, firmware =="
+    run -C -s -z synctime
+    run -D -s -z locate -l 1 -l 30
+    run -D -g -z apmstatus -l 6 -l 1
+    run -D -s -z faildrive -l 0 -l 1
+    echo
+    run -C -g -z regenpercentcomplete
+    echo
+    echo "(tolvo-sim: 90 seconds of simulated time pass)"
+    ctl advance 90
+    run -C -g -z regenpercentcomplete
+    ctl advance 91
+    echo "(tolvo-sim: the rebuild is done)"
+    run -D -g -z alldriveinfostruct -l 17
+    "$sim" firmware-image "$devdir/fw-5.14.img" controller 5.14 0514 100000
+    run -C -s -z firmware -m "$devdir/fw-5.14.img"
+    ctl model 0 controller-life '{"resetSeconds":10}'
+    run -C -s -z reset -l 0
+    echo "(tolvo-sim: controller A restarts; 11 seconds pass)"
+    ctl advance 11
+    run -C -g -z raidversion
+}
+
 echo "== lqcl tour: one emulated RAID system (tolvo-sim default scenario) =="
 run --version
 run -F -n -z raidsystems
@@ -53,6 +83,7 @@ run -F -g -z lunmappingstruct
 run -F -g -z regionmap
 run -F -g -z arraylevel -l 0
 run -F -g -z arraysize -l 7
+
 echo
 echo "== a change tour: build a configuration, look at it, take it down again =="
 # A RAID 5 array of the four unused drives in slots 7-10: count, WWNs, then
@@ -75,6 +106,7 @@ run -F -d -z logicaldrives -m demo-volume
 run -F -d -z arrayspare -l 1
 run -F -d -z array -l 1
 run -F -n -z array
+maintenance_tour
 echo
 echo "== usage errors =="
 run -C -g -z nosuchcommand

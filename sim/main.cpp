@@ -19,6 +19,7 @@
 
 #include "control/control.h"
 #include "core/model_api.h"
+#include "model/firmware_image.h"
 #include "scenario/scenario.h"
 #include "server/emulator.h"
 #include "server/socket_server.h"
@@ -31,6 +32,7 @@ void usage(FILE* to) {
     std::fprintf(to,
                  "usage: tolvo-sim serve DIR [SCENARIO.json] [--state FILE] [--daemon] [--pidfile FILE]\n"
                  "       tolvo-sim ctl DIR VERB [ARGS...]\n"
+                 "       tolvo-sim firmware-image OUT controller|driveio MAJOR.MINOR BUILD SIZE [DATE]\n"
                  "Control verbs: %s\n",
                  sim::controlUsage());
 }
@@ -229,6 +231,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc >= 2 && std::strcmp(argv[1], "serve") == 0) return serve(argc - 1, argv + 1);
+    if (argc >= 2 && std::strcmp(argv[1], "firmware-image") == 0)
+        return sim::model::firmwareImageCommand(argc - 1, argv + 1);
     if (argc >= 2 && std::strcmp(argv[1], "ctl") == 0) {
         if (argc < 4) {
             usage(stderr);

@@ -86,6 +86,10 @@ public:
     // verb or bad arguments return {"error": "..."}.
     virtual nlohmann::json control(const std::string& verb, const nlohmann::json& args) = 0;
 
+    // Whether the controller behind path `pathIndex` answers at all (a reset or
+    // shut-down controller does not, until it comes back).
+    virtual bool pathOnline(unsigned /*pathIndex*/) const { return true; }
+
     // The whole state, for persisting across restarts; fromState restores it.
     virtual nlohmann::json saveState() const = 0;
 };

@@ -169,6 +169,7 @@ void FirmwareModel::commit() {
                std::find(pendingTrustRanks_.begin(), pendingTrustRanks_.end(), id) != pendingTrustRanks_.end();
     };
     committed_ = std::move(pending_);
+    if (maint_.pendingApm1) maint_.apm1 = *maint_.pendingApm1;
     for (auto& j : inits_)
         if (gone(j.rank)) j.active = false;
     inits_.erase(std::remove_if(inits_.begin(), inits_.end(), [](const Job& j) { return !j.active; }), inits_.end());
@@ -251,6 +252,9 @@ Outcome FirmwareModel::configCommand(const CommandContext& cmd, uint8_t id, std:
         } else {
             return badCdb();
         }
+        break;
+    case b::ModifyAPMConfig:
+        result = apmConfig(img, b3, b4, payload);
         break;
     case b::ConfigureTQM: {
         if (b3 || b4 || b5) return badCdb();

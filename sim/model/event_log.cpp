@@ -118,10 +118,6 @@ std::vector<uint8_t> hexBytes(const json& args, const char* key, size_t max) {
 
 }  // namespace
 
-int64_t FirmwareModel::controllerClock(unsigned controller) const {
-    return clock_.wallSeconds() + controllers_[controller].clockOffset;
-}
-
 void FirmwareModel::logEvent(uint8_t id, std::span<const uint8_t> payload, int controller) {
     unsigned c = 0;
     if (controller == 0 || controller == 1)

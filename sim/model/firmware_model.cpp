@@ -56,6 +56,7 @@ std::optional<Outcome> FirmwareModel::execute(const CommandContext& cmd, std::ve
     if (op != wire::kOpWriteBuffer && op != wire::kOpReadBuffer && op != wire::kOpReceiveDiagnostic)
         return std::nullopt;
     advanceJobs();
+    advanceMaintenance();
     expireStaleChange();
     if (auto ses = ses_.execute(cmd, dataIn, drives_, productType_, nowMs())) return ses;
     if (op == wire::kOpReceiveDiagnostic) return Outcome::invalidOpcode();
@@ -176,6 +177,11 @@ std::optional<Outcome> FirmwareModel::readBuffer(const CommandContext& cmd, std:
         reply = snapshotReply(id, static_cast<uint16_t>((b4 << 8) | b5));
         break;
     default:
+        if (auto o = maintenanceRead(cmd, reply)) {
+            if (o->kind != Outcome::Kind::Good) return *o;
+            chunked = mode == wire::kModeData;
+            break;
+        }
         return Outcome::invalidFieldInCdb();
     }
 
@@ -222,6 +228,8 @@ std::optional<Outcome> FirmwareModel::readBuffer(const CommandContext& cmd, std:
 
 namespace {
 
+constexpr int kVariablePayload = -2;
+
 // Payload size (after the validation header) of each mode-1 write, or -1 when
 // the buffer ID is not a write this model takes.
 int payloadSize(uint8_t id) {
@@ -249,6 +257,12 @@ int payloadSize(uint8_t id) {
     case b::SetTime: return sizeof(wire::CLOCK_STRUCT);
     case b::ModifyLunMapping: return sizeof(wire::LUN_MAPPING_STRUCT);
     case b::PauseInit: case b::UnpauseInit: return 0;
+    case b::FlashDriveActivityLight: case b::ResetController: case b::ShutdownController:
+    case b::ClearControllerStatisticsA: case b::ClearControllerStatisticsB: case b::SpinUpOrDownDrive:
+    case b::SpinUpOrDownArray: case b::StartDriveSelfTest: case b::StartArraySelfTest:
+    case b::MuteAlarm: case b::EnableAlarm: case b::DisableAlarm:
+        return 0;
+    case b::ModifyAPMConfig: return kVariablePayload;   // level 1 or level 2 record, by CDB byte 3
     default: return -1;
     }
 }
@@ -271,20 +285,21 @@ std::optional<Outcome> FirmwareModel::writeBuffer(const CommandContext& cmd) {
     }
     if (mode != wire::kModeVendor) return Outcome::invalidFieldInCdb();
     const int expected = payloadSize(id);
-    if (expected < 0) return Outcome::invalidFieldInCdb();
+    if (expected < 0 && expected != kVariablePayload) return Outcome::invalidFieldInCdb();
     if (length != cmd.dataOut.size()) return Outcome::parameterListLengthError();
     if (cmd.dataOut.size() < wire::kValidationHeaderSize) return Outcome::parameterListLengthError();
     if (!std::equal(wire::TOLVO_VALIDATION_HEADER.begin(), wire::TOLVO_VALIDATION_HEADER.end(), cmd.dataOut.begin()))
         return Outcome::invalidFieldInParameterList();
     auto payload = cmd.dataOut.subspan(wire::kValidationHeaderSize);
     const bool lunMapLong = id == wire::buf::AddLunMapping && payload.size() == sizeof(wire::CREATE_LUN_MAPPING_STRUCT_ver_I);
-    if (static_cast<size_t>(expected) != payload.size() && !lunMapLong) return Outcome::parameterListLengthError();
+    if (expected != kVariablePayload && static_cast<size_t>(expected) != payload.size() && !lunMapLong) return Outcome::parameterListLengthError();
     if (lunMapLong) payload = payload.first(sizeof(wire::CREATE_LUN_MAPPING_STRUCT));
     return vendorCommand(cmd, id, payload);
 }
 
 Outcome FirmwareModel::vendorCommand(const CommandContext& cmd, uint8_t id, std::span<const uint8_t> payload) {
     namespace b = wire::buf;
+    if (auto o = maintenanceCommand(cmd, id, payload)) return *o;
     switch (id) {
     case b::SetTime:
         if (cmd.cdb[4] || cmd.cdb[5]) return Outcome::invalidFieldInCdb();
@@ -320,39 +335,6 @@ Outcome FirmwareModel::vendorCommand(const CommandContext& cmd, uint8_t id, std:
     }
 }
 
-// Firmware images (buffer 0x00 controller, 0x02 drive I/O module): mode 5 is
-// a whole image in one command, mode 7 one piece of it at the offset in bytes
-// 3-5. Pieces must follow each other from offset 0; a piece at offset 0 starts
-// a new image. The model keeps the size of each image received.
-Outcome FirmwareModel::download(const CommandContext& cmd) {
-    const uint8_t mode = cmd.cdb[1], id = cmd.cdb[2];
-    const uint32_t offset = wire::loadBe24(&cmd.cdb[3]);
-    if (id != wire::buf::DownloadControllerFw && id != wire::buf::DownloadDiskIoFw) return Outcome::invalidFieldInCdb();
-    Download& d = downloads_[id == wire::buf::DownloadControllerFw ? 0 : 1];
-    if (cmd.dataOut.empty()) return Outcome::parameterListLengthError();
-    if (mode == wire::kModeDownload) {
-        if (offset != 0) return Outcome::invalidFieldInCdb();
-        d.received = static_cast<uint32_t>(cmd.dataOut.size());
-        d.pieces = 1;
-        ++d.images;
-        return Outcome::good();
-    }
-    if (offset == 0) {
-        d.received = 0;
-        d.pieces = 0;
-        ++d.images;
-    } else if (offset != d.received || d.pieces == 0) {
-        return Outcome::invalidFieldInCdb();
-    }
-    if (cmd.dataOut.size() > kMaxFirmwareImage - d.received) return Outcome::invalidFieldInCdb();
-    d.received += static_cast<uint32_t>(cmd.dataOut.size());
-    ++d.pieces;
-    return Outcome::good();
-}
-
-// ---------------------------------------------------------------------------
-// Replies
-
 void FirmwareModel::buildControllerInfo(unsigned pathIndex, wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT& out) const {
     out = {};
     out.length.set(sizeof out);
@@ -363,16 +345,17 @@ void FirmwareModel::buildControllerInfo(unsigned pathIndex, wire::ALL_CONTROLLER
     const uint64_t upSeconds = nowMs() / 1000;
     for (unsigned i = 0; i < 2; ++i) {
         const Controller& c = controllers_[i];
-        out.controllerValid[i] = c.present ? wire::kFlagYes : wire::kFlagNo;
-        if (!c.present) continue;
+        const bool up = c.present && controllerUp(i);
+        out.controllerValid[i] = up ? wire::kFlagYes : wire::kFlagNo;
+        if (!up) continue;
         auto& r = out.controller[i];
         putPaddedNul(r.name, c.name);
         r.actualWwn.set(c.wwn);
         r.configWwn = committed_->header.configWwn;
         r.totalPowerOnCount.set(c.powerOnCount);
-        r.powerOnTime.set(static_cast<uint32_t>(c.powerOnSeconds + upSeconds));
+        r.powerOnTime.set(static_cast<uint32_t>(c.powerOnSeconds + (nowMs() - maint_.controller[i].bootMs) / 1000));
         r.totalPowerOnTime.set(static_cast<uint32_t>(c.totalPowerOnSeconds + upSeconds));
-        r.clock = clockRecordAt(clock_.wallSeconds() + c.clockOffset);
+        r.clock = clockRecordAt(controllerClock(i));
         r.fwMinor = c.fwMinor;
         r.fwMajor = c.fwMajor;
         putText(r.fwBuild, c.fwBuild);
@@ -693,6 +676,7 @@ void FirmwareModel::expireStaleChange() {
 
 void FirmwareModel::discardChange() {
     pending_.reset();
+    maint_.pendingApm1.reset();
     pendingDirty_ = false;
     pendingSaveRefused_ = false;
     pendingInitRanks_.clear();
@@ -724,6 +708,7 @@ Outcome FirmwareModel::setTime(uint8_t selector, std::span<const uint8_t> payloa
     tm.tm_sec = clk.second;
     const time_t t = timegm(&tm);
     c.clockOffset = static_cast<int64_t>(t) - clock_.wallSeconds();
+    clockSet(selector - 1u);
     return Outcome::good();
 }
 
@@ -895,6 +880,7 @@ json FirmwareModel::control(const std::string& verb, const json& args) {
     advanceJobs();
     expireStaleChange();
     try {
+        if (auto answer = maintenanceControl(verb, args)) return *answer;
         if (verb == "refuse-config") {
             const std::string reason = strOr(args, "reason", "start");
             if (reason != "start" && reason != "save" && reason != "unavailable" && reason != "expansion")
@@ -907,6 +893,7 @@ json FirmwareModel::control(const std::string& verb, const json& args) {
             auto ctl = intIn(args, "controller", 0, 1, 0);
             if (!args.contains("epoch") || !args.at("epoch").is_number_integer()) return {{"error", "\"epoch\" is required"}};
             controllers_[static_cast<size_t>(ctl)].clockOffset = args.at("epoch").get<int64_t>() - clock_.wallSeconds();
+            clockSet(static_cast<unsigned>(ctl));
             return {{"ok", true}};
         }
         if (auto ses = ses_.control(verb, args, drives_, nowMs())) return *ses;

@@ -21,6 +21,7 @@
 
 #include "core/model_api.h"
 #include "model/event_log.h"
+#include "model/maintenance_state.h"
 #include "model/ses_pages.h"
 #include "wire/config.h"
 #include "wire/controller.h"
@@ -116,7 +117,6 @@ struct HostInitiator {
 };
 
 // Firmware images received (controller, drive I/O module).
-inline constexpr uint32_t kMaxFirmwareImage = 16u << 20;
 struct Download {
     unsigned images = 0;      // images started
     uint32_t received = 0;    // bytes of the latest image
@@ -138,6 +138,7 @@ public:
     std::optional<Outcome> execute(const CommandContext& cmd, std::vector<uint8_t>& dataIn) override;
     nlohmann::json control(const std::string& verb, const nlohmann::json& args) override;
     nlohmann::json saveState() const override;
+    bool pathOnline(unsigned pathIndex) const override;
 
     // Read-only views for tests and the control interface.
     const wire::CONFIG_STORAGE_STRUCT& committed() const { return *committed_; }
@@ -218,6 +219,20 @@ private:
     bool asyncHandshake() const;
     uint16_t featureFlags() const;
 
+    // Controller life, lights, spin, self tests, statistics, APM (maintenance.cpp).
+    std::optional<Outcome> maintenanceCommand(const CommandContext& cmd, uint8_t bufferId,
+                                              std::span<const uint8_t> payload);
+    std::optional<Outcome> maintenanceRead(const CommandContext& cmd, std::vector<uint8_t>& reply);
+    Outcome apmConfig(wire::CONFIG_STORAGE_STRUCT& img, uint8_t b3, uint8_t b4, std::span<const uint8_t> payload);
+    std::optional<nlohmann::json> maintenanceControl(const std::string& verb, const nlohmann::json& args);
+    void advanceMaintenance();
+    bool controllerUp(unsigned c) const;
+    int64_t controllerClock(unsigned c) const;
+    void clockSet(unsigned c);
+    uint8_t apmState(size_t drive) const;
+    Outcome storeImage(unsigned which);
+    MaintenanceState maint_;
+
     const sim::SimClock& clock_;
     uint64_t wwn_ = 0;
     std::array<Controller, 2> controllers_{};
@@ -270,7 +285,6 @@ private:
 
     // Event logs (event_log.cpp).
     EventLogs events_;
-    int64_t controllerClock(unsigned controller) const;
     std::optional<std::vector<uint8_t>> eventLogReply(uint8_t bufferId, uint32_t offset);
     Outcome clearEventLogs(const CommandContext& cmd);
     void logCommittedChange();

@@ -75,6 +75,11 @@ Emulator::Emulator(Scenario scenario, ModelFactory factory) {
     }
 }
 
+bool Emulator::pathOnline(const Device& d) const {
+    const Unit& u = units_[d.unit];
+    return d.system < 0 || !u.model || u.model->pathOnline(d.nexus);
+}
+
 int Emulator::deviceBySg(int sg) const {
     auto it = bySg_.find(sg);
     return it == bySg_.end() ? -1 : static_cast<int>(it->second);
@@ -175,7 +180,7 @@ std::vector<uint8_t> Emulator::command(size_t dev, std::span<const uint8_t> mess
     out.twelveByte = req->cdb[0] >= 0xC0 && req->cdb.size() == 12;
 
     std::optional<Fault> fault;
-    if (faults_.vanished(d.path.sg, d.system)) {
+    if (faults_.vanished(d.path.sg, d.system) || !pathOnline(d)) {
         Fault gone;
         gone.kind = FaultKind::Vanish;
         gone.hostStatus = sg::kDidNoConnect;
@@ -263,6 +268,7 @@ nlohmann::json Emulator::describeDevices() const {
         j["openers"] = d.openers.size();
         j["exclusive"] = d.exclusive;
         j["vanished"] = faults_.vanished(d.path.sg, d.system);
+        j["online"] = pathOnline(d);
         arr.push_back(j);
     }
     return arr;

@@ -88,6 +88,8 @@ private:
         nlohmann::json object;
     };
 
+    // False while the controller behind the path is down (reset, shutdown).
+    bool pathOnline(const Device& d) const;
     Outcome dispatch(Device& d, Unit& u, std::span<const uint8_t> cdb, std::span<const uint8_t> dataOut,
                      uint32_t dataInLength, std::vector<uint8_t>& dataIn);
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "commands/buffers.h"
 #include "wire/controller.h"
@@ -31,11 +32,23 @@ public:
     // The in-band answer: the settings of the network module need out-of-band mode.
     uint32_t getPrefsConfig();
 
+    // Maintenance. `index`: 0 controller A, 1 controller B, 2 both.
+    uint32_t reset(uint32_t index);
+    uint32_t shutDown(uint32_t index, uint32_t mode);
+    uint32_t setControllerTime();
+    uint32_t ClearControllerStatistics(uint32_t index, uint32_t port, uint32_t lun);
+    // Kind 1: controller firmware; kind 2: drive I/O module firmware.
+    uint32_t uploadFw(const std::string& path, uint32_t kind);
+
 protected:
     // Clears the information buffer and reads it afresh.
     uint32_t readInformation();
     // The information buffer as a record (a copy: the buffer is raw bytes).
     wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT information() const;
+    // The controller index check of the maintenance commands: 0 and the mask
+    // (1, 2 or 3), or 2013 after its message (none for an index above 2 when
+    // `quietOther`).
+    uint32_t controllerMask(uint32_t index, bool quietOther, uint32_t& mask) const;
 
     commands::Buffer m_info;
     uint8_t m_index = 0;

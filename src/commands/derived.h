@@ -39,7 +39,16 @@ public:
     uint32_t getParityCheckState();
     uint32_t getParityCheckPercentComplete();
 
+    // Host data rate, controller LUN (mode 0 off, 1 set).
+    uint32_t setHardAddressHostAddress(uint32_t rate);
+    uint32_t setControllerLun(uint32_t mode, uint32_t lun);
+    // The configuration WWN taken from controller `index` (0 A, 1 B).
+    uint32_t setConfigurationWWN(uint32_t index);
+
 private:
     // Reads the configuration, then the controller information.
     uint32_t readConfigurationAndInformation();
+    // Sends the configuration header `header` (a changed copy of the current
+    // one) through the host-address change.
+    uint32_t applyHeader(const uint8_t* header);
 };

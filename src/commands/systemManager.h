@@ -22,7 +22,29 @@ public:
     // The RAID systems and paths this host sees (in-band). Reports nothing.
     uint32_t whoAmI();
 
+    // The eleven system parameters, in command-line order.
+    uint32_t setSystemParams(const uint32_t values[11]);
+    uint32_t getAPMLevel1Info();
+    uint32_t getAPMLevel2Info();
+    uint32_t setAPMLevel1(uint32_t hotSpares, uint32_t unused, uint32_t failed, uint32_t selfTest, uint32_t cycle,
+                          uint32_t date, uint32_t day, uint32_t hour, uint32_t minute);
+    uint32_t setAPMLevel2(uint32_t array, uint32_t selfTest, uint32_t mode, uint32_t date, uint32_t hour,
+                          uint32_t idleHours, uint32_t idleMinutes);
+    // Kind 0: the drives; kind 1: array `array`. Appends; does not report.
+    uint32_t getAPMTestCycleStatus(uint32_t kind, uint32_t array);
+    uint32_t setTQM(uint32_t type, uint32_t time);
+    uint32_t getAdvancePerformanceInfo();
+    // Cache flush 0/1, thread balance 0/1, sequential write streams 0-3.
+    uint32_t setAdvancePerformance(uint32_t cacheFlush, uint32_t threadBalance, uint32_t sequentialWrite);
+
 private:
+    enum BufferIndex { kSupport, kConfig, kTestCycle, kDriveApm, kApm1, kApm2, kPerformance, kTqm };
+    uint8_t* buffer(BufferIndex i) { return m_buffers[i].get(); }
+    // Clears the buffers, reads the APM support status, then the configuration
+    // (2023 when it holds no array).
+    uint32_t apmPreamble();
+    uint16_t arrayCount();
+
     commands::Buffer m_buffers[8];
     uint8_t m_index = 0;
     uint8_t m_outOfBand = 0;

@@ -32,7 +32,7 @@ void noAction() {}
 }  // namespace
 
 void operateController(int op, int index, int /*strCount*/, const StringList& strings, const uint64_t* /*u64*/,
-                       const uint32_t* /*u32*/, const StringList& /*admin*/, const std::string& /*url*/) {
+                       const uint32_t* l, const StringList& m, const std::string& /*url*/) {
     switch (op) {
     case OP_GET:
         switch (index) {
@@ -56,16 +56,16 @@ void operateController(int op, int index, int /*strCount*/, const StringList& st
         }
     case OP_SET:
         switch (index) {
-        case Cmd::clearstats:
-        case Cmd::datarate:
-        case Cmd::shutdown:
-        case Cmd::reset:
-        case Cmd::firmware:
-        case Cmd::configwwn:
+        case Cmd::clearstats: ctrl.ClearControllerStatistics(l[0], l[1], l[2]); return;
+        case Cmd::datarate: dCfgCtrl.setHardAddressHostAddress(l[0]); return;
+        case Cmd::shutdown: ctrl.shutDown(l[0], l[1]); return;
+        case Cmd::reset: ctrl.reset(l[0]); return;
+        case Cmd::firmware: ctrl.uploadFw(m[0], 1); return;
+        case Cmd::drivefirmware: ctrl.uploadFw(m[0], 2); return;
+        case Cmd::controllerlun: dCfgCtrl.setControllerLun(l[0], l[1]); return;
+        case Cmd::synctime: ctrl.setControllerTime(); return;
+        case Cmd::configwwn: dCfgCtrl.setConfigurationWWN(l[0]); return;
         case Cmd::prefsconfig:
-        case Cmd::drivefirmware:
-        case Cmd::controllerlun:
-        case Cmd::synctime:
             unavailable("controller", strings);
         default:  // any other name
             return noAction();
@@ -77,41 +77,43 @@ void operateController(int op, int index, int /*strCount*/, const StringList& st
     }
 }
 
-void operateDevice(int op, int index, int /*strCount*/, const StringList& strings, const uint64_t* /*u64*/,
-                   int /*u32Count*/, const uint32_t* /*u32*/, const std::string& /*url*/) {
+void operateDevice(int op, int index, int /*strCount*/, const StringList& /*strings*/, const uint64_t* u,
+                   int u32Count, const uint32_t* l, const std::string& /*url*/) {
     switch (op) {
     case OP_GET:
         switch (index) {
-        case Cmd::name:
-        case Cmd::devicesize:
-        case Cmd::arrayid:
-        case Cmd::state:
-        case Cmd::status:
-        case Cmd::encnum:
-        case Cmd::alldriveinfostruct:
-        case Cmd::unused:
-        case Cmd::driverevision:
-        case Cmd::apmtest:
-        case Cmd::apmstatus:
-        case Cmd::apmstatusall:
-            unavailable("device", strings);
+        case Cmd::name: dvce.getName(l[0]); return;
+        case Cmd::devicesize: dvce.getDeviceSizeInBlocks(u[0]); return;
+        case Cmd::arrayid: dvce.getArrayID(u[0]); return;
+        case Cmd::state: dvce.getDeviceState(u[0]); return;
+        case Cmd::status: dvce.getDeviceStatus(u[0]); return;
+        case Cmd::encnum: dvce.getEnclosureNoOfDevice(l[0]); return;
+        case Cmd::alldriveinfostruct: dvce.getAllDriveInfoStruct(u32Count > 0 ? l[0] : 0xFFFFFFFF); return;
+        case Cmd::unused: dvce.getNumberOfUnusedDrives(); return;
+        case Cmd::driverevision: dvce.getDriveRevision(l[0]); return;
+        case Cmd::apmtest: dvce.getDriveFunctionalTestStatus(l[0], l[1]); return;
+        case Cmd::apmstatus: dvce.getSpecificDriveAPMStatus(l[0], l[1]); return;
+        case Cmd::apmstatusall: dvce.getAPMDriveStatus(); return;
         default:
             cliprint(kDeviceUsage);
         }
     case OP_SET:
         switch (index) {
-        case Cmd::locate:
-        case Cmd::apmspin:
-        case Cmd::apmtest:
-        case Cmd::faildrive:
-            unavailable("device", strings);
+        case Cmd::locate: dvce.setDriveIdentLight(l[0], l[1]); return;
+        case Cmd::apmspin: dvce.setManualSpinUpOrDownDrives(l[0], l[1], l[2]); return;
+        case Cmd::apmtest: dvce.setDriveFunctionalTest(l[0], l[1]); return;
+        case Cmd::faildrive:  // by array and drive with exactly two -l values, else by the -u WWN
+            if (u32Count == 2) dvce.setFailDrive(l[0], l[1]);
+            else dvce.setFailDrive(u[0]);
+            return;
         default:
             cliprint(kDeviceUsage);
         }
     case OP_DELETE:  // any name
         return noAction();
-    case OP_NUMBER:  // getNum, whatever the name
-        unavailable("device", strings);
+    case OP_NUMBER:  // whatever the name
+        dvce.getNum();
+        return;
     default:
         cliprint(kDeviceUsage);
     }
@@ -122,27 +124,27 @@ void operateHostPort(int, int, int, const StringList&, const uint64_t*, const ui
     noAction();
 }
 
-void operateDevicePort(int op, int index, int /*strCount*/, const StringList& strings, const uint64_t* /*u64*/,
-                       const uint32_t* /*u32*/, const std::string& /*url*/) {
+void operateDevicePort(int op, int index, int /*strCount*/, const StringList& /*strings*/, const uint64_t* u,
+                       const uint32_t* l, const std::string& /*url*/) {
     switch (op) {
     case OP_GET:
         switch (index) {
-        case Cmd::name:
-        case Cmd::state:
-            unavailable("device port", strings);
+        case Cmd::name: dport.getDevicePortWWN(u[0], l[0]); return;
+        case Cmd::state: dport.getDevicePortState(u[0], u[1]); return;
         default:
             cliprint(kDevicePortUsage);
         }
     case OP_NUMBER:
         if (index == Cmd::initialeventcnt) return noAction();
-        unavailable("device port", strings);
+        dport.getNumberOfDevicePorts(u[0]);
+        return;
     default:
         cliprint(kDevicePortUsage);
     }
 }
 
 void operateSystemManager(int op, int index, int /*strCount*/, const StringList& strings, const uint64_t* /*u64*/,
-                          const uint32_t* /*u32*/, int /*adminCount*/, const StringList& /*admin*/,
+                          const uint32_t* l, int /*adminCount*/, const StringList& /*admin*/,
                           const std::string& /*url*/) {
     switch (op) {
     case OP_GET:
@@ -153,21 +155,19 @@ void operateSystemManager(int op, int index, int /*strCount*/, const StringList&
             if (sysman.outOfBand()) unavailable("system manager", strings);
             sysman.whoAmI();
             return;
-        case Cmd::apmlevel1:
-        case Cmd::apmlevel2:
-        case Cmd::advanceperformance:
-            unavailable("system manager", strings);
+        case Cmd::apmlevel1: sysman.getAPMLevel1Info(); return;
+        case Cmd::apmlevel2: sysman.getAPMLevel2Info(); return;
+        case Cmd::advanceperformance: sysman.getAdvancePerformanceInfo(); return;
         default:
             cliprint(kSystemManagerUsage);
         }
     case OP_SET:
         switch (index) {
-        case Cmd::sysparams:
-        case Cmd::apmlevel1:
-        case Cmd::apmlevel2:
-        case Cmd::configuretqm:
-        case Cmd::advanceperformance:
-            unavailable("system manager", strings);
+        case Cmd::sysparams: sysman.setSystemParams(l); return;
+        case Cmd::apmlevel1: sysman.setAPMLevel1(l[0], l[1], l[2], l[3], l[4], l[5], l[6], l[7], l[8]); return;
+        case Cmd::apmlevel2: sysman.setAPMLevel2(l[0], l[1], l[2], l[3], l[4], l[5], l[6]); return;
+        case Cmd::configuretqm: sysman.setTQM(l[0], l[1]); return;
+        case Cmd::advanceperformance: sysman.setAdvancePerformance(l[0], l[1], l[2]); return;
         default:
             cliprint(kSystemManagerUsage);
         }

@@ -85,6 +85,26 @@ uint32_t LAPIGetInitializationJobInfo(int index, uint8_t* data) {
                       wire::buf::GetAllInitInfo, 0, 0, 0, data, kInitInfoReplySize);
 }
 
+uint32_t LAPIGetDriveAPMTestCycleStatus(int index, uint8_t* data) {
+    return tracedRead("LAPIGetDriveAPMTestCycleStatus", index, "TOLVO_GetDriveAPMTestCycleStatus", wire::kModeVendor,
+                      wire::buf::APMTestCycleStatus, 0, 0, 0, data, kApmTestCycleReplySize);
+}
+
+uint32_t LAPIGetArrayAPMTestCycleStatus(int index, uint8_t* data, uint8_t array) {
+    return tracedRead("LAPIGetArrayAPMTestCycleStatus", index, "TOLVO_GetArrayAPMTestCycleStatus", wire::kModeVendor,
+                      wire::buf::APMTestCycleStatus, 1, array, 0, data, kApmTestCycleReplySize);
+}
+
+uint32_t LAPIGetDriveAPMStatus(int index, uint8_t* data) {
+    return tracedRead("LAPIGetDriveAPMStatus", index, "TOLVO_GetDriveAPMStatus", wire::kModeData,
+                      wire::buf::GetDriveAPMStatus, 0, 0, 0, data, kDriveApmReplySize);
+}
+
+uint32_t LAPIGetAPM1CurrentConfigInfo(int index, uint8_t* data) {
+    return tracedRead("LAPIGetAPM1CurrentConfigInfo", index, "TOLVO_ReadDriveAPMConfigInfo", wire::kModeVendor,
+                      wire::buf::ReadDriveAPMConfigInfo, 0, 0, 0, data, kApm1ReplySize);
+}
+
 uint32_t LAPIReadInternalLogicalDrives(int index, uint8_t* data) {
     return tracedRead("LAPIReadInternalLogicalDrives", index, "TOLVO_ReadInternalLogicalDrives", wire::kModeVendor,
                       wire::buf::ReadInternalLogicalDrives, 0, 0, 0, data, kInternalLdReplySize);

@@ -55,5 +55,14 @@ uint32_t LAPIGetAPMStatus(int index, uint8_t* data);
 uint32_t LAPIGetAsynchronousFeatureSupported(int index, uint8_t* data);
 uint32_t LAPIGetAdvancePerformanceSupportStatus(int index, uint8_t* data);
 
+// Drive power control (APM) reads.
+inline constexpr size_t kApmTestCycleReplySize = 16;
+inline constexpr size_t kDriveApmReplySize = 2024;
+inline constexpr size_t kApm1ReplySize = 16;
+uint32_t LAPIGetDriveAPMTestCycleStatus(int index, uint8_t* data);
+uint32_t LAPIGetArrayAPMTestCycleStatus(int index, uint8_t* data, uint8_t array);
+uint32_t LAPIGetDriveAPMStatus(int index, uint8_t* data);
+uint32_t LAPIGetAPM1CurrentConfigInfo(int index, uint8_t* data);
+
 uint32_t LAPIGetAllInformation(int index, const ALL_INFORMATION_SET* set);
 uint32_t LAPIDisplayDiagDump(int index);

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "model/firmware_image.h"
+
 #include "model/firmware_model.h"
 #include "model_test_util.h"
 
@@ -274,20 +276,37 @@ TEST_F(ModelInput, SnapshotTablesFromTheScenario) {
     EXPECT_EQ(le32(stats.data, 4 + 0x0C), 10u);
 }
 
-// A 40000-byte image goes as mode 7 in two pieces; 30000 bytes as one mode 5 command.
+// A 40000-byte image goes as mode 7 in two pieces; 30000 bytes as one mode 5
+// command. Images are checked: format, kind, length and checksum.
 TEST_F(ModelInput, FirmwareImagesInPieces) {
-    std::vector<uint8_t> piece(32768, 0xA5), rest(7232, 0x5A);
+    auto image = sim::model::makeFirmwareImage(1, 5, 14, "0514", "Dec 01 2026", 40000);
+    std::vector<uint8_t> piece(image.begin(), image.begin() + 32768), rest(image.begin() + 32768, image.end());
     EXPECT_TRUE(run(model, cdb10(0x3B, 7, 0x00, 0, 0, 0, 32768), piece).good());
     EXPECT_TRUE(run(model, cdb10(0x3B, 7, 0x00, 0x00, 0x80, 0x00, 7232), rest).good());
-    EXPECT_TRUE(run(model, cdb10(0x3B, 5, 0x02, 0, 0, 0, 30000), std::vector<uint8_t>(30000)).good());
+    EXPECT_TRUE(run(model, cdb10(0x3B, 5, 0x02, 0, 0, 0, 30000),
+                    sim::model::makeFirmwareImage(2, 1, 2, "0102", "", 30000)).good());
     auto d = model.control("downloads", nlohmann::json::object());
     EXPECT_EQ(d["controller"]["bytes"], 40000);
     EXPECT_EQ(d["controller"]["pieces"], 2);
     EXPECT_EQ(d["driveIo"]["bytes"], 30000);
     EXPECT_EQ(d["driveIo"]["images"], 1);
+    EXPECT_EQ(model.control("maintenance", nlohmann::json::object())["controllers"][1]["pendingFirmware"]["build"], "0514");
     // A piece that skips bytes is refused; the image so far stays.
     EXPECT_EQ(run(model, cdb10(0x3B, 7, 0x00, 0x00, 0xA0, 0x00, 16), std::vector<uint8_t>(16)).sense(), "05/24/00");
     EXPECT_EQ(model.control("downloads", nlohmann::json::object())["controller"]["bytes"], 40000);
+
+    struct Bad {
+        const char* name;
+        size_t at;
+        uint8_t value;
+    };
+    for (const Bad& b : {Bad{"not an image", 0, 'X'}, Bad{"other kind", 8, 2}, Bad{"checksum", 39, 0x7F},
+                         Bad{"short length", 32, 0x10}}) {
+        SCOPED_TRACE(b.name);
+        auto bad = sim::model::makeFirmwareImage(1, 5, 15, "0515", "", 30000);
+        bad[b.at] = static_cast<uint8_t>(bad[b.at] ^ b.value);
+        EXPECT_EQ(run(model, cdb10(0x3B, 5, 0x00, 0, 0, 0, 30000), bad).sense(), "05/26/00");
+    }
 }
 
 }  // namespace

@@ -1,0 +1,488 @@
+// The controllers' and drives' maintenance life in the firmware model: reset
+// and shutdown (the controller's paths go away for a while and come back),
+// firmware images (checked, stored, adopted at the next reset), clock drift,
+// identify lights, drive spin and self tests, statistics clears and the drive
+// power control (APM) settings and reports.
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+
+#include "model/firmware_model.h"
+#include "model/model_util.h"
+#include "wire/vendor.h"
+#include "wire/vendor_ops.h"
+
+namespace sim::model {
+
+using nlohmann::json;
+
+namespace {
+
+Outcome badCdb() { return Outcome::invalidFieldInCdb(); }
+Outcome badParameter() { return Outcome::invalidFieldInParameterList(); }
+// ILLEGAL REQUEST, COMMAND SEQUENCE ERROR
+Outcome sequenceError() { return Outcome::check(0x05, 0x2C, 0x00); }
+
+template <typename T>
+std::vector<uint8_t> toBytesOf(const T& t) {
+    auto b = bytesOf(t);
+    return {b.begin(), b.end()};
+}
+
+uint32_t le32At(const std::vector<uint8_t>& b, size_t at) {
+    return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 | uint32_t{b[at + 3]} << 24;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Controller life
+
+bool FirmwareModel::controllerUp(unsigned c) const {
+    const auto& life = maint_.controller[c];
+    return !life.down || nowMs() >= life.offlineUntilMs;
+}
+
+bool FirmwareModel::pathOnline(unsigned pathIndex) const { return controllerUp(controllerForPath(pathIndex)); }
+
+int64_t FirmwareModel::controllerClock(unsigned c) const {
+    const auto& life = maint_.controller[c];
+    const auto elapsedMs = static_cast<int64_t>(nowMs() - std::min(nowMs(), life.driftSinceMs));
+    return clock_.wallSeconds() + controllers_[c].clockOffset + elapsedMs * life.driftPpm / 1'000'000'000;
+}
+
+void FirmwareModel::clockSet(unsigned c) { maint_.controller[c & 1].driftSinceMs = nowMs(); }
+
+void FirmwareModel::advanceMaintenance() {
+    for (unsigned c = 0; c < 2; ++c) {
+        auto& life = maint_.controller[c];
+        if (!life.down || nowMs() < life.offlineUntilMs) continue;
+        // The controller comes back: a new power-on, and the image it was given.
+        life.down = false;
+        life.offlineUntilMs = 0;
+        life.bootMs = nowMs();
+        Controller& ctl = controllers_[c];
+        ctl.powerOnSeconds = 0;
+        ++ctl.powerOnCount;
+        if (life.pendingFirmware) {
+            ctl.fwMajor = life.pendingFirmware->major;
+            ctl.fwMinor = life.pendingFirmware->minor;
+            ctl.fwBuild = life.pendingFirmware->build;
+            ctl.fwCompileDate = life.pendingFirmware->date;
+            life.pendingFirmware.reset();
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Drives
+
+uint8_t FirmwareModel::apmState(size_t drive) const {
+    auto it = maint_.drives.find(drive);
+    if (it == maint_.drives.end()) return kSpunUp;
+    const DriveLife& d = it->second;
+    if (d.testUntilMs > nowMs()) return kUnderTest;
+    if (d.spin == kSpunUp && d.spinUntilMs > nowMs()) return kSpinningUp;
+    return d.spin;
+}
+
+// ---------------------------------------------------------------------------
+// Firmware images
+
+Outcome FirmwareModel::storeImage(unsigned which) {
+    std::vector<uint8_t>& image = maint_.image[which];
+    auto refuse = [&](const char* why) {
+        maint_.lastImage[which] = why;
+        image.clear();
+        return badParameter();
+    };
+    if (image.size() < kFirmwareHeaderSize || !std::equal(kFirmwareMagic, kFirmwareMagic + 8, image.begin()))
+        return refuse("not a Tolvo firmware image");
+    if (image[8] != which + 1) return refuse("an image for the other module");
+    const uint32_t length = le32At(image, 32);
+    if (length < kFirmwareHeaderSize || length > kMaxFirmwareImageBytes) return refuse("bad image length");
+    if (image.size() < length) return Outcome::good();   // more pieces to come
+    if (image.size() > length) return refuse("more data than the image length");
+    uint32_t sum = 0;
+    for (size_t i = kFirmwareHeaderSize; i < image.size(); ++i) sum += image[i];
+    if (sum != le32At(image, 36)) return refuse("checksum mismatch");
+    if (which == 0) {
+        FirmwareVersion v;
+        v.major = image[9];
+        v.minor = image[10];
+        v.build.assign(reinterpret_cast<const char*>(&image[12]), 4);
+        v.date.assign(reinterpret_cast<const char*>(&image[16]), strnlen(reinterpret_cast<const char*>(&image[16]), 16));
+        for (auto& life : maint_.controller) life.pendingFirmware = v;
+    } else {
+        ++maint_.driveIoImages;
+    }
+    maint_.lastImage[which] = "stored";
+    image.clear();
+    return Outcome::good();
+}
+
+// Firmware images (buffer 0x00 controller, 0x02 drive I/O module): mode 5 is
+// a whole image in one command, mode 7 one piece of it at the offset in bytes
+// 3-5. Pieces follow each other from offset 0; a piece at offset 0 starts a
+// new image. The first piece must carry the image header; the image is
+// checked when its last byte has arrived.
+Outcome FirmwareModel::download(const CommandContext& cmd) {
+    const uint8_t mode = cmd.cdb[1], id = cmd.cdb[2];
+    const uint32_t offset = wire::loadBe24(&cmd.cdb[3]);
+    if (id != wire::buf::DownloadControllerFw && id != wire::buf::DownloadDiskIoFw) return Outcome::invalidFieldInCdb();
+    const unsigned which = id == wire::buf::DownloadControllerFw ? 0 : 1;
+    Download& d = downloads_[which];
+    std::vector<uint8_t>& image = maint_.image[which];
+    if (cmd.dataOut.empty()) return Outcome::parameterListLengthError();
+    if (mode == wire::kModeDownload && offset != 0) return Outcome::invalidFieldInCdb();
+    if (offset == 0) {
+        d.received = 0;
+        d.pieces = 0;
+        ++d.images;
+        image.clear();
+    } else if (offset != d.received || d.pieces == 0 || image.empty()) {
+        return Outcome::invalidFieldInCdb();
+    }
+    if (cmd.dataOut.size() > kMaxFirmwareImageBytes - d.received) return Outcome::invalidFieldInCdb();
+    d.received += static_cast<uint32_t>(cmd.dataOut.size());
+    ++d.pieces;
+    image.insert(image.end(), cmd.dataOut.begin(), cmd.dataOut.end());
+    if (image.size() >= kFirmwareHeaderSize || mode == wire::kModeDownload) {
+        Outcome o = storeImage(which);
+        // A single-command image must be whole.
+        if (o.kind == Outcome::Kind::Good && mode == wire::kModeDownload && !image.empty()) {
+            image.clear();
+            maint_.lastImage[which] = "incomplete image";
+            return badParameter();
+        }
+        return o;
+    }
+    return Outcome::good();
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+std::optional<Outcome> FirmwareModel::maintenanceCommand(const CommandContext& cmd, uint8_t id,
+                                                         std::span<const uint8_t> /*payload*/) {
+    namespace b = wire::buf;
+    const uint8_t b3 = cmd.cdb[3], b4 = cmd.cdb[4], b5 = cmd.cdb[5];
+    auto memberOfHealthyArray = [&](const Drive& d, size_t index) {
+        (void)index;
+        if (d.failed) return false;
+        const auto& img = *committed_;
+        for (unsigned r = 0; r < img.header.totalArrays.get(); ++r)
+            for (unsigned m = 0; m < std::min<unsigned>(img.rank[r].numDrives, wire::kMaxRankDrives); ++m)
+                if (img.rank[r].driveWwn[m].get() == d.wwn) return true;
+        return false;
+    };
+    auto isSpare = [&](const Drive& d) {
+        const auto& img = *committed_;
+        for (unsigned s = 0; s < img.header.totalSpares.get(); ++s)
+            if (img.hotSpare[s].driveWwn.get() == d.wwn) return true;
+        return false;
+    };
+    auto driveAt = [&](uint8_t enclosure, uint8_t slot) -> int {
+        for (size_t i = 0; i < drives_.size(); ++i)
+            if (drives_[i].enclosure == enclosure && drives_[i].slot == slot) return static_cast<int>(i);
+        return -1;
+    };
+    switch (id) {
+    case b::ResetController:
+    case b::ShutdownController: {
+        const bool reset = id == b::ResetController;
+        if (b3 < 1 || b3 > 3 || b5 || (reset ? b4 != 0 : b4 > 1)) return badCdb();
+        for (unsigned c = 0; c < 2; ++c)
+            if ((b3 >> c) & 1 && !controllers_[c].present) return badCdb();
+        for (unsigned c = 0; c < 2; ++c) {
+            if (!((b3 >> c) & 1)) continue;
+            auto& life = maint_.controller[c];
+            life.down = true;
+            life.downReason = reset ? "reset" : "shutdown";
+            life.offlineUntilMs = nowMs() + (reset ? maint_.resetDownMs : maint_.shutdownDownMs);
+            ++(reset ? life.resets : life.shutdowns);
+        }
+        return Outcome::good();
+    }
+    case b::FlashDriveActivityLight: {
+        // Loop 1 or 2, the drive by its hard address (its position), seconds (0: off).
+        if ((b3 != 1 && b3 != 2) || b4 >= drives_.size() || b5 > 120) return badCdb();
+        const Drive& d = drives_[b4];
+        if ((b3 == 1 ? d.loopId1 : d.loopId2) == 0xFF) return badCdb();
+        auto& life = maint_.drives[b4];
+        life.loop = b3;
+        life.lightUntilMs = b5 == 0 ? 0 : nowMs() + uint64_t{b5} * 1000;
+        return Outcome::good();
+    }
+    case b::ClearControllerStatisticsA:
+    case b::ClearControllerStatisticsB: {
+        const unsigned c = id == b::ClearControllerStatisticsA ? 0 : 1;
+        const unsigned lun = (b4 << 8) | b5;
+        if (b3 > 2 || (lun >= 512 && lun != 0xFFFF)) return badCdb();
+        if (!controllers_[c].present || !controllerUp(c)) return badCdb();
+        auto& life = maint_.controller[c];
+        ++life.statisticsClears;
+        life.lastClearedPort = b3;
+        life.lastClearedLun = static_cast<int>(lun);
+        return Outcome::good();
+    }
+    case b::SpinUpOrDownDrive: {
+        // b3 direction, b4 enclosure, b5 slot. Only spares, unused and failed drives.
+        if (b3 > 1) return badCdb();
+        const int i = driveAt(b4, b5);
+        if (i < 0) return badCdb();
+        const Drive& d = drives_[static_cast<size_t>(i)];
+        if (memberOfHealthyArray(d, static_cast<size_t>(i))) return badCdb();
+        auto& life = maint_.drives[static_cast<size_t>(i)];
+        if (life.testUntilMs > nowMs()) return sequenceError();
+        if (b3 == 1) {
+            if (life.spin == kSpunDown) life.spinUntilMs = nowMs() + maint_.spinUpMs;
+            life.spin = kSpunUp;
+        } else {
+            life.spin = kSpunDown;
+            life.spinUntilMs = 0;
+        }
+        return Outcome::good();
+    }
+    case b::StartDriveSelfTest: {
+        // b3 enclosure, b4 slot. Only spares and unused drives.
+        if (b5) return badCdb();
+        const int i = driveAt(b3, b4);
+        if (i < 0) return badCdb();
+        const Drive& d = drives_[static_cast<size_t>(i)];
+        if (d.failed || memberOfHealthyArray(d, static_cast<size_t>(i))) return badCdb();
+        (void)isSpare;
+        auto& life = maint_.drives[static_cast<size_t>(i)];
+        if (life.testUntilMs > nowMs()) return sequenceError();
+        life.testUntilMs = nowMs() + maint_.selfTestMs;
+        life.spin = kSpunUp;
+        ++life.testsPassed;
+        return Outcome::good();
+    }
+    case b::SpinUpOrDownArray:
+    case b::StartArraySelfTest: {
+        const bool spin = id == b::SpinUpOrDownArray;
+        const uint8_t array = spin ? b4 : b3;
+        if ((spin && b3 > 1) || (spin ? b5 : (b4 || b5))) return badCdb();
+        if (spin && !pending_) return sequenceError();
+        const auto& img = *committed_;
+        if (array >= img.header.totalArrays.get()) return badCdb();
+        const auto& rank = img.rank[array];
+        for (unsigned m = 0; m < std::min<unsigned>(rank.numDrives, wire::kMaxRankDrives); ++m) {
+            const int i = driveIndexByWwn(rank.driveWwn[m].get());
+            if (i < 0 || drives_[static_cast<size_t>(i)].failed) continue;
+            auto& life = maint_.drives[static_cast<size_t>(i)];
+            if (!spin) {
+                life.testUntilMs = nowMs() + maint_.selfTestMs;
+                ++life.testsPassed;
+            } else if (b3 == 1) {
+                if (life.spin == kSpunDown) life.spinUntilMs = nowMs() + maint_.spinUpMs;
+                life.spin = kSpunUp;
+            } else {
+                life.spin = kSpunDown;
+            }
+        }
+        return Outcome::good();
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+Outcome FirmwareModel::apmConfig(wire::CONFIG_STORAGE_STRUCT& img, uint8_t b3, uint8_t b4,
+                                 std::span<const uint8_t> payload) {
+    if (b3 == 0) {
+        if (b4 || payload.size() != sizeof(wire::APM1_CONFIG_STRUCT)) return Outcome::parameterListLengthError();
+        auto apm = recordFrom<wire::APM1_CONFIG_STRUCT>(payload);
+        if (apm.flags.get() & ~0x1Fu || apm.testCycle > 3 || apm.testDate > 28 || apm.testDay > 7 ||
+            apm.testHour > 23 || apm.testMinute > 59)
+            return badParameter();
+        maint_.pendingApm1 = apm;
+        return Outcome::good();
+    }
+    if (b3 != 1) return badCdb();
+    if (payload.size() != sizeof(wire::APM2_CONFIG_STRUCT)) return Outcome::parameterListLengthError();
+    if (b4 >= img.header.totalArrays.get()) return badCdb();
+    auto apm = recordFrom<wire::APM2_CONFIG_STRUCT>(payload);
+    if (apm.flags.get() & ~0x07u || apm.testDays > 28 || apm.testHours > 23 || apm.idleHours > 23 ||
+        apm.idleMinutes > 59)
+        return badParameter();
+    auto& rank = img.rank[b4];
+    rank.apmFlags = apm.flags;
+    rank.apmTestDays = apm.testDays;
+    rank.apmTestHours = apm.testHours;
+    rank.apmIdleHours = apm.idleHours;
+    rank.apmIdleMinutes = apm.idleMinutes;
+    return Outcome::good();
+}
+
+// ---------------------------------------------------------------------------
+// Reads
+
+std::optional<Outcome> FirmwareModel::maintenanceRead(const CommandContext& cmd, std::vector<uint8_t>& reply) {
+    namespace b = wire::buf;
+    const uint8_t mode = cmd.cdb[1], id = cmd.cdb[2], b3 = cmd.cdb[3], b4 = cmd.cdb[4], b5 = cmd.cdb[5];
+    const auto& img = *committed_;
+    switch (id) {
+    case b::ReadDriveAPMConfigInfo:
+        if (mode != wire::kModeVendor || b3 || b4 || b5) return badCdb();
+        reply = toBytesOf(maint_.apm1);
+        return Outcome::good();
+    case b::GetDriveAPMStatus: {
+        if (mode != wire::kModeData) return badCdb();
+        wire::ALL_DRIVE_APM_STATUS_STRUCT out{};
+        out.length.set(sizeof out);
+        const size_t n = std::min(drives_.size(), wire::kMaxDrives);
+        out.numEntries = static_cast<uint8_t>(n);
+        for (size_t i = 0; i < n; ++i) {
+            const Drive& d = drives_[i];
+            auto& e = out.entry[i];
+            e.enclosureNo = d.enclosure;
+            e.slotNo = d.slot;
+            e.driveGroup = 255;
+            for (unsigned r = 0; r < img.header.totalArrays.get() && e.driveGroup == 255; ++r)
+                for (unsigned m = 0; m < std::min<unsigned>(img.rank[r].numDrives, wire::kMaxRankDrives); ++m)
+                    if (img.rank[r].driveWwn[m].get() == d.wwn) e.driveGroup = static_cast<uint8_t>(r);
+            for (unsigned s = 0; s < img.header.totalSpares.get() && e.driveGroup == 255; ++s)
+                if (img.hotSpare[s].driveWwn.get() == d.wwn) e.driveGroup = 245;
+            if (rebuild_.active && rebuild_.driveWwn == d.wwn) e.driveGroup = 243;
+            e.apmState = apmState(i);
+            e.wwn.set(d.wwn);
+        }
+        reply = toBytesOf(out);
+        return Outcome::good();
+    }
+    case b::APMTestCycleStatus: {
+        if (mode != wire::kModeVendor || b5 || b3 > 1 || (b3 == 0 && b4)) return badCdb();
+        reply.assign(16, 0);
+        reply[0] = 16;
+        if (b3 == 1) {
+            if (b4 >= img.header.totalArrays.get()) return badCdb();
+            const auto& rank = img.rank[b4];
+            reply[3] = static_cast<uint8_t>(rank.apmIdleHours / 24);
+            reply[4] = static_cast<uint8_t>(rank.apmIdleHours % 24);
+            reply[5] = rank.apmTestDays;
+            reply[6] = rank.apmTestHours;
+            return Outcome::good();
+        }
+        // Drives: the time from the controller clock to the next test of the level 1 cycle.
+        const auto& apm = maint_.apm1;
+        if (apm.testCycle == 0 || !(apm.flags.get() & (wire::kApm1TestSpares | wire::kApm1TestUnused)))
+            return Outcome::good();
+        const time_t now = static_cast<time_t>(controllerClock(controllerForPath(cmd.pathIndex)));
+        struct tm tm{};
+        if (!gmtime_r(&now, &tm)) return Outcome::good();
+        int64_t best = -1;
+        for (int ahead = 0; ahead <= 62 && best < 0; ++ahead) {
+            struct tm day = tm;
+            day.tm_mday += ahead;
+            day.tm_hour = apm.testHour;
+            day.tm_min = apm.testMinute;
+            day.tm_sec = 0;
+            const time_t at = timegm(&day);
+            struct tm check{};
+            gmtime_r(&at, &check);
+            const bool fits = apm.testCycle == 1 || (apm.testCycle == 2 && check.tm_wday + 1 == apm.testDay) ||
+                              (apm.testCycle == 3 && check.tm_mday == apm.testDate);
+            if (fits && at > now) best = static_cast<int64_t>(at - now);
+        }
+        if (best > 0) {
+            const int64_t minutes = (best + 59) / 60;
+            reply[5] = static_cast<uint8_t>(std::min<int64_t>(minutes / 1440, 255));
+            reply[6] = static_cast<uint8_t>(minutes / 60 % 24);
+            reply[7] = static_cast<uint8_t>(minutes % 60);
+        }
+        return Outcome::good();
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Control
+
+std::optional<json> FirmwareModel::maintenanceControl(const std::string& verb, const json& args) {
+    advanceMaintenance();
+    if (verb == "controller-life") {
+        if (args.contains("resetSeconds"))
+            maint_.resetDownMs = static_cast<uint64_t>(intIn(args, "resetSeconds", 0, 86400, 20)) * 1000;
+        if (args.contains("shutdownSeconds"))
+            maint_.shutdownDownMs = static_cast<uint64_t>(intIn(args, "shutdownSeconds", 0, 86400 * 365, 120)) * 1000;
+        if (args.contains("spinUpSeconds"))
+            maint_.spinUpMs = static_cast<uint64_t>(intIn(args, "spinUpSeconds", 0, 3600, 15)) * 1000;
+        if (args.contains("selfTestSeconds"))
+            maint_.selfTestMs = static_cast<uint64_t>(intIn(args, "selfTestSeconds", 0, 86400, 90)) * 1000;
+        for (const auto& [key, value] : args.items()) {
+            (void)value;
+            if (key != "resetSeconds" && key != "shutdownSeconds" && key != "spinUpSeconds" && key != "selfTestSeconds")
+                return json{{"error", "unknown key \"" + key + "\""}};
+        }
+        return json{{"resetSeconds", maint_.resetDownMs / 1000}, {"shutdownSeconds", maint_.shutdownDownMs / 1000},
+                    {"spinUpSeconds", maint_.spinUpMs / 1000}, {"selfTestSeconds", maint_.selfTestMs / 1000}};
+    }
+    if (verb == "power-on") {
+        const auto c = static_cast<unsigned>(intIn(args, "controller", 0, 1, 0));
+        auto& life = maint_.controller[c];
+        if (life.down) life.offlineUntilMs = nowMs();
+        advanceMaintenance();
+        return json{{"ok", true}};
+    }
+    if (verb == "clock-drift") {
+        const auto c = static_cast<unsigned>(intIn(args, "controller", 0, 1, 0));
+        if (!args.contains("ppm")) return json{{"error", "\"ppm\" is required"}};
+        // Keep the clock where it is now and let it drift from here.
+        controllers_[c].clockOffset = controllerClock(c) - clock_.wallSeconds();
+        clockSet(c);
+        maint_.controller[c].driftPpm = intIn(args, "ppm", -1'000'000, 1'000'000, 0);
+        return json{{"ok", true}};
+    }
+    if (verb == "maintenance") {
+        json out;
+        json cs = json::array();
+        for (unsigned c = 0; c < 2; ++c) {
+            const auto& life = maint_.controller[c];
+            json p = life.pendingFirmware ? json{{"major", life.pendingFirmware->major},
+                                                 {"minor", life.pendingFirmware->minor},
+                                                 {"build", life.pendingFirmware->build}}
+                                          : json(nullptr);
+            cs.push_back({{"present", controllers_[c].present},
+                          {"up", controllers_[c].present && controllerUp(c)},
+                          {"downFor", life.down ? json(life.downReason) : json(nullptr)},
+                          {"secondsToReturn", life.down ? (life.offlineUntilMs - nowMs() + 999) / 1000 : 0},
+                          {"resets", life.resets},
+                          {"shutdowns", life.shutdowns},
+                          {"clock", controllerClock(c)},
+                          {"driftPpm", life.driftPpm},
+                          {"firmware", std::to_string(controllers_[c].fwMajor) + "." +
+                                           std::to_string(controllers_[c].fwMinor) + " " + controllers_[c].fwBuild},
+                          {"pendingFirmware", p},
+                          {"statisticsClears", life.statisticsClears},
+                          {"lastClearedPort", life.lastClearedPort},
+                          {"lastClearedLun", life.lastClearedLun}});
+        }
+        out["controllers"] = cs;
+        out["images"] = {{"controller", maint_.lastImage[0]}, {"driveIo", maint_.lastImage[1]},
+                         {"driveIoStored", maint_.driveIoImages}};
+        json ds = json::array();
+        static const char* const kStates[] = {"", "spun down", "spun up", "spinning up", "under test"};
+        for (const auto& [i, life] : maint_.drives) {
+            if (i >= drives_.size()) continue;
+            ds.push_back({{"wwn", wwnHex(drives_[i].wwn)},
+                          {"enclosure", drives_[i].enclosure},
+                          {"slot", drives_[i].slot},
+                          {"light", life.lightUntilMs > nowMs() ? json((life.lightUntilMs - nowMs() + 999) / 1000)
+                                                                : json(nullptr)},
+                          {"state", kStates[apmState(i)]},
+                          {"selfTests", life.testsPassed}});
+        }
+        out["drives"] = ds;
+        const auto& a = maint_.apm1;
+        out["apm1"] = {{"flags", a.flags.get()}, {"cycle", a.testCycle}, {"date", a.testDate},
+                       {"day", a.testDay}, {"hour", a.testHour}, {"minute", a.testMinute}};
+        return out;
+    }
+    return std::nullopt;
+}
+
+}  // namespace sim::model
