@@ -99,57 +99,63 @@ std::vector<ModuleConfig> parseNetworkModules(const Scenario& scenario) {
         const json& sys = scenario.systems[i].object;
         auto it = sys.find("network");
         if (it == sys.end()) continue;
-        const std::string where = "systems[" + std::to_string(i) + "].network";
-        const json& n = *it;
-        if (!n.is_object()) bad(where, "expected an object");
-        for (auto k = n.begin(); k != n.end(); ++k)
-            if (!keys.count(k.key())) bad(where + "." + k.key(), "unknown key");
-        ModuleConfig m;
-        m.system = static_cast<int>(i);
-        m.sg = scenario.systems[i].paths.front().sg;
-        in_addr a{};
-        m.address = stringMember(n, where, "address", "");
-        if (!parseAddress(m.address, &a)) bad(where + ".address", "expected a dotted IPv4 address");
-        if (auto p = n.find("port"); p != n.end()) {
-            if (!p->is_number_integer() || p->get<int64_t>() < 1 || p->get<int64_t>() > 65535)
-                bad(where + ".port", "expected a TCP port number");
-            m.port = p->get<int>();
-        }
-        m.user = stringMember(n, where, "user", m.user);
-        m.password = stringMember(n, where, "password", m.password);
-        std::vector<uint8_t> mac;
-        std::string macText = stringMember(n, where, "mac", "0090C2000000");
-        if (!fromHex(macText, mac) || mac.size() != 6) bad(where + ".mac", "expected 12 hexadecimal digits");
-        std::copy(mac.begin(), mac.end(), m.mac.begin());
-        const std::string kind = stringMember(n, where, "kind", "service");
-        if (kind != "service" && kind != "netburner") bad(where + ".kind", "expected \"service\" or \"netburner\"");
-        m.service = kind == "service";
-        m.staticAddress = stringMember(n, where, "staticAddress", m.address);
-        m.dhcpAddress = stringMember(n, where, "dhcpAddress", "");
-        for (const char* k : {"staticAddress", "dhcpAddress"}) {
-            const std::string& v = std::string(k) == "staticAddress" ? m.staticAddress : m.dhcpAddress;
-            if (!v.empty() && !parseAddress(v, &a)) bad(where + "." + k, "expected a dotted IPv4 address");
-        }
-        if (auto p = n.find("marker"); p != n.end()) {
-            if (!p->is_number_integer() || p->get<int64_t>() < 0 || p->get<int64_t>() > 255)
-                bad(where + ".marker", "expected a byte value");
-            m.marker = static_cast<uint8_t>(p->get<int>());
-        }
-        m.version = stringMember(n, where, "version", m.version);
-        m.prefs = {{"DhcpSelection", "false"}, {"MulticastPort", "4000"}, {"IpAddress", m.address},
-                   {"HostName", "tolvo-module"}, {"IpMask", "255.255.255.0"}, {"IpGateway", "0.0.0.0"},
-                   {"DnsServer", "0.0.0.0"}};
-        if (auto p = n.find("prefs"); p != n.end()) {
-            if (!p->is_object()) bad(where + ".prefs", "expected an object");
-            for (auto k = p->begin(); k != p->end(); ++k) {
-                if (!m.prefs.count(k.key())) bad(where + ".prefs." + k.key(), "unknown key");
-                if (!k->is_string()) bad(where + ".prefs." + k.key(), "expected a string");
-                m.prefs[k.key()] = k->get<std::string>();
+        // One module, or several in front of the same system (one per controller).
+        const bool several = it->is_array();
+        if (several && it->empty()) bad("systems[" + std::to_string(i) + "].network", "expected at least one module");
+        for (size_t k = 0; k < (several ? it->size() : 1); ++k) {
+            const std::string where =
+                "systems[" + std::to_string(i) + "].network" + (several ? "[" + std::to_string(k) + "]" : "");
+            const json& n = several ? (*it)[k] : *it;
+            if (!n.is_object()) bad(where, "expected an object");
+            for (auto key = n.begin(); key != n.end(); ++key)
+                if (!keys.count(key.key())) bad(where + "." + key.key(), "unknown key");
+            ModuleConfig m;
+            m.system = static_cast<int>(i);
+            m.sg = scenario.systems[i].paths.front().sg;
+            in_addr a{};
+            m.address = stringMember(n, where, "address", "");
+            if (!parseAddress(m.address, &a)) bad(where + ".address", "expected a dotted IPv4 address");
+            if (auto p = n.find("port"); p != n.end()) {
+                if (!p->is_number_integer() || p->get<int64_t>() < 1 || p->get<int64_t>() > 65535)
+                    bad(where + ".port", "expected a TCP port number");
+                m.port = p->get<int>();
             }
+            m.user = stringMember(n, where, "user", m.user);
+            m.password = stringMember(n, where, "password", m.password);
+            std::vector<uint8_t> mac;
+            std::string macText = stringMember(n, where, "mac", "0090C2000000");
+            if (!fromHex(macText, mac) || mac.size() != 6) bad(where + ".mac", "expected 12 hexadecimal digits");
+            std::copy(mac.begin(), mac.end(), m.mac.begin());
+            const std::string kind = stringMember(n, where, "kind", "service");
+            if (kind != "service" && kind != "netburner") bad(where + ".kind", "expected \"service\" or \"netburner\"");
+            m.service = kind == "service";
+            m.staticAddress = stringMember(n, where, "staticAddress", m.address);
+            m.dhcpAddress = stringMember(n, where, "dhcpAddress", "");
+            for (const char* k : {"staticAddress", "dhcpAddress"}) {
+                const std::string& v = std::string(k) == "staticAddress" ? m.staticAddress : m.dhcpAddress;
+                if (!v.empty() && !parseAddress(v, &a)) bad(where + "." + k, "expected a dotted IPv4 address");
+            }
+            if (auto p = n.find("marker"); p != n.end()) {
+                if (!p->is_number_integer() || p->get<int64_t>() < 0 || p->get<int64_t>() > 255)
+                    bad(where + ".marker", "expected a byte value");
+                m.marker = static_cast<uint8_t>(p->get<int>());
+            }
+            m.version = stringMember(n, where, "version", m.version);
+            m.prefs = {{"DhcpSelection", "false"}, {"MulticastPort", "4000"}, {"IpAddress", m.address},
+                       {"HostName", "tolvo-module"}, {"IpMask", "255.255.255.0"}, {"IpGateway", "0.0.0.0"},
+                       {"DnsServer", "0.0.0.0"}};
+            if (auto p = n.find("prefs"); p != n.end()) {
+                if (!p->is_object()) bad(where + ".prefs", "expected an object");
+                for (auto k = p->begin(); k != p->end(); ++k) {
+                    if (!m.prefs.count(k.key())) bad(where + ".prefs." + k.key(), "unknown key");
+                    if (!k->is_string()) bad(where + ".prefs." + k.key(), "expected a string");
+                    m.prefs[k.key()] = k->get<std::string>();
+                }
+            }
+            for (const ModuleConfig& o : out)
+                if (o.address == m.address && o.port == m.port) bad(where + ".address", "used by another module");
+            out.push_back(std::move(m));
         }
-        for (const ModuleConfig& o : out)
-            if (o.address == m.address && o.port == m.port) bad(where + ".address", "used by another module");
-        out.push_back(std::move(m));
     }
     return out;
 }

@@ -50,7 +50,8 @@ struct ModuleConfig {
 // The two default credentials ("user:password") that the about page accepts.
 const std::vector<std::string>& defaultModuleCredentials();
 
-// The "network" members of a scenario's systems, checked strictly.
+// The "network" members of a scenario's systems (one module object, or an
+// array of them), checked strictly.
 std::vector<ModuleConfig> parseNetworkModules(const Scenario& scenario);
 
 // The 180-byte configuration record a module sends in its discovery reply.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "commands/buffers.h"
 #include "wire/controller.h"
@@ -28,8 +29,11 @@ public:
     uint32_t getRAIDFirmwareRevision();
     uint32_t getAllControllerInfo();
     uint32_t displayDiagDump();
-    // The in-band answer: the settings of the network module need out-of-band mode.
+    // The network settings of the enclosure's network module (out-of-band only).
     uint32_t getPrefsConfig();
+    uint32_t setPrefsConfig(const std::string& multicastPort, const std::string& ipAddress,
+                            const std::string& hostName, const std::string& ipMask, const std::string& ipGateway,
+                            const std::string& dnsServer);
 
 protected:
     // Clears the information buffer and reads it afresh.

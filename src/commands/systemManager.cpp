@@ -1,5 +1,6 @@
 #include "commands/systemManager.h"
 
+#include "net/update.h"
 #include "scsi/discovery.h"
 
 commandSystemManager::commandSystemManager() {
@@ -12,6 +13,8 @@ commandSystemManager::commandSystemManager() {
 }
 
 uint32_t commandSystemManager::whoAmI() {
-    LAPIPrintTolvoDevicesInfo();
+    // Out-of-band, the systems the tool can reach are the network modules.
+    if (m_outOfBand) Discovery(1, 0);
+    else LAPIPrintTolvoDevicesInfo();
     return 0;
 }

@@ -32,7 +32,7 @@ void noAction() {}
 }  // namespace
 
 void operateController(int op, int index, int /*strCount*/, const StringList& strings, const uint64_t* /*u64*/,
-                       const uint32_t* /*u32*/, const StringList& /*admin*/, const std::string& /*url*/) {
+                       const uint32_t* /*u32*/, const StringList& admin, const std::string& /*url*/) {
     switch (op) {
     case OP_GET:
         switch (index) {
@@ -47,10 +47,7 @@ void operateController(int op, int index, int /*strCount*/, const StringList& st
         case Cmd::raidversion: ctrl.getRAIDFirmwareRevision(); return;
         case Cmd::prodtype: ctrl.displayProductType(); return;
         case Cmd::allinfo: ctrl.getAllControllerInfo(); return;
-        case Cmd::prefsconfig:
-            if (ctrl.outOfBand()) unavailable("controller", strings);
-            ctrl.getPrefsConfig();
-            return;
+        case Cmd::prefsconfig: ctrl.getPrefsConfig(); return;
         default:
             cliprint(kControllerUsage);
         }
@@ -62,11 +59,13 @@ void operateController(int op, int index, int /*strCount*/, const StringList& st
         case Cmd::reset:
         case Cmd::firmware:
         case Cmd::configwwn:
-        case Cmd::prefsconfig:
         case Cmd::drivefirmware:
         case Cmd::controllerlun:
         case Cmd::synctime:
             unavailable("controller", strings);
+        case Cmd::prefsconfig:
+            ctrl.setPrefsConfig(admin[0], admin[1], admin[2], admin[3], admin[4], admin[5]);
+            return;
         default:  // any other name
             return noAction();
         }
@@ -150,7 +149,6 @@ void operateSystemManager(int op, int index, int /*strCount*/, const StringList&
         case Cmd::name:
             return noAction();
         case Cmd::whoami:
-            if (sysman.outOfBand()) unavailable("system manager", strings);
             sysman.whoAmI();
             return;
         case Cmd::apmlevel1:
@@ -256,11 +254,9 @@ void configurationGet(int index, const StringList& strings, int lc, const uint32
     case Cmd::configprogressinfo: cfg.getConfigProgressInformation(); return;
     case Cmd::apmstatus: cfg.getArrayAPMStatus(l[0]); return;
     case Cmd::whoami:
-        if (cfg.outOfBand()) unavailable("configuration", strings);
         cfg.whoAmI();
         return;
     case Cmd::raidsystems:
-        if (cfg.outOfBand()) unavailable("configuration", strings);
         cfg.getRaidSystemWWN(l[0]);
         return;
     case Cmd::encevents: cfg.ReadEv(); return;
@@ -421,7 +417,6 @@ void configurationNumber(int index, const StringList& strings, const uint32_t* l
     case Cmd::totalhotsparecnt: cfg.getNumberOfHotSpares(); return;
     case Cmd::regionmap: cfg.getNumRegions(); return;
     case Cmd::raidsystems:
-        if (cfg.outOfBand()) unavailable("configuration", strings);
         cfg.getNumberOfRaidSystemsPresent();
         return;
     case Cmd::snapshotdata: cfg.getNumSnapshotLD(l[0]); return;
