@@ -187,9 +187,9 @@ std::vector<std::string> qclRequestFields(const SCSI_COMMAND_STRUCT& r, const st
 }
 
 std::vector<uint8_t> qclUploadBytes(const SCSI_COMMAND_STRUCT& r, const uint8_t* data) {
-    std::vector<uint8_t> file(1, 0);
-    if (r.cdb[0] == kWriteBuffer && r.dataLength > 0 && data != nullptr)
-        file.insert(file.end(), data, data + r.dataLength);
+    const bool carries = r.cdb[0] == kWriteBuffer && r.dataLength > 0 && data != nullptr;
+    std::vector<uint8_t> file(1 + (carries ? r.dataLength : 0), 0);
+    if (carries) std::memcpy(file.data() + 1, data, r.dataLength);
     return file;
 }
 
