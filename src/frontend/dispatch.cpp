@@ -210,7 +210,7 @@ void operateEnclosure(int op, int index, int u32Count, int /*strCount*/, const S
 
 namespace {
 
-void configurationGet(int index, const StringList& strings, int lc, const uint32_t* l, int mc, const StringList& m) {
+void configurationGet(int index, const StringList& /*strings*/, int lc, const uint32_t* l, int mc, const StringList& m) {
     switch (index) {
     case Cmd::volumestate:
     case Cmd::volumesinsubgroup:
@@ -404,7 +404,7 @@ void configurationSet(int index, const StringList& strings, const uint64_t* u, i
     }
 }
 
-void configurationNumber(int index, const StringList& strings, const uint32_t* l) {
+void configurationNumber(int index, const StringList& /*strings*/, const uint32_t* l) {
     switch (index) {
     case Cmd::volumesinsubgroup:
         return noAction();
