@@ -13,6 +13,8 @@ packages=(
   iproute2 util-linux                 # ip and unshare for the loopback-only network tests
   procps                              # ps/pkill used by the demo script to check for leftovers
   dpkg-dev                            # dpkg-shlibdeps for the Debian package (make package)
+  libcpp-httplib-dev                  # the web server of the emulated network module
+  curl                                # independent HTTP client of the network tests
 )
 
 missing=()

@@ -18,6 +18,7 @@
 #include <tclap/CmdLine.h>
 
 #include "control/control.h"
+#include "netmod/netmod.h"
 #include "core/model_api.h"
 #include "model/firmware_image.h"
 #include "scenario/scenario.h"
@@ -107,6 +108,7 @@ int serve(int argc, char** argv) {
 
     std::string source = "(built-in default)";
     std::unique_ptr<sim::Emulator> emu;
+    std::vector<sim::ModuleConfig> modules;
     try {
         std::string text;
         if (!stateFile.empty() && fileHasContent(stateFile)) {
@@ -118,7 +120,9 @@ int serve(int argc, char** argv) {
         } else {
             text = sim::embeddedDefaultScenario();
         }
-        emu = std::make_unique<sim::Emulator>(sim::parseScenarioText(text), sim::makeSystemModel);
+        sim::Scenario scenario = sim::parseScenarioText(text);
+        modules = sim::parseNetworkModules(scenario);
+        emu = std::make_unique<sim::Emulator>(std::move(scenario), sim::makeSystemModel);
     } catch (const sim::ScenarioError& e) {
         std::fprintf(stderr, "tolvo-sim: scenario %s: %s\n", source.c_str(), e.what());
         return 2;
@@ -173,9 +177,12 @@ int serve(int argc, char** argv) {
 
     sim::ControlHooks hooks;
     if (!stateFile.empty()) hooks.saveState = [&] { return writeState(*emu, stateFile); };
+    sim::NetworkModules network(*emu, std::move(modules));
+    if (network.size() > 0) hooks.netmod = [&](const std::vector<std::string>& args) { return network.control(args); };
     sim::SocketServer server(*emu, dir, hooks);
     try {
         server.bindAll();
+        network.start();
     } catch (const std::exception& e) {
         return failStart(e.what());
     }
@@ -207,6 +214,7 @@ int serve(int argc, char** argv) {
         std::fprintf(stderr, "tolvo-sim: %s\n", e.what());
         status = 1;
     }
+    network.stop();
     if (!stateFile.empty()) {
         try {
             writeState(*emu, stateFile);

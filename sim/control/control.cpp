@@ -170,6 +170,10 @@ json run(Emulator& emu, const std::string& verb, const std::vector<std::string>&
         if (!hooks.saveState) throw std::invalid_argument("the emulator was started without --state");
         return json{{"saved", hooks.saveState()}};
     }
+    if (verb == "netmod") {
+        if (!hooks.netmod) throw std::invalid_argument("the scenario has no network module");
+        return hooks.netmod(args);
+    }
     if (verb == "stop") {
         arity(args, 0, 0, "stop");
         if (hooks.stop) hooks.stop();
@@ -183,7 +187,7 @@ json run(Emulator& emu, const std::string& verb, const std::vector<std::string>&
 const char* controlUsage() {
     return "devices | inject <sgN|system:N> <kind> [JSON] | faults | clear-faults [sgN|system:N|ID] | "
            "commands [sgN] [after=SEQ] | clear-commands | advance <seconds> | wall-offset <seconds> | clock | freeze | thaw | "
-           "reservations <sgN> | model <system> <verb> [JSON] | save-state | stop | help";
+           "reservations <sgN> | model <system> <verb> [JSON] | netmod <setting> [MS] | save-state | stop | help";
 }
 
 json handleControl(Emulator& emu, const json& request, const ControlHooks& hooks) {

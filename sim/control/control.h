@@ -25,6 +25,8 @@ struct ControlHooks {
     std::function<std::string()> saveState;
     // Asks the server to stop after this answer.
     std::function<void()> stop;
+    // The "netmod" verb: the network module's settings.
+    std::function<nlohmann::json(const std::vector<std::string>& args)> netmod;
 };
 
 nlohmann::json handleControl(Emulator& emu, const nlohmann::json& request, const ControlHooks& hooks);

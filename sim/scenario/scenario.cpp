@@ -145,7 +145,7 @@ PathConfig path(const json& p, const std::string& where, int defaultTarget, bool
 
 const std::vector<std::string>& serverSystemKeys() {
     static const std::vector<std::string> keys = {"vendor", "product", "revision", "capacityBlocks",
-                                                  "blockSize", "paths", "identifiers"};
+                                                  "blockSize", "paths", "identifiers", "network"};
     return keys;
 }
 

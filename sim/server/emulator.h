@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <span>
 #include <string>
@@ -66,6 +67,9 @@ public:
     // One command message in, one reply message out.
     std::vector<uint8_t> command(size_t dev, std::span<const uint8_t> message);
 
+    // Held while a command or control request runs: the network module serves
+    // from threads of its own.
+    std::mutex& mutex() { return mutex_; }
     EmulatorClock& clock() { return clock_; }
     FaultTable& faults() { return faults_; }
     CommandLog& log() { return log_; }
@@ -93,6 +97,7 @@ private:
     Outcome dispatch(Device& d, Unit& u, std::span<const uint8_t> cdb, std::span<const uint8_t> dataOut,
                      uint32_t dataInLength, std::vector<uint8_t>& dataIn);
 
+    std::mutex mutex_;
     EmulatorClock clock_;
     FaultTable faults_;
     CommandLog log_;

@@ -142,6 +142,7 @@ int SocketServer::run(const std::vector<int>& signals) {
             if (errno == EINTR) continue;
             throw sysError("epoll_wait");
         }
+        std::lock_guard<std::mutex> hold(emu_.mutex());
         for (int i = 0; i < n; ++i) {
             uint64_t t = events[i].data.u64;
             uint32_t ev = events[i].events;

@@ -1,11 +1,15 @@
 #include "commands/configuration.h"
 
+#include "net/oob_params.h"
+#include "net/update.h"
 #include <cstring>
 
 #include "commands/config_view.h"
 #include "commands/configuration_report.h"
 #include "commands/global.h"
 #include "lapi/config_writes.h"
+#include "net/oob_params.h"
+#include "net/update.h"
 #include "scsi/discovery.h"
 
 bool commandConfiguration::BufferSet::allocate() {
@@ -640,8 +644,14 @@ uint32_t commandConfiguration::setHostLUNAvailability(const std::string& name, u
 }
 
 uint32_t commandConfiguration::whoAmI() {
-    // In-band: the selected device. The out-of-band form needs the network module.
-    uint32_t status = LAPIPrintSelectedDeviceInfo(m_index);
+    // In-band: the selected device. Out-of-band: the module's address and the
+    // WWN of the configuration behind it.
+    if (!m_outOfBand) return Global::report(LAPIPrintSelectedDeviceInfo(m_index));
+    uint32_t status = readInformationSet();
+    if (status == 0) {
+        Global::append("\nIP address:    %s", outOfBandAddress().c_str());
+        Global::append("\nRaidSystemWWN: %s", commands::wwnText(ConfigView(m_infoSet.config.get()).header().configWwn).c_str());
+    }
     return Global::report(status);
 }
 
@@ -691,10 +701,20 @@ uint32_t commandConfiguration::getHostPortWWN(uint32_t host) {
 // -- discovery --
 
 uint32_t commandConfiguration::getRaidSystemWWN(uint32_t index) {
+    // Out-of-band, the RAID systems are found as the network modules in front of them.
+    if (m_outOfBand) {
+        Discovery(1, 0);
+        return Global::report(0);
+    }
     return Global::report(LAPIGetRaidSystemWWN(static_cast<uint8_t>(index)));
 }
 
 uint32_t commandConfiguration::getNumberOfRaidSystemsPresent() {
+    if (m_outOfBand) {
+        const int found = Discovery(1, 0);
+        Global::append("\nOut-of-Band -> Number of discovered RAID Systems: %d\n", found);
+        return Global::report(0);
+    }
     Global::append("\nIn-Band -> ");
     Global::print();
     return Global::report(LAPIGetNumRaidSystems());

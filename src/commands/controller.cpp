@@ -1,10 +1,12 @@
 #include "commands/controller.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "commands/controller_report.h"
 #include "commands/global.h"
 #include "lapi/reads.h"
+#include "net/http.h"
 
 commandController::commandController() : m_info(commands::allocateBuffer(kInfoSize)) {
     if (!m_info) commands::allocationFailure("Error: Memory allocation failure\n", true);
@@ -113,8 +115,78 @@ uint32_t commandController::displayDiagDump() {
     return Global::report(status);
 }
 
+namespace {
+
+constexpr const char* kOutOfBandOnly = "\nYou need to select Out of Band mode to access this function!\n";
+
+// A value of the query: characters that would end the value, the query or the
+// request line are sent as "%XX"; everything else goes as typed.
+std::string queryValue(const std::string& v) {
+    std::string out;
+    for (unsigned char c : v) {
+        if (c <= ' ' || c >= 0x7F || c == '&' || c == '=' || c == '#' || c == '%' || c == '?' || c == '+') {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", c);
+            out += hex;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
 uint32_t commandController::getPrefsConfig() {
     // The network module's settings are only reachable out-of-band.
-    Global::append("\nYou need to select Out of Band mode to access this function!\n");
-    return Global::report(CMD_ERR_INVALID_OUT_OF_BAND_REQUEST);
+    if (!m_outOfBand) {
+        Global::append("%s", kOutOfBandOnly);
+        return Global::report(CMD_ERR_INVALID_OUT_OF_BAND_REQUEST);
+    }
+    char* response = nullptr;
+    int length = 0;
+    if (httpIssueGetRequest("module=server&method=GetPrefsConfig&OutOfBand=1&", &response, &length) != 1 ||
+        response == nullptr) {
+        Global::append("Failed.\n");
+        Global::append("Error: HTTP response has invalid format.\n");
+        Global::append("       Check that the httpd is running.\n");
+        Global::append("       Check that the user and password are correct.\n");
+        Global::append("       Check that the Vistrel server running.\n");
+        Global::append("       Check that the method and type are correct for your device.\n");
+        Global::append("\n");
+        return Global::report(CMD_ERR_INVALID_OUT_OF_BAND_REQUEST);
+    }
+    // Every piece after an '=' on a line of its own; the text before the first is dropped.
+    const std::string text(response, static_cast<size_t>(length));
+    for (size_t eq = text.find('='); eq != std::string::npos;) {
+        const size_t next = text.find('=', eq + 1);
+        Global::append("%s\n", text.substr(eq + 1, next == std::string::npos ? std::string::npos : next - eq - 1).c_str());
+        eq = next;
+    }
+    Global::append("Successful.\n");
+    return Global::report(0);
+}
+
+uint32_t commandController::setPrefsConfig(const std::string& multicastPort, const std::string& ipAddress,
+                                           const std::string& hostName, const std::string& ipMask,
+                                           const std::string& ipGateway, const std::string& dnsServer) {
+    if (!m_outOfBand) {
+        Global::append("%s", kOutOfBandOnly);
+        return Global::report(CMD_ERR_INVALID_OUT_OF_BAND_REQUEST);
+    }
+    const std::string query =
+        "module=server&method=SetPrefsConfig&DhcpSelection=false&OutOfBand=1&MulticastPort=" +
+        queryValue(multicastPort) + "&IpAddress=" + queryValue(ipAddress) + "&HostName=" + queryValue(hostName) +
+        "&IpMask=" + queryValue(ipMask) + "&IpGateway=" + queryValue(ipGateway) + "&DnsServer=" +
+        queryValue(dnsServer) +
+        "&DirectIpEntry=&DirectIpValue0=&DirectIpValue1=&DirectIpValue2=&DirectIpValue3=&DirectIpValue4="
+        "&DirectIpValue5=&DirectIpValue6=&DirectIpValue8=&DirectIpValue9=&";
+    char* response = nullptr;
+    int length = 0;
+    if (httpIssueGetRequest(query.c_str(), &response, &length) != 1) {
+        Global::append("Failed.\n");
+        return Global::report(CMD_ERR_INVALID_OUT_OF_BAND_REQUEST);
+    }
+    Global::append("Successful.\n");
+    return Global::report(0);
 }

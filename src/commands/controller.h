@@ -29,8 +29,11 @@ public:
     uint32_t getRAIDFirmwareRevision();
     uint32_t getAllControllerInfo();
     uint32_t displayDiagDump();
-    // The in-band answer: the settings of the network module need out-of-band mode.
+    // The network settings of the enclosure's network module (out-of-band only).
     uint32_t getPrefsConfig();
+    uint32_t setPrefsConfig(const std::string& multicastPort, const std::string& ipAddress,
+                            const std::string& hostName, const std::string& ipMask, const std::string& ipGateway,
+                            const std::string& dnsServer);
 
     // Maintenance. `index`: 0 controller A, 1 controller B, 2 both.
     uint32_t reset(uint32_t index);

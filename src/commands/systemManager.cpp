@@ -7,6 +7,7 @@
 #include "lapi/config_writes.h"
 #include "lapi/maintenance_writes.h"
 #include "lapi/reads.h"
+#include "net/update.h"
 #include "scsi/discovery.h"
 #include "wire/config.h"
 #include "wire/requests.h"
@@ -21,7 +22,9 @@ commandSystemManager::commandSystemManager() {
 }
 
 uint32_t commandSystemManager::whoAmI() {
-    LAPIPrintTolvoDevicesInfo();
+    // Out-of-band, the systems the tool can reach are the network modules.
+    if (m_outOfBand) Discovery(1, 0);
+    else LAPIPrintTolvoDevicesInfo();
     return 0;
 }
 

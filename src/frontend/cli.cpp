@@ -11,8 +11,10 @@
 #include "commands/objects.h"
 #include "frontend/convert.h"
 #include "frontend/dispatch.h"
+#include "net/oob.h"
 #include "net/oob_params.h"
 #include "scsi/discovery.h"
+#include "scsi/tolvo.h"
 
 uint8_t globalPath = NO_SYSTEM_SELECTED;
 uint32_t userSelection = 0;
@@ -209,6 +211,7 @@ void zentool_exe(int argc, char** argv) {
         dCfgCtrl.setOutOfBand(1);
         dEnc.setOutOfBand(1);
         setOutOfBandParameters(pValues[0], pValues[1], pValues[2]);
+        setOutOfBandSender(outOfBandSend);
         globalPath = OUT_OF_BAND_SYSTEM_INDEX;
     } else {
         strToProcess(pValues, selectors);

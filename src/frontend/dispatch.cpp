@@ -47,10 +47,7 @@ void operateController(int op, int index, int /*strCount*/, const StringList& st
         case Cmd::raidversion: ctrl.getRAIDFirmwareRevision(); return;
         case Cmd::prodtype: ctrl.displayProductType(); return;
         case Cmd::allinfo: ctrl.getAllControllerInfo(); return;
-        case Cmd::prefsconfig:
-            if (ctrl.outOfBand()) unavailable("controller", strings);
-            ctrl.getPrefsConfig();
-            return;
+        case Cmd::prefsconfig: ctrl.getPrefsConfig(); return;
         default:
             cliprint(kControllerUsage);
         }
@@ -66,7 +63,8 @@ void operateController(int op, int index, int /*strCount*/, const StringList& st
         case Cmd::synctime: ctrl.setControllerTime(); return;
         case Cmd::configwwn: dCfgCtrl.setConfigurationWWN(l[0]); return;
         case Cmd::prefsconfig:
-            unavailable("controller", strings);
+            ctrl.setPrefsConfig(m[0], m[1], m[2], m[3], m[4], m[5]);
+            return;
         default:  // any other name
             return noAction();
         }
@@ -152,7 +150,6 @@ void operateSystemManager(int op, int index, int /*strCount*/, const StringList&
         case Cmd::name:
             return noAction();
         case Cmd::whoami:
-            if (sysman.outOfBand()) unavailable("system manager", strings);
             sysman.whoAmI();
             return;
         case Cmd::apmlevel1: sysman.getAPMLevel1Info(); return;
@@ -212,7 +209,7 @@ void operateEnclosure(int op, int index, int u32Count, int /*strCount*/, const S
 
 namespace {
 
-void configurationGet(int index, const StringList& strings, int lc, const uint32_t* l, int mc, const StringList& m) {
+void configurationGet(int index, const StringList& /*strings*/, int lc, const uint32_t* l, int mc, const StringList& m) {
     switch (index) {
     case Cmd::volumestate:
     case Cmd::volumesinsubgroup:
@@ -256,11 +253,9 @@ void configurationGet(int index, const StringList& strings, int lc, const uint32
     case Cmd::configprogressinfo: cfg.getConfigProgressInformation(); return;
     case Cmd::apmstatus: cfg.getArrayAPMStatus(l[0]); return;
     case Cmd::whoami:
-        if (cfg.outOfBand()) unavailable("configuration", strings);
         cfg.whoAmI();
         return;
     case Cmd::raidsystems:
-        if (cfg.outOfBand()) unavailable("configuration", strings);
         cfg.getRaidSystemWWN(l[0]);
         return;
     case Cmd::encevents: cfg.ReadEv(); return;
@@ -408,7 +403,7 @@ void configurationSet(int index, const StringList& strings, const uint64_t* u, i
     }
 }
 
-void configurationNumber(int index, const StringList& strings, const uint32_t* l) {
+void configurationNumber(int index, const StringList& /*strings*/, const uint32_t* l) {
     switch (index) {
     case Cmd::volumesinsubgroup:
         return noAction();
@@ -421,7 +416,6 @@ void configurationNumber(int index, const StringList& strings, const uint32_t* l
     case Cmd::totalhotsparecnt: cfg.getNumberOfHotSpares(); return;
     case Cmd::regionmap: cfg.getNumRegions(); return;
     case Cmd::raidsystems:
-        if (cfg.outOfBand()) unavailable("configuration", strings);
         cfg.getNumberOfRaidSystemsPresent();
         return;
     case Cmd::snapshotdata: cfg.getNumSnapshotLD(l[0]); return;

@@ -1,0 +1,154 @@
+// End-to-end tests of the out-of-band route: lqcl in one private network
+// namespace, tolvo-sim and its network module in a second one joined by a veth
+// pair, as a module on the LAN would be. Whole outputs and statuses.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "support/netlab.h"
+#include "support/process.h"
+#include "support/simulator.h"
+
+using nlohmann::json;
+using testsupport::NetLab;
+using testsupport::RunResult;
+using testsupport::Simulator;
+
+namespace {
+
+constexpr const char* kUser = "admin";
+constexpr const char* kPassword = "s3cret>?";  // '>' and '?' give Base64 characters 62 and 63
+
+json defaultScenario() {
+    std::ifstream in(std::string(LQCL_SOURCE_DIR) + "/sim/scenarios/default.json");
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return json::parse(ss.str());
+}
+
+std::string withModule(json network = json::object()) {
+    json doc = defaultScenario();
+    json n = {{"address", testsupport::kLabModuleAddress}, {"user", kUser}, {"password", kPassword},
+              {"mac", "0090C2123456"}};
+    n.update(network);
+    doc["systems"][0]["network"] = n;
+    return doc.dump();
+}
+
+std::vector<std::string> oob(std::vector<std::string> args, const std::string& password = kPassword,
+                             const std::string& address = testsupport::kLabModuleAddress) {
+    std::vector<std::string> a = {"-N", "-p", kUser, "-p", password, "-p", address};
+    a.insert(a.end(), args.begin(), args.end());
+    return a;
+}
+
+// The ping's line end, written once before the first command of a process.
+const std::string kPinged = "\r\n";
+
+std::string lapiFailed() { return "\nLAPI call failed: Command to controller fails.\nReturn code: 1003\n"; }
+
+class OutOfBand : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!lab.available()) GTEST_SKIP() << lab.why();
+    }
+    NetLab lab;
+};
+
+TEST_F(OutOfBand, ReadTourGivesTheInBandOutputs) {
+    auto sim = lab.startSimulator(withModule());
+    sim->ctl("freeze");  // the controller clocks show in allinfo
+    const std::vector<std::vector<std::string>> tour = {
+        {"-C", "-g", "-z", "prodtype"},         {"-C", "-g", "-z", "raidversion"},
+        {"-C", "-g", "-z", "cntinfofailstruct"}, {"-F", "-g", "-z", "confighdrstruct"},
+        {"-F", "-n", "-z", "array"},             {"-F", "-g", "-z", "rankconfigstruct"},
+        {"-F", "-g", "-z", "hostconfigstruct"},  {"-F", "-g", "-z", "lunmappingstruct"},
+        {"-F", "-g", "-z", "regionmap"},         {"-F", "-g", "-z", "arraylevel", "-l", "0"},
+        {"-F", "-g", "-z", "arraysize", "-l", "7"}, {"-C", "-g", "-z", "allinfo"},
+    };
+    for (const auto& args : tour) {
+        SCOPED_TRACE(args[2] + " " + args[3]);
+        RunResult inBand = testsupport::runLqcl(args, sim->env());
+        RunResult outOfBand = testsupport::runLqcl(oob(args));
+        EXPECT_EQ(outOfBand.out, kPinged + inBand.out);
+        EXPECT_EQ(outOfBand.err, inBand.err);
+        EXPECT_EQ(outOfBand.status, inBand.status);
+    }
+    // The gateway ran the commands on the system's model: the record has them.
+    EXPECT_FALSE(sim->commands().empty());
+}
+
+TEST_F(OutOfBand, ModuleFaults) {
+    auto sim = lab.startSimulator(withModule());
+    const std::vector<std::string> prodtype = {"-C", "-g", "-z", "prodtype"};
+    const std::string good = kPinged + "\nController type is 8200";
+    struct Case {
+        std::vector<std::string> settings;
+        std::string password;
+        std::string out;
+        int status;
+    } cases[] = {
+        {{"normal"}, "wrong", kPinged + "\nError: Incorrect username or password\nCode:  401\n" + lapiFailed(), 1},
+        {{"unauthorized"}, kPassword, kPinged + "\nError: Incorrect username or password\nCode:  401\n" + lapiFailed(), 1},
+        {{"close-early"}, kPassword, kPinged + "Failed to execute the command.\n" + lapiFailed(), 1},
+        {{"malformed"}, kPassword, kPinged + "Failed to execute the command.\n" + lapiFailed(), 1},
+        {{"normal"}, kPassword, good, 0},
+        {{"chunked"}, kPassword, good, 0},
+        {{"plain"}, kPassword, good, 0},
+        {{"slow", "300"}, kPassword, good, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.settings[0]);
+        json state = sim->ctl("netmod", c.settings);
+        ASSERT_FALSE(state.contains("error")) << state.dump();
+        RunResult r = testsupport::runLqcl(oob(prodtype, c.password));
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.status, c.status);
+    }
+}
+
+TEST_F(OutOfBand, AddressesThatFail) {
+    struct Case {
+        std::string address;
+        std::string out;
+    } cases[] = {
+        {"no-such-module.invalid",
+         "\nError: Unable to resolve hostname: no-such-module.invalid\nCode:  502\n" + lapiFailed()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.address);
+        RunResult r = testsupport::runLqcl(oob({"-C", "-g", "-z", "prodtype"}, kPassword, c.address));
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.status, 1);
+    }
+}
+
+TEST_F(OutOfBand, CurlPostsTheFormAndGetsTheReplyLayout) {
+    auto sim = lab.startSimulator(withModule());
+    testsupport::TempDir dir;
+    std::ofstream(dir.path() + "/outgoing", std::ios::binary).write("\0", 1);
+    // READ BUFFER of the 16-byte product identification of buffer 0x41 is not
+    // needed here: an INQUIRY-like standard command shows the layout.
+    std::vector<std::string> argv = {"/usr/bin/curl", "-s", "-u", std::string(kUser) + ":" + kPassword,
+                                     "--max-time", "20", "-o", dir.path() + "/reply"};
+    const int cdb[16] = {0x12, 0, 0, 0, 36, 0};
+    for (int i = 0; i < 16; ++i) argv.insert(argv.end(), {"-F", "CDB" + std::to_string(i) + "=" + std::to_string(cdb[i])});
+    argv.insert(argv.end(), {"-F", "BufferLength=36", "-F", "CDBlength=6", "-F", "TimeOutInSeconds=120", "-F",
+                             "CDBdirection=1", "-F", "UploadedFile=@" + dir.path() + "/outgoing;filename=outgoing",
+                             std::string("http://") + testsupport::kLabModuleAddress + ":9292/cgi-bin/cgiloader.cgi"});
+    RunResult r = testsupport::run(argv);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::ifstream in(dir.path() + "/reply", std::ios::binary);
+    std::string body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(body.size(), 13u + 36u);
+    EXPECT_EQ(body.substr(0, 13), std::string("\0\0\0\0\0\x24\0\0\0\0\0\0\0", 13));  // good, 36 bytes, no sense
+    EXPECT_EQ(body.substr(13 + 8, 8), "TOLVO   ");                                    // vendor identification
+}
+
+}  // namespace
