@@ -41,26 +41,7 @@ TEST_F(ConfigurationReport, LogicalDriveIdentifierCarriesTheReferenceAndTheSyste
               "\nHostBlockSize  : 4096\n");
 }
 
-TEST_F(ConfigurationReport, LunMapEntries) {
-    image->header.totalLunMappingEntries.set(1);
-    auto& m = image->lunMap[0];
-    for (auto& e : m.awLunMap) e.set(wire::kLunNotMapped);
-    m.awLunMap[2].set(0xC005);
-    m.awLunMap[511].set(0x2405);
-    m.wControllerLun.set(0xFFFF);
-    std::memcpy(m.abHostName, "ABCDEFGHIJ", 10);
-    m.bHostType = 1;
-    commands::appendLunMappingReport(view());
-    EXPECT_EQ(Global::string,
-              "\n\n*************** LUN MAPPING ***************\nTotalLunMappingCount 1"
-              "\n-----------------------------------\n"
-              "\nNodeName:0000000000000000\nPortName:0000000000000000\nHostType: 1\nHostName:4142434445464748"
-              "\nControllerLun: Disabled"
-              "\n\nMapped LUN Number:  2\nType: Logical Drive 5\nMapped Ports: C0P0  \nRead/Write access: R "
-              "\n\nMapped LUN Number:  511\nType: Snapshot Number 5\nMapped Ports: C0P1  \nRead/Write access: RW ");
-}
-
-TEST_F(ConfigurationReport, RankLineAndLevels) {
+TEST_F(ConfigurationReport, RaidLevelsAndBackOff) {
     const struct {
         uint8_t code, drives;
         uint32_t shown;
@@ -72,16 +53,6 @@ TEST_F(ConfigurationReport, RankLineAndLevels) {
     EXPECT_EQ(commands::backOffText(101), "0.0");
     EXPECT_EQ(commands::backOffText(150), "0.5");
 
-    wire::RANK_CONFIG_STRUCT r{};
-    r.rankId = 0;
-    r.raidLevel = 0x05;
-    r.numDrives = 5;
-    r.parityGroups = 1;
-    r.backOff = 2;
-    r.chunkBlocks.set(128);
-    r.capacityGb.set(1200);
-    commands::appendRankLine(r);
-    EXPECT_EQ(Global::string, "\nArray:0, RAID 5, 5 Drives (4 + 1) (- 2%) 64K Chunk, 1200 GB\n");
 }
 
 TEST_F(ConfigurationReport, FaultTextsAndCacheCodes) {

@@ -11,7 +11,6 @@
 #include "scsi/tolvo.h"
 #include "support/process.h"
 #include "support/sleep.h"
-#include "unit/scsi/fake_node.h"
 #include "unit/lapi/scripted_system.h"
 #include "unit/scsi/recorder.h"
 
@@ -57,20 +56,6 @@ TEST_F(FrameTest, BusyThreeTimesThenGood) {
     EXPECT_EQ(tolvobusyretrycount[0], 3);
 }
 
-TEST_F(FrameTest, IllegalRequestFailsTheCommandNotThePath) {
-    system(2);
-    rec.script = {check(5, 0x24, 0x00)};
-    LapiOutcome outcome;
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(LAPIExecute(0, {"TOLVO_AddHotSpare"}, readHostInfo, &outcome), LAPI_ERR_COMMAND_FAILED);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(rec.sent.size(), 1u);
-    EXPECT_EQ(LAPIGetTolvoHandleCount(0), 2u);
-    EXPECT_EQ(outcome.wsc, WSC_CHECK_CONDITION);
-    EXPECT_EQ(outcome.request.senseKey(), 5);
-    EXPECT_EQ(outcome.request.asc(), 0x24);
-}
-
 TEST_F(FrameTest, FailedPathIsInvalidatedAndTheNextOperationStartsOnTheSecond) {
     system(2);
     rec.script = {osError(), good()};
@@ -83,34 +68,6 @@ TEST_F(FrameTest, FailedPathIsInvalidatedAndTheNextOperationStartsOnTheSecond) {
     EXPECT_EQ(LAPIExecute(0, {"TOLVO_GetAllHostInfo"}, readHostInfo), LAPI_SUCCESS);
     ASSERT_EQ(rec.sent.size(), 1u);
     EXPECT_EQ(rec.sent[0].handle, &gTolvos[0].slots[1]);
-}
-
-TEST_F(FrameTest, OnlyPathWithHardwareErrorAndEmptyRediscoveryGives1007) {
-    system(1);
-    // The device directory holds one foreign device, so every scan shows as one INQUIRY.
-    testnode::FakeNode foreign(dir.path() + "/sg0", [](const std::vector<uint8_t>&) { return std::vector<uint8_t>(); });
-    rec.responder = [](const testnode::Sent& s) {
-        if (s.cdb[0] == 0x12) {
-            std::vector<uint8_t> inquiry(96, 0);
-            std::memcpy(&inquiry[16], "DISK DRIVE      ", 16);
-            return good(inquiry);
-        }
-        return check(4, 0x44, 0x00);
-    };
-    EXPECT_EQ(LAPIExecute(0, {"TOLVO_GetAllHostInfo"}, readHostInfo), LAPI_ERR_NO_VALID_HANDLE);
-    size_t vendor = 0, scans = 0;
-    for (const auto& s : rec.sent) (s.cdb[0] == 0x12 ? scans : vendor)++;
-    EXPECT_EQ(vendor, 1u);
-    EXPECT_EQ(scans, 1u);  // exactly one rediscovery
-    EXPECT_EQ(LAPIGetTolvoHandleCount(0), 0u);
-}
-
-TEST_F(FrameTest, AtMostSevenPathsAreTried) {
-    system(9);
-    rec.script = {osError()};
-    EXPECT_EQ(LAPIExecute(0, {"TOLVO_GetAllHostInfo"}, readHostInfo), LAPI_ERR_COMMAND_FAILED);
-    EXPECT_EQ(rec.sent.size(), 7u);
-    EXPECT_EQ(LAPIGetTolvoHandleCount(0), 2u);
 }
 
 TEST_F(FrameTest, TwentyBusyRepliesMoveToTheNextPath) {

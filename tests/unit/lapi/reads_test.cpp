@@ -115,19 +115,6 @@ TEST_F(ReadsTest, FeatureQueriesTestTheirBits) {
     }
 }
 
-TEST_F(ReadsTest, StartWithoutTheHandshakeSendsOneStart) {
-    rec.responder = [](const Sent& s) {
-        return bufferId(s) == 0x40 ? testnode::good(controllerInfo(0)) : testnode::good();
-    };
-    wire::CONFIG_CHANGE_STRUCT change{};
-    EXPECT_EQ(LAPIStartConfig(0, &change), LAPI_SUCCESS);
-    EXPECT_EQ(count(0x3C, 0x5E), 0u);
-    ASSERT_EQ(count(0x3B, 0x80), 1u);
-    const Sent& start = rec.sent.back();
-    EXPECT_EQ(start.cdb[1], 1);                 // mode 1, validation header only
-    EXPECT_EQ(start.dataLength, 16u);
-}
-
 TEST_F(ReadsTest, StartWithTheHandshakeWaitsAndTakesTheLocalCounter) {
     struct Case {
         std::vector<uint8_t> busy;

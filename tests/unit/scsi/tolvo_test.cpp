@@ -4,6 +4,8 @@
 #include <stdlib.h>
 
 #include <cstring>
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "recorder.h"
@@ -160,27 +162,11 @@ TEST(TolvoString, ControlCharactersBecomeBlanksAndFieldIsPadded) {
     EXPECT_EQ(std::string(field, 4), "x   ");
 }
 
-struct TzGuard {
-    explicit TzGuard(const char* tz) {
-        const char* old = getenv("TZ");
-        had = old != nullptr;
-        if (had) saved = old;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~TzGuard() {
-        if (had)
-            setenv("TZ", saved.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-    bool had;
-    std::string saved;
-};
-
 TEST(TolvoTime, ConversionsBothWaysInLocalTime) {
-    TzGuard tz("UTC");
+    const char* old = getenv("TZ");
+    const std::string saved = old ? old : "";
+    setenv("TZ", "UTC", 1);
+    tzset();
     wire::CLOCK_STRUCT c{};
     LAPISysTimeToControllerTime(1796515200, &c);  // Sunday 2026-12-06 00:00:00 UTC
     EXPECT_EQ(c.year.get(), 2026);
@@ -199,135 +185,92 @@ TEST(TolvoTime, ConversionsBothWaysInLocalTime) {
     time_t t = 0;
     LAPIControllerTimeToSysTime(&back, &t);
     EXPECT_EQ(t, 1803820455);  // 2027-02-28 13:14:15 UTC
+    old ? setenv("TZ", saved.c_str(), 1) : unsetenv("TZ");
+    tzset();
 }
 
-// Builders: CDB bytes 0-9 and the data after the validation header, from the tables.
+// Builders: the CDB, the validation header, the record length the CDB
+// announces, and the distinctive bytes of each record (offsets after the header).
 struct BuilderCase {
     const char* name;
     std::function<uint8_t(ITL_HANDLE_STRUCT*, SCSI_COMMAND_STRUCT*)> call;
     Bytes cdb;
-    Bytes record;  // expected bytes after the 16-byte header
+    Bytes head;                                   // the record's first bytes
+    std::vector<std::pair<size_t, uint8_t>> at;   // further bytes by offset
 };
 
-Bytes withZeros(Bytes head, size_t total) {
-    head.resize(total, 0);
-    return head;
-}
-
-Bytes named(Bytes head, const char* text, size_t width, size_t total) {
-    std::string field(text);
-    field.resize(width, ' ');
-    head.insert(head.end(), field.begin(), field.end());
-    head.resize(total, 0);
-    return head;
-}
-
 const uint8_t kWwn[8] = {0x20, 0x00, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
+using A = ITL_HANDLE_STRUCT*;
+using R = SCSI_COMMAND_STRUCT*;
+
+Bytes cdb(uint8_t id, uint16_t length, uint8_t b3 = 0, uint8_t b4 = 0, uint8_t b5 = 0) {
+    return {0x3B, 1, id, b3, b4, b5, 0, uint8_t(length >> 8), uint8_t(length), 0};
+}
 
 std::vector<BuilderCase> builderCases() {
-    std::vector<BuilderCase> v;
-    auto add = [&](const char* n, auto call, Bytes cdb, Bytes record) { v.push_back({n, call, cdb, record}); };
-    add("SetTime", [](auto h, auto r) {
-            wire::CLOCK_STRUCT c{};
-            c.year.set(2026); c.month = 12; c.day = 6; c.dayOfWeek = 1; c.hour = 7; c.minute = 8; c.second = 9;
-            return TOLVO_SetTime(h, r, 2, &c); },
-        {0x3B, 1, 0xC5, 2, 0, 0, 0, 0, 24, 0}, {0xEA, 0x07, 12, 6, 1, 7, 8, 9});
-    add("RegenerateDrive", [](auto h, auto r) { return TOLVO_RegenerateDrive(h, r, 0xA1, 0xB2, kWwn); },
-        {0x3B, 1, 0xCA, 0, 0, 0, 0, 0, 32, 0},
-        {0xA1, 0xB2, 0x20, 0x00, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0, 0, 0, 0, 0, 0});
-    add("UpdateDriveFirmware", [](auto h, auto r) { return TOLVO_UpdateDriveFirmware(h, r, kWwn, 0x07); },
-        {0x3B, 1, 0xC6, 0, 0, 0, 0, 0, 28, 0}, {0x07, 0, 0, 0, 0x20, 0x00, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55});
-    add("ConfigureTQM", [](auto h, auto r) {
-            wire::TQM_CONFIG_STRUCT t{};
-            t.responseType = 3; t.responseTime = 0x2C; t.reserved2[13] = 0x99;
-            return TOLVO_ConfigureTQM(h, r, &t); },
-        {0x3B, 1, 0x84, 0, 0, 0, 0, 0, 32, 0}, {3, 0x2C, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x99});
-    add("ExpandArray", [](auto h, auto r) {
-            wire::wwn8 w[2];
-            std::memcpy(w[0].b, kWwn, 8);
-            w[1].set(0x0102030405060708ull);
-            return TOLVO_ExpandArray(h, r, 4, 2, 0xF0, 0, w); },
-        {0x3B, 1, 0xAB, 0, 0, 0, 0, 0, 152, 0},
-        withZeros({4, 2, 0xF0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                   0x20, 0x00, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 1, 2, 3, 4, 5, 6, 7, 8}, 136));
-    add("AddHostLun", [](auto h, auto r) { return TOLVO_AddHostLun(h, r, 0x0123, 0x0004, 2, 4096, "vol\x01one"); },
-        {0x3B, 1, 0x91, 0, 0, 0, 0, 0, 56, 0}, named({0x23, 0x01, 0x04, 0x00, 2, 0, 0x00, 0x10}, "vol one", 32, 40));
-    add("AddLunMapping", [](auto h, auto r) {
-            wire::CREATE_LUN_MAPPING_STRUCT m{};
-            m.abNodeName.set(0x1111111111111111ull); m.bHostType = 1; m.wControllerLun.set(0x0203);
-            return TOLVO_AddLunMapping(h, r, &m); },
-        {0x3B, 1, 0x92, 0, 0, 0, 0, 0x04, 0x44, 0},
-        [] { Bytes b(1076, 0); std::fill(b.begin(), b.begin() + 8, 0x11); b[0x11] = 1; b[0x432] = 3; b[0x433] = 2; return b; }());
-    add("AddLunMapping_ver_I", [](auto h, auto r) {
-            wire::CREATE_LUN_MAPPING_STRUCT_ver_I m{};
-            m.extension[511] = 0x42;
-            return TOLVO_AddLunMapping_ver_I(h, r, &m); },
-        {0x3B, 1, 0x92, 0, 0, 0, 0, 0x06, 0x44, 0}, [] { Bytes b(1588, 0); b[1587] = 0x42; return b; }());
-    add("AddHotSpare", [](auto h, auto r) { return TOLVO_AddHotSpare(h, r, kWwn, 0xFF); },
-        {0x3B, 1, 0x93, 0, 0, 0, 0, 0, 32, 0}, withZeros({0x20, 0x00, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0xFF}, 16));
-    add("ModifyLunMapping", [](auto h, auto r) {
-            wire::LUN_MAPPING_STRUCT m{};
-            m.bHostType = 7;
-            return TOLVO_ModifyLunMapping(h, r, 0x01F3, &m); },
-        {0x3B, 1, 0x9E, 0x01, 0xF3, 0, 0, 0x04, 0x50, 0}, [] { Bytes b(1088, 0); b[0x11] = 7; return b; }());
-    add("ModifyUpsParams", [](auto h, auto r) {
-            wire::UPS_SETUP_STRUCT u{};
-            u.bytes[0] = 9; u.bytes[15] = 8;
-            return TOLVO_ModifyUpsParams(h, r, 3, &u); },
-        {0x3B, 1, 0xA1, 3, 0, 0, 0, 0, 32, 0}, {9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8});
-    add("SetConfigName", [](auto h, auto r) { return TOLVO_SetConfigName(h, r, "Lab system"); },
-        {0x3B, 1, 0xA3, 0, 0, 0, 0, 0, 80, 0}, named({}, "Lab system", 64, 64));
-    add("SetControllerIp", [](auto h, auto r) {
-            const uint8_t ip[16] = {192, 168, 1, 20, 255, 255, 255, 0, 192, 168, 1, 1, 0, 0, 0, 9};
-            return TOLVO_SetControllerIp(h, r, 2, ip); },
-        {0x3B, 1, 0xA4, 2, 0, 0, 0, 0, 32, 0}, {192, 168, 1, 20, 255, 255, 255, 0, 192, 168, 1, 1, 0, 0, 0, 9});
-    add("ExpandHostLun", [](auto h, auto r) { return TOLVO_ExpandHostLun(h, r, 0x0102, 500, 3); },
-        {0x3B, 1, 0xA5, 0x01, 0x02, 0, 0, 0, 24, 0}, {0xF4, 0x01, 3, 0, 0, 0, 0, 0});
-    add("SetRankName", [](auto h, auto r) { return TOLVO_SetRankName(h, r, 5, "pool five"); },
-        {0x3B, 1, 0xA7, 5, 0, 0, 0, 0, 48, 0}, named({}, "pool five", 32, 32));
-    add("SetHostLunName", [](auto h, auto r) { return TOLVO_SetHostLunName(h, r, 0x0203, "vol"); },
-        {0x3B, 1, 0xA8, 0x02, 0x03, 0, 0, 0, 48, 0}, named({}, "vol", 32, 32));
-    add("SetMappedLun", [](auto h, auto r) { return TOLVO_SetMappedLun(h, r, 0x1234, 0xABCD); },
-        {0x3B, 1, 0xA9, 0, 0, 0, 0, 0, 20, 0}, {0x34, 0x12, 0xCD, 0xAB});
-    add("ModifyDriveGroupAPMConfig", [](auto h, auto r) {
-            wire::APM1_CONFIG_STRUCT a{};
-            a.flags.set(0x0105); a.testCycle = 2; a.testMinute = 30;
-            return TOLVO_ModifyDriveGroupAPMConfig(h, r, &a); },
-        {0x3B, 1, 0xAD, 0, 0, 0, 0, 0, 32, 0}, withZeros({0x05, 0x01, 2, 0, 0, 0, 30}, 16));
-    add("ModifyArrayAPMConfig", [](auto h, auto r) {
-            wire::APM2_CONFIG_STRUCT a{};
-            a.flags.set(4); a.testDays = 7; a.idleMinutes = 45;
-            return TOLVO_ModifyArrayAPMConfig(h, r, 9, &a); },
-        {0x3B, 1, 0xAD, 1, 9, 0, 0, 0, 24, 0}, {4, 0, 7, 0, 0, 45, 0, 0});
-    add("SetupVolumeCopy", [](auto h, auto r) { return TOLVO_SetupVolumeCopy(h, r, 0x0102, 0x0304, 1, 3); },
-        {0x3B, 1, 0x79, 0, 0, 0, 0, 0, 48, 0}, withZeros({32, 1, 3, 0, 0x02, 0x01, 0x04, 0x03}, 32));
-    add("ChangeVolumeCopySettings", [](auto h, auto r) { return TOLVO_ChangeVolumeCopySettings(h, r, 0x0A0B, 1, 0x0C0D); },
-        {0x3B, 1, 0x7A, 0, 0, 0, 0, 0, 32, 0}, withZeros({16, 1, 0x0B, 0x0A, 0x0D, 0x0C}, 16));
-    add("CreateOverWriteDataArea", [](auto h, auto r) { return TOLVO_CreateOverWriteDataArea(h, r, 3, 0x0102, 64); },
-        {0x3B, 1, 0x70, 0, 0, 0, 0, 0, 26, 0}, {'p', 0, 0, 10, 3, 0, 0x02, 0x01, 64, 0});
-    add("CreateOverWriteDataArea_R2_2", [](auto h, auto r) { return TOLVO_CreateOverWriteDataArea_R2_2(h, r, 0x0203, 0x0102, 64); },
-        {0x3B, 1, 0x70, 0, 0, 0, 0, 0, 26, 0}, {'p', 0, 0, 10, 0x03, 0x02, 0x02, 0x01, 64, 0});
-    add("AssignOda_R2_2", [](auto h, auto r) { return TOLVO_AssignOda_R2_2(h, r, 0x0203, 0x0102, 0xF1); },
-        {0x3B, 1, 0x71, 0, 0, 0, 0, 0, 26, 0}, {'q', 0, 0, 10, 0x03, 0x02, 0x02, 0x01, 0xF1, 0});
-    add("ReleaseOverWriteDataArea", [](auto h, auto r) { return TOLVO_ReleaseOverWriteDataArea(h, r, 6); },
-        {0x3B, 1, 0x72, 0, 0, 0, 0, 0, 24, 0}, {'r', 0, 0, 8, 6, 0, 0, 0});
-    add("ReleaseOverWriteDataArea_R2_2", [](auto h, auto r) { return TOLVO_ReleaseOverWriteDataArea_R2_2(h, r, 0x0106); },
-        {0x3B, 1, 0x72, 0, 0, 0, 0, 0, 24, 0}, {'r', 0, 0, 8, 0x06, 0x01, 0, 0});
-    add("TakeSnapshot", [](auto h, auto r) { return TOLVO_TakeSnapshot(h, r, 0x0011, 2); },
-        {0x3B, 1, 0x73, 0, 0, 0, 0, 0, 24, 0}, {'s', 0, 0, 8, 0x11, 0, 2, 0});
-    add("DeleteSnapshot", [](auto h, auto r) { return TOLVO_DeleteSnapshot(h, r, 4, 0x0011, 0x80); },
-        {0x3B, 1, 0x74, 0, 0, 0, 0, 0, 24, 0}, {'t', 0, 0, 8, 0x11, 0, 0x80, 4});
-    add("AssignVirtualLunSnap", [](auto h, auto r) { return TOLVO_AssignVirtualLunSnap(h, r, 0x0011, 3, 1); },
-        {0x3B, 1, 0x75, 0, 0, 0, 0, 0, 26, 0}, {'u', 0, 0, 10, 0x11, 0, 3, 1, 0, 0});
-    add("AssignOda", [](auto h, auto r) { return TOLVO_AssignOda(h, r, 4, 0x0011, 2); },
-        {0x3B, 1, 0x76, 0, 0, 0, 0, 0, 24, 0}, {'v', 0, 0, 8, 0x11, 0, 2, 4});
-    add("Snapback", [](auto h, auto r) { return TOLVO_Snapback(h, r, 0x0120, 5); },
-        {0x3B, 1, 0x77, 0, 0, 0, 0, 0, 24, 0}, {'w', 0, 0, 8, 0x20, 0x01, 5, 0});
-    add("Snapback_R2_2", [](auto h, auto r) { return TOLVO_Snapback_R2_2(h, r, 0x0120, 5, 9); },
-        {0x3B, 1, 0x77, 0, 0, 0, 0, 0, 24, 0}, {'w', 0, 0, 8, 0x20, 0x01, 5, 9});
-    add("HeaderOnly", [](auto h, auto r) { return TOLVO_SendHeaderOnly(h, r, 0xC2, 128, 3, 10); },
-        {0x3B, 1, 0xC2, 128, 3, 10, 0, 0, 16, 0}, {});
-    return v;
+    return {
+        {"SetTime", [](A h, R r) { wire::CLOCK_STRUCT c{}; c.year.set(2026); c.month = 12; c.second = 9;
+                                   return TOLVO_SetTime(h, r, 2, &c); }, cdb(0xC5, 24, 2), {0xEA, 0x07, 12}, {{7, 9}}},
+        {"RegenerateDrive", [](A h, R r) { return TOLVO_RegenerateDrive(h, r, 0xA1, 0xB2, kWwn); },
+         cdb(0xCA, 32), {0xA1, 0xB2, 0x20, 0x00, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0}, {}},
+        {"UpdateDriveFirmware", [](A h, R r) { return TOLVO_UpdateDriveFirmware(h, r, kWwn, 0x07); },
+         cdb(0xC6, 28), {0x07, 0, 0, 0, 0x20, 0x00, 0x00, 0x11}, {{11, 0x55}}},
+        {"ConfigureTQM", [](A h, R r) { wire::TQM_CONFIG_STRUCT t{}; t.responseType = 3; t.reserved2[13] = 0x99;
+                                        return TOLVO_ConfigureTQM(h, r, &t); }, cdb(0x84, 32), {3}, {{15, 0x99}}},
+        {"ExpandArray", [](A h, R r) { wire::wwn8 w[2]; std::memcpy(w[0].b, kWwn, 8); w[1].set(0x0102030405060708ull);
+                                       return TOLVO_ExpandArray(h, r, 4, 2, 0xF0, 0, w); },
+         cdb(0xAB, 152), {4, 2, 0xF0}, {{16, 0x20}, {23, 0x55}, {24, 1}, {31, 8}}},
+        {"AddHostLun", [](A h, R r) { return TOLVO_AddHostLun(h, r, 0x0123, 0x0004, 2, 4096, "vol\x01one"); },
+         cdb(0x91, 56), {0x23, 0x01, 0x04, 0x00, 2, 0, 0x00, 0x10, 'v', 'o', 'l', ' ', 'o'}, {{39, ' '}}},
+        {"AddLunMapping", [](A h, R r) { wire::CREATE_LUN_MAPPING_STRUCT m{}; m.bHostType = 1; m.wControllerLun.set(0x0203);
+                                         return TOLVO_AddLunMapping(h, r, &m); }, cdb(0x92, 0x0444), {}, {{0x11, 1}, {0x432, 3}, {0x433, 2}}},
+        {"AddLunMapping_ver_I", [](A h, R r) { wire::CREATE_LUN_MAPPING_STRUCT_ver_I m{}; m.extension[511] = 0x42;
+                                               return TOLVO_AddLunMapping_ver_I(h, r, &m); }, cdb(0x92, 0x0644), {}, {{1587, 0x42}}},
+        {"AddHotSpare", [](A h, R r) { return TOLVO_AddHotSpare(h, r, kWwn, 0xFF); }, cdb(0x93, 32),
+         {0x20, 0x00, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0xFF}, {}},
+        {"ModifyLunMapping", [](A h, R r) { wire::LUN_MAPPING_STRUCT m{}; m.bHostType = 7;
+                                            return TOLVO_ModifyLunMapping(h, r, 0x01F3, &m); }, cdb(0x9E, 0x0450, 0x01, 0xF3), {}, {{0x11, 7}}},
+        {"ModifyUpsParams", [](A h, R r) { wire::UPS_SETUP_STRUCT u{}; u.bytes[0] = 9; u.bytes[15] = 8;
+                                           return TOLVO_ModifyUpsParams(h, r, 3, &u); }, cdb(0xA1, 32, 3), {9}, {{15, 8}}},
+        {"SetConfigName", [](A h, R r) { return TOLVO_SetConfigName(h, r, "Lab system"); }, cdb(0xA3, 80),
+         {'L', 'a', 'b', ' ', 's'}, {{10, ' '}, {63, ' '}}},
+        {"SetControllerIp", [](A h, R r) { const uint8_t ip[16] = {192, 168, 1, 20, 255, 255, 255, 0, 192, 168, 1, 1, 0, 0, 0, 9};
+                                           return TOLVO_SetControllerIp(h, r, 2, ip); }, cdb(0xA4, 32, 2), {192, 168, 1, 20, 255}, {{15, 9}}},
+        {"ExpandHostLun", [](A h, R r) { return TOLVO_ExpandHostLun(h, r, 0x0102, 500, 3); }, cdb(0xA5, 24, 0x01, 0x02),
+         {0xF4, 0x01, 3, 0}, {}},
+        {"SetRankName", [](A h, R r) { return TOLVO_SetRankName(h, r, 5, "pool five"); }, cdb(0xA7, 48, 5), {'p'}, {{9, ' '}, {31, ' '}}},
+        {"SetHostLunName", [](A h, R r) { return TOLVO_SetHostLunName(h, r, 0x0203, "vol"); }, cdb(0xA8, 48, 0x02, 0x03),
+         {'v', 'o', 'l', ' '}, {{31, ' '}}},
+        {"SetMappedLun", [](A h, R r) { return TOLVO_SetMappedLun(h, r, 0x1234, 0xABCD); }, cdb(0xA9, 20), {0x34, 0x12, 0xCD, 0xAB}, {}},
+        {"ModifyDriveGroupAPMConfig", [](A h, R r) { wire::APM1_CONFIG_STRUCT a{}; a.flags.set(0x0105); a.testMinute = 30;
+                                                     return TOLVO_ModifyDriveGroupAPMConfig(h, r, &a); }, cdb(0xAD, 32), {0x05, 0x01}, {{6, 30}}},
+        {"ModifyArrayAPMConfig", [](A h, R r) { wire::APM2_CONFIG_STRUCT a{}; a.flags.set(4); a.idleMinutes = 45;
+                                                return TOLVO_ModifyArrayAPMConfig(h, r, 9, &a); }, cdb(0xAD, 24, 1, 9), {4, 0}, {{5, 45}}},
+        {"SetupVolumeCopy", [](A h, R r) { return TOLVO_SetupVolumeCopy(h, r, 0x0102, 0x0304, 1, 3); }, cdb(0x79, 48),
+         {32, 1, 3, 0, 0x02, 0x01, 0x04, 0x03}, {}},
+        {"ChangeVolumeCopySettings", [](A h, R r) { return TOLVO_ChangeVolumeCopySettings(h, r, 0x0A0B, 1, 0x0C0D); },
+         cdb(0x7A, 32), {16, 1, 0x0B, 0x0A, 0x0D, 0x0C}, {}},
+        {"CreateOverWriteDataArea", [](A h, R r) { return TOLVO_CreateOverWriteDataArea(h, r, 3, 0x0102, 64); },
+         cdb(0x70, 26), {'p', 0, 0, 10, 3, 0, 0x02, 0x01, 64, 0}, {}},
+        {"CreateOverWriteDataArea_R2_2", [](A h, R r) { return TOLVO_CreateOverWriteDataArea_R2_2(h, r, 0x0203, 0x0102, 64); },
+         cdb(0x70, 26), {'p', 0, 0, 10, 0x03, 0x02, 0x02, 0x01, 64, 0}, {}},
+        {"AssignOda_R2_2", [](A h, R r) { return TOLVO_AssignOda_R2_2(h, r, 0x0203, 0x0102, 0xF1); },
+         cdb(0x71, 26), {'q', 0, 0, 10, 0x03, 0x02, 0x02, 0x01, 0xF1, 0}, {}},
+        {"ReleaseOverWriteDataArea", [](A h, R r) { return TOLVO_ReleaseOverWriteDataArea(h, r, 6); },
+         cdb(0x72, 24), {'r', 0, 0, 8, 6, 0, 0, 0}, {}},
+        {"ReleaseOverWriteDataArea_R2_2", [](A h, R r) { return TOLVO_ReleaseOverWriteDataArea_R2_2(h, r, 0x0106); },
+         cdb(0x72, 24), {'r', 0, 0, 8, 0x06, 0x01, 0, 0}, {}},
+        {"TakeSnapshot", [](A h, R r) { return TOLVO_TakeSnapshot(h, r, 0x0011, 2); }, cdb(0x73, 24), {'s', 0, 0, 8, 0x11, 0, 2, 0}, {}},
+        {"DeleteSnapshot", [](A h, R r) { return TOLVO_DeleteSnapshot(h, r, 4, 0x0011, 0x80); },
+         cdb(0x74, 24), {'t', 0, 0, 8, 0x11, 0, 0x80, 4}, {}},
+        {"AssignVirtualLunSnap", [](A h, R r) { return TOLVO_AssignVirtualLunSnap(h, r, 0x0011, 3, 1); },
+         cdb(0x75, 26), {'u', 0, 0, 10, 0x11, 0, 3, 1, 0, 0}, {}},
+        {"AssignOda", [](A h, R r) { return TOLVO_AssignOda(h, r, 4, 0x0011, 2); }, cdb(0x76, 24), {'v', 0, 0, 8, 0x11, 0, 2, 4}, {}},
+        {"Snapback", [](A h, R r) { return TOLVO_Snapback(h, r, 0x0120, 5); }, cdb(0x77, 24), {'w', 0, 0, 8, 0x20, 0x01, 5, 0}, {}},
+        {"Snapback_R2_2", [](A h, R r) { return TOLVO_Snapback_R2_2(h, r, 0x0120, 5, 9); },
+         cdb(0x77, 24), {'w', 0, 0, 8, 0x20, 0x01, 5, 9}, {}},
+        {"HeaderOnly", [](A h, R r) { return TOLVO_SendHeaderOnly(h, r, 0xC2, 128, 3, 10); }, cdb(0xC2, 16, 128, 3, 10), {}, {}},
+    };
 }
 
 TEST_F(TolvoTest, EveryBuilderLaysOutCdbHeaderAndRecord) {
@@ -339,13 +282,18 @@ TEST_F(TolvoTest, EveryBuilderLaysOutCdbHeaderAndRecord) {
         ASSERT_EQ(rec.sent.size(), 1u) << c.name;
         EXPECT_EQ(rec.sent[0].cdb, c.cdb) << c.name;
         const Bytes& out = rec.sent[0].dataOut;
-        ASSERT_EQ(out.size(), 16 + c.record.size()) << c.name;
+        ASSERT_EQ(out.size(), size_t(c.cdb[7] << 8 | c.cdb[8])) << c.name;
         EXPECT_TRUE(std::equal(out.begin(), out.begin() + 16, wire::TOLVO_VALIDATION_HEADER.begin())) << c.name;
-        EXPECT_EQ(Bytes(out.begin() + 16, out.end()), c.record) << c.name;
+        ASSERT_GE(out.size(), 16 + c.head.size()) << c.name;
+        EXPECT_EQ(Bytes(out.begin() + 16, out.begin() + 16 + long(c.head.size())), c.head) << c.name;
+        for (const auto& [offset, value] : c.at) {
+            ASSERT_LT(16 + offset, out.size()) << c.name;
+            EXPECT_EQ(out[16 + offset], value) << c.name << " +" << offset;
+        }
     }
 }
 
-TEST_F(TolvoTest, AddDriveRankFillsTheRankRecord) {
+TEST_F(TolvoTest, AddDriveRankFillsTheRankRecordWithAtMostSixteenDrives) {
     TolvoRankRequest rank{};
     rank.raidLevel = 0x50;
     rank.chunkBlocks = 0x0200;
@@ -361,31 +309,14 @@ TEST_F(TolvoTest, AddDriveRankFillsTheRankRecord) {
     rank.name = "default";
     ASSERT_EQ(TOLVO_AddDriveRank(&handle, &request, &rank), WSC_GOOD);
     ASSERT_EQ(rec.sent.size(), 1u);
-    EXPECT_EQ(rec.sent[0].cdb, (Bytes{0x3B, 1, 0x90, 0, 0, 0, 0, 0x01, 0x00, 0}));
+    EXPECT_EQ(rec.sent[0].cdb, cdb(0x90, 256));
     const Bytes& out = rec.sent[0].dataOut;
     ASSERT_EQ(out.size(), 256u);
-    Bytes expected(240, 0);
-    expected[0x01] = 0x50;
-    expected[0x02] = 16;  // at most 16 drives
-    expected[0x04] = 0x00;
-    expected[0x05] = 0x02;
-    const Bytes first = {0x20, 0x00, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
-    std::copy(first.begin(), first.end(), expected.begin() + 0x20);
-    const Bytes last = {0x20, 0x00, 0x00, 0x11, 0x22, 0x33, 0x44, 0xFF};
-    std::copy(last.begin(), last.end(), expected.begin() + 0x20 + 15 * 8);
-    expected[0xB0] = 2;
-    expected[0xB1] = 0;
-    expected[0xB2] = 0x1B;
-    expected[0xB3] = 0xF0;
-    expected[0xB4] = 15;
-    expected[0xB6] = 0x02;
-    expected[0xB7] = 0x01;
-    expected[0xB8] = 0xF1;
-    expected[0xBA] = 50;
-    std::string name = "default";
-    name.resize(32, ' ');
-    std::copy(name.begin(), name.end(), expected.begin() + 0xBB);
-    EXPECT_EQ(Bytes(out.begin() + 16, out.end()), expected);
+    const std::pair<size_t, uint8_t> expected[] = {
+        {0x01, 0x50}, {0x02, 16}, {0x04, 0x00}, {0x05, 0x02}, {0x20, 0x20}, {0x27, 0x55}, {0x20 + 15 * 8 + 7, 0xFF},
+        {0xB0, 2}, {0xB2, 0x1B}, {0xB3, 0xF0}, {0xB4, 15}, {0xB6, 0x02}, {0xB7, 0x01}, {0xB8, 0xF1}, {0xBA, 50},
+        {0xBB, 'd'}, {0xC1, 't'}, {0xC2, ' '}, {0xDA, ' '}, {0xDB, 0}};
+    for (const auto& [offset, value] : expected) EXPECT_EQ(out[16 + offset], value) << std::hex << offset;
 }
 
 TEST_F(TolvoTest, ExpandArrayRefusesMoreDrivesThanTheRecordHolds) {
