@@ -56,6 +56,7 @@ std::optional<Outcome> FirmwareModel::execute(const CommandContext& cmd, std::ve
     if (op != wire::kOpWriteBuffer && op != wire::kOpReadBuffer && op != wire::kOpReceiveDiagnostic)
         return std::nullopt;
     advanceJobs();
+    advanceCopies();
     expireStaleChange();
     if (auto ses = ses_.execute(cmd, dataIn, drives_, productType_, nowMs())) return ses;
     if (op == wire::kOpReceiveDiagnostic) return Outcome::invalidOpcode();
@@ -175,6 +176,11 @@ std::optional<Outcome> FirmwareModel::readBuffer(const CommandContext& cmd, std:
         if (mode != wire::kModeVendor || b3) return Outcome::invalidFieldInCdb();
         reply = snapshotReply(id, static_cast<uint16_t>((b4 << 8) | b5));
         break;
+    case wire::buf::GetVolumeCopyStatus:
+        if (mode != wire::kModeData) return Outcome::invalidFieldInCdb();
+        reply = volumeCopyReply();
+        chunked = true;
+        break;
     default:
         return Outcome::invalidFieldInCdb();
     }
@@ -249,7 +255,7 @@ int payloadSize(uint8_t id) {
     case b::SetTime: return sizeof(wire::CLOCK_STRUCT);
     case b::ModifyLunMapping: return sizeof(wire::LUN_MAPPING_STRUCT);
     case b::PauseInit: case b::UnpauseInit: return 0;
-    default: return -1;
+    default: return snapshotPayloadSize(id);
     }
 }
 
@@ -316,6 +322,7 @@ Outcome FirmwareModel::vendorCommand(const CommandContext& cmd, uint8_t id, std:
         return Outcome::good();
     }
     default:
+        if (snapshotPayloadSize(id) >= 0) return snapshotCommand(cmd, id, payload);
         return configCommand(cmd, id, payload);
     }
 }
@@ -956,6 +963,7 @@ json FirmwareModel::control(const std::string& verb, const json& args) {
                                  {"pieces", downloads_[i].pieces}};
             return out;
         }
+        if (verb == "snapshots") return describeCopies();
         if (verb == "jobs") {
             return {{"rebuild", rebuild_.active ? json(jobPercent(rebuild_)) : json(nullptr)},
                     {"expansion", expansion_.active ? json(jobPercent(expansion_)) : json(nullptr)},

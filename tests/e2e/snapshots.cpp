@@ -153,4 +153,94 @@ TEST(Snapshots, ChecksBeforeAnythingIsSent) {
     });
 }
 
+// Drive 3 also has two snapshots, in an ODA of its own on internal drive 4.
+json twoSnapshottedDrives() {
+    json s = json::parse(scenario(true))["systems"][0];
+    s["logicalDrives"].push_back({{"array", 0}, {"capacityGb", 30}, {"name", "logs"}});
+    s["logicalDrives"].push_back({{"array", 0}, {"capacityGb", 10}, {"name", "oda2"}});
+    s["snapshotState"]["internalDrives"].push_back({{"logicalDrive", 4}, {"capacity", 10}});
+    s["snapshotState"]["odas"].push_back({{"number", 1}, {"flags", 0x19}, {"internalLd", 4}, {"snapshotLd", 3}});
+    for (int n = 0; n < 2; ++n)
+        s["snapshotState"]["snapshots"].push_back({{"oda", 1}, {"number", n}, {"logicalDrive", 3}, {"order", 10 + n}});
+    return s;
+}
+
+// The parameter records of the writes with this buffer ID, after the
+// 16-byte validation header, as hexadecimal text.
+std::vector<std::string> sentRecords(const Simulator& sim, const std::string& bufferId) {
+    std::vector<std::string> out;
+    for (const auto& c : sim.commands()) {
+        std::string cdb = c["cdb"].get<std::string>();
+        for (auto& ch : cdb) ch = static_cast<char>(std::tolower(ch));
+        if (cdb.rfind("3b01" + bufferId, 0) != 0 || !c.contains("data")) continue;
+        std::string data = c["data"].get<std::string>();
+        for (auto& ch : data) ch = static_cast<char>(std::tolower(ch));
+        out.push_back(data.substr(32));
+    }
+    return out;
+}
+
+TEST(SnapshotWrites, DeletingAllSnapshotsOfOneDriveOnR2_2) {
+    Simulator sim(json{{"systems", {twoSnapshottedDrives()}}}.dump());
+    runCases(sim, {{{"-F", "-d", "-z", "snapshot", "-l", "0", "-l", "3", "-l", "1"},
+                    "Deleted All Snapshots taken on: 3", 0}});
+    EXPECT_EQ(sentRecords(sim, "74"), std::vector<std::string>{"740000080300" "0200"});
+    runCases(sim, {{{"-F", "-n", "-z", "snapshotdata", "-l", "3"}, "Number of snapshots for LD[3]:0", 0},
+                   {{"-F", "-n", "-z", "snapshotdata", "-l", "0"}, "Number of snapshots for LD[0]:2", 0},
+                   // One snapshot: mode 0, the number in the record's last byte.
+                   {{"-F", "-d", "-z", "snapshot", "-l", "1", "-l", "0", "-l", "0"},
+                    "Deleted SnapshotNo: 1 taken on LD 0", 0},
+                   {{"-F", "-n", "-z", "snapshotdata", "-l", "0"}, "Number of snapshots for LD[0]:1", 0}});
+    EXPECT_EQ(sentRecords(sim, "74").back(), "740000080000" "0001");
+}
+
+TEST(SnapshotWrites, TakeNewOdaAndSnapBack) {
+    Simulator sim(scenario(true));
+    sim.ctl("freeze");   // the snap back moves only when the clock is advanced
+    // A 512 ODA goes out as 1024, numbered after the ODAs present.
+    runCases(sim, {{{"-F", "-c", "-z", "oda", "-m", "copy", "-l", "512"}, "ODA: 1", 0}});
+    EXPECT_EQ(sentRecords(sim, "70"), std::vector<std::string>{"7000000a" "0100" "0100" "0004"});
+    runCases(sim, {
+        {{"-F", "-g", "-z", "intldassignflag", "-l", "1"}, "Created ODA on this internal drive :1", 0},
+        {{"-F", "-c", "-z", "snapshot", "-l", "0"}, "Snapshot No : 2\n", 0},
+        {{"-F", "-n", "-z", "snapshotdata", "-l", "0"}, "Number of snapshots for LD[0]:3", 0},
+        // Taken and deleted at once.
+        {{"-F", "-c", "-z", "vcopy", "-l", "0", "-l", "1"}, "Deleted SnapshotNo: 3 taken on LD 0", 0},
+        {{"-F", "-n", "-z", "snapshotdata", "-l", "0"}, "Number of snapshots for LD[0]:3", 0},
+        {{"-F", "-s", "-z", "snapback", "-l", "0", "-l", "1", "-l", "0"}, "Snapback (success-0, failure-1) :0\n", 0},
+        {{"-F", "-g", "-z", "snapbackinprogress", "-l", "0"}, "Snapback for this LD[0] (InProgress - 0 %): 1\n", 0},
+    });
+    sim.ctl("advance", {"31"});
+    runCases(sim, {{{"-F", "-g", "-z", "snapbackinprogress", "-l", "0"},
+                    "Snapback for this LD[0] (Not InProgress - 100 %): 0\n", 0}});
+    EXPECT_EQ(sim.ctl("model", {"0", "snapshots"})["logicalDrivesAtSnapshot"], json({{"0", 1}}));
+}
+
+TEST(VolumeCopy, StatusNumbersFollowTheCopy) {
+    Simulator sim(scenario(true));
+    sim.ctl("freeze");
+    runCases(sim, {
+        {{"-F", "-g", "-z", "vcopystatus", "-l", "1"}, "\n-2\n", 0},
+        {{"-F", "-s", "-z", "vcopysetup", "-m", "data", "-m", "copy", "-l", "0", "-l", "5"}, "0\n", 0},
+        {{"-F", "-g", "-z", "vcopystatus", "-l", "1"}, "\n1\n", 0},
+        {{"-F", "-g", "-z", "vcopyprogress", "-m", "copy"}, "0 0\n", 0},
+        {{"-F", "-s", "-z", "vcopypause", "-l", "1"}, "", 0},
+        {{"-F", "-g", "-z", "vcopystatus", "-l", "1"}, "\n3\n", 0},
+        {{"-F", "-s", "-z", "vcopyresume", "-m", "copy"}, "", 0},
+    });
+    EXPECT_EQ(sentRecords(sim, "79"), std::vector<std::string>{"20010500" "0000" "0100" + std::string(48, '0')});
+    sim.ctl("advance", {"70"});
+    runCases(sim, {
+        {{"-F", "-g", "-z", "vcopystatus", "-l", "1"}, "\n0\n", 0},
+        {{"-F", "-g", "-z", "vcopyprogress", "-l", "1"}, "100 100\n", 0},
+        // A copy back, paused: state 7 is 5 for a copy back.
+        {{"-F", "-s", "-z", "copyback", "-l", "0", "-l", "1", "-l", "0"}, "0\n", 0},
+        {{"-F", "-g", "-z", "vcopystatus", "-l", "1"}, "\n4\n", 0},
+        {{"-F", "-s", "-z", "vcopypause", "-l", "1"}, "", 0},
+        {{"-F", "-g", "-z", "vcopystatus", "-l", "1"}, "\n5\n", 0},
+        {{"-F", "-s", "-z", "vcopyabort", "-l", "1"}, "", 0},
+        {{"-F", "-g", "-z", "vcopystatus", "-l", "1"}, "\n-3\n", 0},
+    });
+}
+
 }  // namespace
