@@ -57,6 +57,7 @@ std::optional<Outcome> FirmwareModel::execute(const CommandContext& cmd, std::ve
         return std::nullopt;
     advanceJobs();
     advanceMaintenance();
+    advanceCopies();
     expireStaleChange();
     if (auto ses = ses_.execute(cmd, dataIn, drives_, productType_, nowMs())) return ses;
     if (op == wire::kOpReceiveDiagnostic) return Outcome::invalidOpcode();
@@ -176,6 +177,11 @@ std::optional<Outcome> FirmwareModel::readBuffer(const CommandContext& cmd, std:
         if (mode != wire::kModeVendor || b3) return Outcome::invalidFieldInCdb();
         reply = snapshotReply(id, static_cast<uint16_t>((b4 << 8) | b5));
         break;
+    case wire::buf::GetVolumeCopyStatus:
+        if (mode != wire::kModeData) return Outcome::invalidFieldInCdb();
+        reply = volumeCopyReply();
+        chunked = true;
+        break;
     default:
         if (auto o = maintenanceRead(cmd, reply)) {
             if (o->kind != Outcome::Kind::Good) return *o;
@@ -263,7 +269,7 @@ int payloadSize(uint8_t id) {
     case b::MuteAlarm: case b::EnableAlarm: case b::DisableAlarm:
         return 0;
     case b::ModifyAPMConfig: return kVariablePayload;   // level 1 or level 2 record, by CDB byte 3
-    default: return -1;
+    default: return snapshotPayloadSize(id);
     }
 }
 
@@ -331,6 +337,7 @@ Outcome FirmwareModel::vendorCommand(const CommandContext& cmd, uint8_t id, std:
         return Outcome::good();
     }
     default:
+        if (snapshotPayloadSize(id) >= 0) return snapshotCommand(cmd, id, payload);
         return configCommand(cmd, id, payload);
     }
 }
@@ -943,6 +950,7 @@ json FirmwareModel::control(const std::string& verb, const json& args) {
                                  {"pieces", downloads_[i].pieces}};
             return out;
         }
+        if (verb == "snapshots") return describeCopies();
         if (verb == "jobs") {
             return {{"rebuild", rebuild_.active ? json(jobPercent(rebuild_)) : json(nullptr)},
                     {"expansion", expansion_.active ? json(jobPercent(expansion_)) : json(nullptr)},

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <array>
+#include <map>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -130,6 +131,9 @@ struct Corruption {
     std::string kind;          // "length", "byte", "truncate", "garbage"
     uint32_t value = 0;
 };
+
+// Parameter record size of a snapshot, ODA or volume copy write, or -1.
+int snapshotPayloadSize(uint8_t bufferId);
 
 class FirmwareModel final : public sim::SystemModel {
 public:
@@ -276,6 +280,32 @@ private:
     void loadSnapshots(const nlohmann::json& system);
     nlohmann::json saveSnapshots() const;
     std::vector<uint8_t> snapshotReply(uint8_t bufferId, uint16_t selector) const;
+    // Snapshot, ODA, snap back and volume copy commands (snapshot_writes.cpp).
+    bool r2_2() const;
+    Outcome snapshotCommand(const CommandContext& cmd, uint8_t bufferId, std::span<const uint8_t> payload);
+    OdaState* findOda(uint16_t number);
+    void advanceCopies();
+    std::vector<uint8_t> volumeCopyReply();
+    nlohmann::json describeCopies();
+    struct VolumeCopy {
+        bool active = false;
+        uint8_t type = 1;          // 1 volume copy, 2 copy back
+        uint8_t state = 0;         // 3 copying, 4 flushing, 6 complete, 7 paused, 8 aborted
+        uint16_t source = 0, destination = 0;
+        uint8_t priority = 3;
+        uint8_t copied = 0;
+        uint64_t sinceMs = 0;      // start of the current step
+        uint8_t flushed = 0;
+    };
+    std::vector<VolumeCopy> copies_;
+    struct SnapBack {
+        bool active = false;
+        uint16_t logicalDrive = 0;
+        uint8_t snapshot = 0;
+        uint16_t oda = 0;
+        uint64_t startMs = 0;
+    } snapback_;
+    std::map<uint16_t, uint8_t> atSnapshot_;   // logical drives rolled back to a snapshot
 
     std::array<Download, 2> downloads_{};
     std::vector<Corruption> corruptions_;

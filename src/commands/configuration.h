@@ -213,6 +213,17 @@ public:
     uint32_t ReadSpecificEvent(uint32_t eventId);
     uint32_t ClearEvents();
 
+    // Persistent reservations of the path (ignored byte, channel, target, LUN).
+    uint32_t prReadKeys(uint32_t ignored, uint32_t channel, uint32_t target, uint32_t lun);
+    uint32_t prReadReservation(uint32_t ignored, uint32_t channel, uint32_t target, uint32_t lun);
+    uint32_t prReportCapabilities(uint32_t ignored, uint32_t channel, uint32_t target, uint32_t lun);
+    uint32_t prReadFullStatus(uint32_t ignored, uint32_t channel, uint32_t target, uint32_t lun);
+    uint32_t prClear(uint32_t ignored, uint32_t channel, uint32_t target, uint32_t lun, uint64_t key);
+    uint32_t prRelease(uint32_t ignored, uint32_t channel, uint32_t target, uint32_t lun, uint32_t type, uint64_t key);
+    uint32_t prReserve(uint32_t ignored, uint32_t channel, uint32_t target, uint32_t lun, uint32_t type, uint64_t key);
+    uint32_t prRegister(uint32_t ignored, uint32_t channel, uint32_t target, uint32_t lun, uint64_t key,
+                        uint64_t serviceActionKey);
+
 protected:
     // Product type and WWN of the system, set into the event tables.
     uint32_t setEventSystem();

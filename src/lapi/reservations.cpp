@@ -13,6 +13,7 @@
 namespace {
 
 constexpr uint16_t kAllocation = 255;
+constexpr uint32_t kOutParameters = 24;
 
 enum ServiceAction : uint8_t { kReadKeys = 0, kReadReservation = 1, kReportCapabilities = 2, kReadFullStatus = 3 };
 
@@ -118,4 +119,58 @@ uint32_t LAPIPersistentReservationInReadFullStatus(const PR_IN_PATH* path) {
     }
     LAPITraceOut("LAPIPersistentReservationInReadFullStatus");
     return 0;
+}
+
+namespace {
+
+std::string keyText(const uint8_t* key) {
+    uint8_t bytes[8];
+    std::memcpy(bytes, key, sizeof bytes);
+    return keyText(wire::PageView(bytes, sizeof bytes), 0);
+}
+
+// Sends PERSISTENT RESERVE OUT with the request's keys on its path and prints
+// the keys and the outcome.
+uint32_t reserveOut(const char* operation, const PR_OUT_REQUEST* q, uint8_t action) {
+    LAPITraceIn(operation);
+    LAPIDiscoverRAIDSystems();
+    ITL_HANDLE_STRUCT* handle = nullptr;
+    SCSI_COMMAND_STRUCT request{};
+    uint8_t wsc = WSC_OS_ERROR;
+    const bool known = q != nullptr && LAPIGetITLHandleIndex(&handle, q->path.ignored, q->path.channel,
+                                                             q->path.target, q->path.lun) >= 0;
+    if (q != nullptr) {
+        PrOutSetCdb(&request, action, 0, q->type, kOutParameters);
+        std::printf("reg key = %s\n", keyText(q->key).c_str());
+        std::printf("serv key = %s\n", keyText(q->serviceActionKey).c_str());
+    }
+    // A path that discovery does not know is not sent to; its status line says so.
+    if (known) {
+        uint8_t parameters[kOutParameters] = {};
+        std::memcpy(parameters, q->key, 8);
+        std::memcpy(parameters + 8, q->serviceActionKey, 8);
+        wsc = issueScsiCommand(handle, &request, parameters);
+    }
+    std::printf("issueScsiCommand status(%02X) sensekey(%02X) asc(%02X) ascq(%02X)\n", wsc, request.senseKey(),
+                request.asc(), request.ascq());
+    LAPITraceOut(operation);
+    return 0;
+}
+
+}  // namespace
+
+uint32_t LAPIPersistentReservationOutRegister(const PR_OUT_REQUEST* q) {
+    return reserveOut("LAPIPersistentReservationOutRegister", q, 0);
+}
+uint32_t LAPIPersistentReservationOutReserve(const PR_OUT_REQUEST* q) {
+    return reserveOut("LAPIPersistentReservationOutReserve", q, 1);
+}
+uint32_t LAPIPersistentReservationOutRelease(const PR_OUT_REQUEST* q) {
+    return reserveOut("LAPIPersistentReservationOutRelease", q, 2);
+}
+uint32_t LAPIPersistentReservationOutClear(const PR_OUT_REQUEST* q) {
+    return reserveOut("LAPIPersistentReservationOutClear", q, 3);
+}
+uint32_t LAPIPersistentReservationOutRegisterAndIgnore(const PR_OUT_REQUEST* q) {
+    return reserveOut("LAPIPersistentReservationOutRegisterAndIgnore", q, 6);
 }

@@ -97,6 +97,43 @@ TEST_F(ReservationDecoding, UnknownPathIsNotSentTo) {
     EXPECT_TRUE(rec.sent.empty());
 }
 
+TEST_F(ReservationDecoding, OutRequestsCarryTheTypeAndBothKeys) {
+    rec.script = {testnode::good()};
+    PR_OUT_REQUEST q{path, 5, {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88}, {0, 0, 0, 0, 0, 0, 0xAB, 0xCD}};
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(LAPIPersistentReservationOutReserve(&q), 0u);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "\n--------------------------------\nCDB : 5F 01 05 00 00 00 00 00 18 00  (Status = 0; Sense = 00/00/00)"
+              "\n\nHex output\n\nCharacter output\n--------------------------------\n"
+              "reg key = 11-22-33-44-55-66-77-88\nserv key = 00-00-00-00-00-00-AB-CD\n" + kGood);
+    ASSERT_EQ(rec.sent.size(), 1u);
+    EXPECT_EQ(rec.sent[0].cdb, (std::vector<uint8_t>{0x5F, 0x01, 0x05, 0, 0, 0, 0, 0, 24, 0}));
+    std::vector<uint8_t> parameters = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0, 0, 0, 0, 0, 0, 0xAB, 0xCD};
+    parameters.resize(24, 0);
+    EXPECT_EQ(rec.sent[0].dataOut, parameters);
+
+    // Each operation its service action; a path discovery does not know is not sent to.
+    const std::pair<uint32_t (*)(const PR_OUT_REQUEST*), uint8_t> actions[] = {
+        {LAPIPersistentReservationOutRegister, 0}, {LAPIPersistentReservationOutRelease, 2},
+        {LAPIPersistentReservationOutClear, 3}, {LAPIPersistentReservationOutRegisterAndIgnore, 6}};
+    for (const auto& [op, action] : actions) {
+        rec.script = {testnode::good()};
+        rec.sent.clear();
+        testing::internal::CaptureStdout();
+        op(&q);
+        testing::internal::GetCapturedStdout();
+        ASSERT_EQ(rec.sent.size(), 1u);
+        EXPECT_EQ(rec.sent[0].cdb[1], action);
+    }
+    q.path = {0, 5, 5, 5};
+    rec.sent.clear();
+    testing::internal::CaptureStdout();
+    LAPIPersistentReservationOutClear(&q);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("serv key = 00-00-00-00-00-00-AB-CD\nissueScsiCommand status(FF)"), std::string::npos) << out;
+    EXPECT_TRUE(rec.sent.empty());
+}
+
 // Against the emulator's reservations: registrations and a reservation made
 // through the raw transport are what the reads report.
 TEST(ReservationsAgainstEmulator, KeysAndReservationOfTwoPaths) {

@@ -1,0 +1,246 @@
+// End-to-end tests of the snapshot, overwrite data area (ODA) and volume copy
+// commands of both snapshot firmware generations against emulator scenarios.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "support/process.h"
+#include "support/simulator.h"
+
+using nlohmann::json;
+using testsupport::RunResult;
+using testsupport::Simulator;
+
+namespace {
+
+// Three logical drives; drive 2 is the internal drive holding ODA 0, which
+// is assigned to drive 0. Drive 0 has two snapshots, listed newest first.
+std::string scenario(bool r2_2, const json& extra = json::object()) {
+    json system = {
+        {"vendor", "TOLVO"},
+        {"product", "TOLVO RAID 7000"},
+        {"revision", "0513"},
+        {"paths", {{{"sg", 0}, {"host", 0}, {"channel", 0}, {"target", 0}, {"lun", 0}, {"portWwn", "2100001122334401"}}}},
+        {"wwn", "2000001122334400"},
+        {"features", r2_2 ? json{"r2_2"} : json::array()},
+        {"enclosures",
+         {{{"number", 1}, {"slots", 8}, {"drives", {{"wwnBase", "5000C50000A00001"}, {"capacityBlocks", 585937500}}}}}},
+        {"arrays", {{{"drives", {0, 1, 2}}, {"level", 5}, {"chunkKb", 64}}}},
+        {"logicalDrives",
+         {{{"array", 0}, {"capacityGb", 100}, {"name", "data"}},
+          {{"array", 0}, {"capacityGb", 50}, {"name", "copy"}},
+          {{"array", 0}, {"capacityGb", 20}, {"name", "oda"}}}},
+        {"snapshotState",
+         {{"internalDrives", {{{"logicalDrive", 2}, {"capacity", 20}}}},
+          {"odas", {{{"number", 0}, {"flags", 0x19}, {"internalLd", 2}, {"snapshotLd", 0}, {"stripeKb", 64},
+                     {"capacityGb", 20}, {"stripes", 163840}, {"stripesInUse", 1200}}}},
+          {"snapshots",
+           {{{"oda", 0}, {"number", 1}, {"logicalDrive", 0}, {"stripesUsed", 500}, {"created", 1764662400}, {"order", 7}},
+            {{"oda", 0}, {"number", 0}, {"flags", 6}, {"logicalDrive", 0}, {"virtualLun", 8}, {"stripesUsed", 700},
+             {"created", 1764576000}, {"order", 3}}}}}},
+    };
+    system.update(extra);
+    return json{{"systems", {system}}}.dump();
+}
+
+std::string errorTail(const std::string& message, int code) {
+    return "\n" + message + "\nReturn code: " + std::to_string(code) + "\n";
+}
+
+struct Case {
+    std::vector<std::string> args;
+    std::string out;
+    int status;
+};
+
+void runCases(const Simulator& sim, const std::vector<Case>& cases) {
+    for (const auto& c : cases) {
+        RunResult r = testsupport::runLqcl(c.args, sim.env());
+        std::string line;
+        for (const auto& a : c.args) line += a + " ";
+        EXPECT_EQ(r.out, c.out) << line;
+        EXPECT_EQ(r.err, "") << line;
+        EXPECT_EQ(r.status, c.status) << line;
+    }
+}
+
+std::string r22Snapshot(int number, const char* enabled, const char* assigned, int vlun, int stripes, const char* day,
+                        const std::string& date) {
+    return "\n\nODANumber:                0\nSnapshotNumber:           " + std::to_string(number) +
+           "\nSnapshot LD Number:       0\nVLUN to host enabled:     " + enabled +
+           "\nVLUN is assigned:         " + assigned +
+           "\nDeletion in progress:     No\nSnapshot Invalid:         No\nVirtual Lun Number:       " +
+           std::to_string(vlun) + "\nODA Stripe Size:          64kB\nTotal stripe references:  " +
+           std::to_string(stripes) + "\nWrite stripe references:  " + std::to_string(stripes / 2) +
+           "\nStripe protections:       " + std::to_string(stripes) + "\nSnapshot day:             " + day +
+           "\nSnapshot date:            " + date + "\nSnapshot time:            8:0:0\n";
+}
+
+TEST(Snapshots, R2_2ReportsListSnapshotsOldestFirst) {
+    Simulator sim(scenario(true));
+    runCases(sim, {
+        {{"-F", "-g", "-z", "snapshotdata", "-l", "0"},
+         "\nNumber of snapshots:      2" + r22Snapshot(0, "Yes", "Yes", 8, 700, "Monday", "1.12.2025") +
+             r22Snapshot(1, "No", "No", 65535, 500, "Tuesday", "2.12.2025") + "\n",
+         0},
+        {{"-F", "-n", "-z", "snapshotdata", "-l", "0"}, "Number of snapshots for LD[0]:2", 0},
+        {{"-F", "-n", "-z", "snapshotdata", "-l", "1"}, "Number of snapshots for LD[1]:0", 0},
+        {{"-F", "-n", "-z", "snapshotdata", "-l", "3"}, errorTail("Error: Invalid LUN index.", 2002), 1},
+        {{"-F", "-g", "-z", "ldassignflag", "-l", "0"}, "LD already assigned to ODA :0", 0},
+        {{"-F", "-g", "-z", "ldassignflag", "-l", "1"},
+         "LD is not yet assigned: 0xFFFF\n" + errorTail("Error: Invalid LUN index.", 2002), 1},
+        {{"-F", "-g", "-z", "intldassignflag", "-l", "2"}, "Created ODA on this internal drive :0", 0},
+        {{"-F", "-g", "-z", "intldassignflag", "-l", "1"},
+         "ODA is not yet created on this internal drive\n" + errorTail("Error: Invalid LUN index.", 2002), 1},
+        {{"-F", "-g", "-z", "ldinternallun", "-l", "0"}, "Logical Drive for InternalLun[0]:2", 0},
+        {{"-F", "-g", "-z", "ldinternallun", "-l", "1"},
+         "Error: Invalid internallun index, valid range 0 - 0" + errorTail("Error: Invalid LUN index.", 2002), 1},
+        {{"-F", "-g", "-z", "snapbackinprogress", "-l", "0"}, "Snapback for this LD[0] (Not InProgress - 100 %): 0\n", 0},
+        {{"-F", "-g", "-z", "snapbackinprogress", "-l", "1"},
+         "Error: No ODA present for this snapshotLd : 3\n" + errorTail("Error: Invalid LUN index.", 2002), 1},
+        // Only first-generation controllers assign virtual LUNs this way.
+        {{"-F", "-s", "-z", "snapshot", "-l", "0", "-l", "0", "-l", "1"},
+         errorTail("Error: Snapshot request not valid.", 2026), 1},
+    });
+}
+
+TEST(Snapshots, FirstGenerationReportsEveryDrivesTable) {
+    Simulator sim(scenario(false));
+    const std::string snapshot1 =
+        "\nSnapshotNumber:     1\nbOdaNumber:         0\nbVirtualLunFlags:   0\nwVirtualLun:        65535"
+        "\nwLunReferenceNo:    0\n";
+    const std::string snapshot0 =
+        "\nSnapshotNumber:     0\nbOdaNumber:         0\nbVirtualLunFlags:   6\nwVirtualLun:        8"
+        "\nwLunReferenceNo:    0\n";
+    runCases(sim, {
+        {{"-F", "-g", "-z", "snapshotdata", "-l", "0"},
+         "\nLogicalDriveNumber: 0\nSnapshots:          2\n------------------------" + snapshot1 + snapshot0 +
+             "\nNumber of snapshot for LD 1: 0\n\nNumber of snapshot for LD 2: 0\n",
+         0},
+        {{"-F", "-g", "-z", "snapshotdata", "-l", "9"}, errorTail("Error: Invalid LUN index.", 2002), 1},
+        {{"-F", "-n", "-z", "snapshotdata", "-l", "0"}, "Number of snapshots for LD[0]:2", 0},
+        {{"-F", "-g", "-z", "ldassignflag", "-l", "0"}, "LD already assigned to ODA :0", 0},
+        {{"-F", "-g", "-z", "ldassignflag", "-l", "1"},
+         "LD is not yet assigned: 0xFFFF\n" + errorTail("Error: Snapshot request not valid.", 2026), 1},
+        {{"-F", "-g", "-z", "intldassignflag", "-l", "1"}, "ODA is not yet created on this internal drive\n", 0},
+        {{"-F", "-g", "-z", "snapbackinprogress", "-l", "0"}, "Snapback for this LD[0] (Not InProgress - 100 %): 0\n", 0},
+        {{"-F", "-g", "-z", "snapbackinprogress", "-l", "1"},
+         "Error: No ODA present for this snapshotLd: 3\n" + errorTail("Error: Snapshot request not valid.", 2026), 1},
+    });
+}
+
+TEST(Snapshots, ChecksBeforeAnythingIsSent) {
+    Simulator sim(scenario(true));
+    runCases(sim, {
+        {{"-F", "-c", "-z", "oda", "-l", "2", "-l", "100"}, errorTail("Error: Invalid stripe size.", 2010), 1},
+        {{"-F", "-c", "-z", "oda", "-l", "3", "-l", "512"}, errorTail("Error: Invalid LUN index.", 2002), 1},
+        {{"-F", "-c", "-z", "oda", "-m", "nosuch", "-l", "512"}, errorTail("Error: Invalid logical drive name.", 2033), 1},
+        {{"-F", "-d", "-z", "oda", "-l", "1"}, errorTail("Error: Invalid ODA index.", 2011), 1},
+        {{"-F", "-d", "-z", "oda", "-m", "data"}, errorTail("Error: Invalid ODA Logical Drive name.", 2035), 1},
+        {{"-F", "-d", "-z", "snapshot", "-l", "65", "-l", "0", "-l", "0"},
+         errorTail("Error: Snapshot request not valid.", 2026), 1},
+        {{"-F", "-d", "-z", "snapshot", "-l", "1", "-l", "0", "-l", "2"}, errorTail("Error: Invalid selection.", 2018), 1},
+        {{"-F", "-s", "-z", "snapback", "-l", "0", "-l", "1", "-l", "2"},
+         "\nError: Invalid Snap back flag" + errorTail("Error: Invalid selection.", 2018), 1},
+        {{"-F", "-s", "-z", "snapback", "-l", "0", "-l", "65", "-l", "0"},
+         "Snapback (success-0, failure-1) :1\n" + errorTail("Error: Snapshot request not valid.", 2026), 1},
+        {{"-F", "-s", "-z", "vcopysetup", "-l", "0", "-l", "1", "-l", "0", "-l", "6"},
+         "\nError: Invalid priority value" + errorTail("Error: Invalid selection.", 2018), 1},
+        {{"-F", "-s", "-z", "vcopyprio", "-l", "3", "-l", "1"}, errorTail("Error: Invalid LUN index.", 2002), 1},
+    });
+}
+
+// Drive 3 also has two snapshots, in an ODA of its own on internal drive 4.
+json twoSnapshottedDrives() {
+    json s = json::parse(scenario(true))["systems"][0];
+    s["logicalDrives"].push_back({{"array", 0}, {"capacityGb", 30}, {"name", "logs"}});
+    s["logicalDrives"].push_back({{"array", 0}, {"capacityGb", 10}, {"name", "oda2"}});
+    s["snapshotState"]["internalDrives"].push_back({{"logicalDrive", 4}, {"capacity", 10}});
+    s["snapshotState"]["odas"].push_back({{"number", 1}, {"flags", 0x19}, {"internalLd", 4}, {"snapshotLd", 3}});
+    for (int n = 0; n < 2; ++n)
+        s["snapshotState"]["snapshots"].push_back({{"oda", 1}, {"number", n}, {"logicalDrive", 3}, {"order", 10 + n}});
+    return s;
+}
+
+// The parameter records of the writes with this buffer ID, after the
+// 16-byte validation header, as hexadecimal text.
+std::vector<std::string> sentRecords(const Simulator& sim, const std::string& bufferId) {
+    std::vector<std::string> out;
+    for (const auto& c : sim.commands()) {
+        std::string cdb = c["cdb"].get<std::string>();
+        for (auto& ch : cdb) ch = static_cast<char>(std::tolower(ch));
+        if (cdb.rfind("3b01" + bufferId, 0) != 0 || !c.contains("data")) continue;
+        std::string data = c["data"].get<std::string>();
+        for (auto& ch : data) ch = static_cast<char>(std::tolower(ch));
+        out.push_back(data.substr(32));
+    }
+    return out;
+}
+
+TEST(SnapshotWrites, DeletingAllSnapshotsOfOneDriveOnR2_2) {
+    Simulator sim(json{{"systems", {twoSnapshottedDrives()}}}.dump());
+    runCases(sim, {{{"-F", "-d", "-z", "snapshot", "-l", "0", "-l", "3", "-l", "1"},
+                    "Deleted All Snapshots taken on: 3", 0}});
+    EXPECT_EQ(sentRecords(sim, "74"), std::vector<std::string>{"740000080300" "0200"});
+    runCases(sim, {{{"-F", "-n", "-z", "snapshotdata", "-l", "3"}, "Number of snapshots for LD[3]:0", 0},
+                   {{"-F", "-n", "-z", "snapshotdata", "-l", "0"}, "Number of snapshots for LD[0]:2", 0},
+                   // One snapshot: mode 0, the number in the record's last byte.
+                   {{"-F", "-d", "-z", "snapshot", "-l", "1", "-l", "0", "-l", "0"},
+                    "Deleted SnapshotNo: 1 taken on LD 0", 0},
+                   {{"-F", "-n", "-z", "snapshotdata", "-l", "0"}, "Number of snapshots for LD[0]:1", 0}});
+    EXPECT_EQ(sentRecords(sim, "74").back(), "740000080000" "0001");
+}
+
+TEST(SnapshotWrites, TakeNewOdaAndSnapBack) {
+    Simulator sim(scenario(true));
+    sim.ctl("freeze");   // the snap back moves only when the clock is advanced
+    // A 512 ODA goes out as 1024, numbered after the ODAs present.
+    runCases(sim, {{{"-F", "-c", "-z", "oda", "-m", "copy", "-l", "512"}, "ODA: 1", 0}});
+    EXPECT_EQ(sentRecords(sim, "70"), std::vector<std::string>{"7000000a" "0100" "0100" "0004"});
+    runCases(sim, {
+        {{"-F", "-g", "-z", "intldassignflag", "-l", "1"}, "Created ODA on this internal drive :1", 0},
+        {{"-F", "-c", "-z", "snapshot", "-l", "0"}, "Snapshot No : 2\n", 0},
+        {{"-F", "-n", "-z", "snapshotdata", "-l", "0"}, "Number of snapshots for LD[0]:3", 0},
+        // Taken and deleted at once.
+        {{"-F", "-c", "-z", "vcopy", "-l", "0", "-l", "1"}, "Deleted SnapshotNo: 3 taken on LD 0", 0},
+        {{"-F", "-n", "-z", "snapshotdata", "-l", "0"}, "Number of snapshots for LD[0]:3", 0},
+        {{"-F", "-s", "-z", "snapback", "-l", "0", "-l", "1", "-l", "0"}, "Snapback (success-0, failure-1) :0\n", 0},
+        {{"-F", "-g", "-z", "snapbackinprogress", "-l", "0"}, "Snapback for this LD[0] (InProgress - 0 %): 1\n", 0},
+    });
+    sim.ctl("advance", {"31"});
+    runCases(sim, {{{"-F", "-g", "-z", "snapbackinprogress", "-l", "0"},
+                    "Snapback for this LD[0] (Not InProgress - 100 %): 0\n", 0}});
+    EXPECT_EQ(sim.ctl("model", {"0", "snapshots"})["logicalDrivesAtSnapshot"], json({{"0", 1}}));
+}
+
+TEST(VolumeCopy, StatusNumbersFollowTheCopy) {
+    Simulator sim(scenario(true));
+    sim.ctl("freeze");
+    runCases(sim, {
+        {{"-F", "-g", "-z", "vcopystatus", "-l", "1"}, "\n-2\n", 0},
+        {{"-F", "-s", "-z", "vcopysetup", "-m", "data", "-m", "copy", "-l", "0", "-l", "5"}, "0\n", 0},
+        {{"-F", "-g", "-z", "vcopystatus", "-l", "1"}, "\n1\n", 0},
+        {{"-F", "-g", "-z", "vcopyprogress", "-m", "copy"}, "0 0\n", 0},
+        {{"-F", "-s", "-z", "vcopypause", "-l", "1"}, "", 0},
+        {{"-F", "-g", "-z", "vcopystatus", "-l", "1"}, "\n3\n", 0},
+        {{"-F", "-s", "-z", "vcopyresume", "-m", "copy"}, "", 0},
+    });
+    EXPECT_EQ(sentRecords(sim, "79"), std::vector<std::string>{"20010500" "0000" "0100" + std::string(48, '0')});
+    sim.ctl("advance", {"70"});
+    runCases(sim, {
+        {{"-F", "-g", "-z", "vcopystatus", "-l", "1"}, "\n0\n", 0},
+        {{"-F", "-g", "-z", "vcopyprogress", "-l", "1"}, "100 100\n", 0},
+        // A copy back, paused: state 7 is 5 for a copy back.
+        {{"-F", "-s", "-z", "copyback", "-l", "0", "-l", "1", "-l", "0"}, "0\n", 0},
+        {{"-F", "-g", "-z", "vcopystatus", "-l", "1"}, "\n4\n", 0},
+        {{"-F", "-s", "-z", "vcopypause", "-l", "1"}, "", 0},
+        {{"-F", "-g", "-z", "vcopystatus", "-l", "1"}, "\n5\n", 0},
+        {{"-F", "-s", "-z", "vcopyabort", "-l", "1"}, "", 0},
+        {{"-F", "-g", "-z", "vcopystatus", "-l", "1"}, "\n-3\n", 0},
+    });
+}
+
+}  // namespace
