@@ -31,7 +31,7 @@ void noAction() {}
 
 }  // namespace
 
-void operateController(int op, int index, int /*strCount*/, const StringList& strings, const uint64_t* /*u64*/,
+void operateController(int op, int index, int /*strCount*/, const StringList& /*strings*/, const uint64_t* /*u64*/,
                        const uint32_t* l, const StringList& m, const std::string& /*url*/) {
     switch (op) {
     case OP_GET:
@@ -141,7 +141,7 @@ void operateDevicePort(int op, int index, int /*strCount*/, const StringList& /*
     }
 }
 
-void operateSystemManager(int op, int index, int /*strCount*/, const StringList& strings, const uint64_t* /*u64*/,
+void operateSystemManager(int op, int index, int /*strCount*/, const StringList& /*strings*/, const uint64_t* /*u64*/,
                           const uint32_t* l, int /*adminCount*/, const StringList& /*admin*/,
                           const std::string& /*url*/) {
     switch (op) {
