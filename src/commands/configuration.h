@@ -230,6 +230,9 @@ protected:
     // The fetch that starts every event command; 1004 and 1005 count as success.
     uint32_t fetchEvents();
     uint32_t fetchIntoStore();
+    // Fetches the events, then prints `label` and the count that `read` gives:
+    // whatever its status with `always`, else only when it succeeded.
+    uint32_t eventCount(uint32_t (*read)(int, uint32_t*), const char* label, bool always);
     // Reads the configuration image into the working buffer: the read's status,
     // or 2023 when it holds no array.
     uint32_t readConfiguration();

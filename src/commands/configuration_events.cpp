@@ -116,39 +116,29 @@ uint32_t commandConfiguration::ReadEv() {
     return status;
 }
 
-uint32_t commandConfiguration::getNumberOfRecords() {
+uint32_t commandConfiguration::eventCount(uint32_t (*read)(int, uint32_t*), const char* label, bool always) {
     const uint32_t fetched = GetEventsFromEnclosure();
     if (fetched != 0) return fetched;
     uint32_t count = 0;
-    uint32_t status = LAPIGetNumberOfRecords(m_index, &count);
-    if (status == 0) {
-        Global::append("\nNumber Of  Records: ");
+    const uint32_t status = read(m_index, &count);
+    if (status == 0 || always) {
+        Global::append("%s", label);
         Global::format(count);
         Global::append("\n");
     }
     return Global::report(status);
 }
 
+uint32_t commandConfiguration::getNumberOfRecords() {
+    return eventCount(LAPIGetNumberOfRecords, "\nNumber Of  Records: ", false);
+}
+
 uint32_t commandConfiguration::getNumberOfInitialEventRecordsFromController() {
-    const uint32_t fetched = GetEventsFromEnclosure();
-    if (fetched != 0) return fetched;
-    uint32_t count = 0;
-    uint32_t status = LAPIGetInitialEventRecordsFromController(m_index, &count);
-    Global::append("\nNumber Of Initial Events: ");
-    Global::format(count);
-    Global::append("\n");
-    return Global::report(status);
+    return eventCount(LAPIGetInitialEventRecordsFromController, "\nNumber Of Initial Events: ", true);
 }
 
 uint32_t commandConfiguration::getNumberOfLatestEventRecordsFromController() {
-    const uint32_t fetched = GetEventsFromEnclosure();
-    if (fetched != 0) return fetched;
-    uint32_t count = 0;
-    uint32_t status = LAPIGetLatestEventRecordsFromController(m_index, &count);
-    Global::append("\nNumber Of Latest Events: ");
-    Global::format(count);
-    Global::append("\n");
-    return Global::report(status);
+    return eventCount(LAPIGetLatestEventRecordsFromController, "\nNumber Of Latest Events: ", true);
 }
 
 uint32_t commandConfiguration::ReadSpecificEvent(uint32_t eventId) {

@@ -88,10 +88,20 @@ uint32_t commandDevice::apmStatus() {
     return LAPIGetAPMStatus(m_index, m_apmStatus.get());
 }
 
-uint32_t commandDevice::checkSlot(uint32_t slot, uint32_t enclosure) {
-    if (enclosure < 1 || enclosure > 10) return CMD_ERR_INVALID_ENCLOSURE_INDEX;
-    if (slot < 1 || slot > 48) return CMD_ERR_INVALID_SLOT_INDEX;
-    return 0;
+uint32_t commandDevice::slotPreamble(uint32_t slot, uint32_t enclosure, uint32_t check, bool apmList,
+                                     bool driveList) {
+    uint32_t status = apmStatus();
+    if (status == 0) status = check;
+    if (status == 0 && (enclosure < 1 || enclosure > 10)) status = CMD_ERR_INVALID_ENCLOSURE_INDEX;
+    if (status == 0 && (slot < 1 || slot > 48)) status = CMD_ERR_INVALID_SLOT_INDEX;
+    if (status == 0 && apmList) status = LAPIGetDriveAPMStatus(m_index, m_driveApm.get());
+    if (status == 0 && driveList) status = readDrives();
+    return status;
+}
+
+uint32_t commandDevice::noSuchDrive(const char* prefix) {
+    Global::append("%sCannot find drive specified / drive doest not exist\n", prefix);
+    return Global::report(CMD_ERR_INVALID_DEVICE_INDEX);
 }
 
 void commandDevice::appendGroup(size_t entry) const {
@@ -359,16 +369,10 @@ uint32_t commandDevice::getAPMDriveStatus() {
 }
 
 uint32_t commandDevice::getSpecificDriveAPMStatus(uint32_t slot, uint32_t enclosure) {
-    uint32_t status = apmStatus();
-    if (status == 0) status = checkSlot(slot, enclosure);
-    if (status == 0) status = LAPIGetDriveAPMStatus(m_index, m_driveApm.get());
-    if (status == 0) status = readDrives();
+    uint32_t status = slotPreamble(slot, enclosure, 0, true, true);
     if (status != 0) return Global::report(status);
     const int found = findApmEntry(slot, enclosure);
-    if (found < 0) {
-        Global::append("Cannot find drive specified / drive doest not exist\n");
-        return Global::report(CMD_ERR_INVALID_DEVICE_INDEX);
-    }
+    if (found < 0) return noSuchDrive("");
     const auto e = apmEntry(static_cast<size_t>(found));
     Global::append("Drive WWN       : %016llX", ull(e.wwn.get()));
     Global::append("\nDrive Group     : ");
@@ -386,32 +390,20 @@ uint32_t commandDevice::getSpecificDriveAPMStatus(uint32_t slot, uint32_t enclos
 }
 
 uint32_t commandDevice::getDriveFunctionalTestStatus(uint32_t slot, uint32_t enclosure) {
-    uint32_t status = apmStatus();
-    if (status == 0) status = checkSlot(slot, enclosure);
-    if (status == 0) status = LAPIGetDriveAPMStatus(m_index, m_driveApm.get());
+    const uint32_t status = slotPreamble(slot, enclosure, 0, true, false);
     if (status != 0) return Global::report(status);
     const int found = findApmEntry(slot, enclosure);
-    if (found < 0) {
-        Global::append("Cannot find drive specified / drive doest not exist\n");
-        return Global::report(CMD_ERR_INVALID_DEVICE_INDEX);
-    }
+    if (found < 0) return noSuchDrive("");
     if (apmEntry(static_cast<size_t>(found)).apmState == 4) Global::append("Drive under test: 1\n");
     else Global::append("Drive completed test/not under test: 0\n");
     return Global::report(0);
 }
 
 uint32_t commandDevice::setManualSpinUpOrDownDrives(uint32_t slot, uint32_t enclosure, uint32_t direction) {
-    uint32_t status = apmStatus();
-    if (status == 0 && direction > 1) status = CMD_ERR_INVALID_SELECTION;
-    if (status == 0) status = checkSlot(slot, enclosure);
-    if (status == 0) status = LAPIGetDriveAPMStatus(m_index, m_driveApm.get());
-    if (status == 0) status = readDrives();
+    uint32_t status = slotPreamble(slot, enclosure, direction > 1 ? CMD_ERR_INVALID_SELECTION : 0, true, true);
     if (status != 0) return Global::report(status);
     const int found = findBySlot(slot, enclosure);
-    if (found < 0) {
-        Global::append("Error: Cannot find drive specified / drive doest not exist\n");
-        return Global::report(CMD_ERR_INVALID_DEVICE_INDEX);
-    }
+    if (found < 0) return noSuchDrive("Error: ");
     const auto d = drive(static_cast<size_t>(found));
     if (d.rankNo != wire::kDriveHotSpare && d.rankNo != wire::kDriveUnused &&
         d.driveStatus != wire::kDriveStatusFailed) {
@@ -433,15 +425,10 @@ uint32_t commandDevice::setManualSpinUpOrDownDrives(uint32_t slot, uint32_t encl
 }
 
 uint32_t commandDevice::setDriveFunctionalTest(uint32_t slot, uint32_t enclosure) {
-    uint32_t status = apmStatus();
-    if (status == 0) status = checkSlot(slot, enclosure);
-    if (status == 0) status = readDrives();
+    uint32_t status = slotPreamble(slot, enclosure, 0, false, true);
     if (status != 0) return Global::report(status);
     const int found = findBySlot(slot, enclosure);
-    if (found < 0) {
-        Global::append("Error: Cannot find drive specified / drive doest not exist\n");
-        return Global::report(CMD_ERR_INVALID_DEVICE_INDEX);
-    }
+    if (found < 0) return noSuchDrive("Error: ");
     const auto d = drive(static_cast<size_t>(found));
     if (d.rankNo != wire::kDriveHotSpare && d.rankNo != wire::kDriveUnused) {
         Global::append("Error: Drive is not an unused drive or a hotspare\n");

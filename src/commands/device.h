@@ -62,9 +62,14 @@ private:
     size_t apmCount() const;
     wire::DRIVE_APM_STATUS_STRUCT apmEntry(size_t i) const;
     int findApmEntry(uint32_t slot, uint32_t enclosure) const;
-    // The APM preamble: support status, then the enclosure and slot checks.
+    // Clears the APM buffers and reads the APM support status.
     uint32_t apmStatus();
-    static uint32_t checkSlot(uint32_t slot, uint32_t enclosure);
+    // The preamble of the slot commands, each step only when all before it
+    // passed: the support status, the caller's own check `check`, the enclosure
+    // and slot checks, the APM list (`apmList`), the drive list (`driveList`).
+    uint32_t slotPreamble(uint32_t slot, uint32_t enclosure, uint32_t check, bool apmList, bool driveList);
+    // Reports the drive at the slot as missing, after `prefix`.
+    static uint32_t noSuchDrive(const char* prefix);
     void appendGroup(size_t entry) const;
 
     commands::Buffer m_driveList;

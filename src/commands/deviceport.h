@@ -7,15 +7,10 @@ class commandDevicePort {
 public:
     commandDevicePort() = default;
 
-    uint32_t getNumberOfDevicePorts(uint64_t) const { return m_result; }
-    uint32_t getDevicePortSpeed(uint64_t, uint64_t) const { return m_result; }
-    uint32_t getDevicePortState(uint64_t, uint64_t) const { return m_result; }
-    uint32_t getDevicePortTopology(uint64_t, uint64_t) const { return m_result; }
-    uint32_t getDevicePortWWN(uint64_t, uint32_t) const { return m_result; }
-    uint32_t sendDevicePortLip(uint64_t, uint64_t, uint32_t) const { return m_result; }
-
-private:
-    uint32_t m_first = 0;
-    uint32_t m_result = 0;
-    uint32_t m_reserved[2] = {};
+    uint32_t getNumberOfDevicePorts(uint64_t) const { return 0; }
+    uint32_t getDevicePortSpeed(uint64_t, uint64_t) const { return 0; }
+    uint32_t getDevicePortState(uint64_t, uint64_t) const { return 0; }
+    uint32_t getDevicePortTopology(uint64_t, uint64_t) const { return 0; }
+    uint32_t getDevicePortWWN(uint64_t, uint32_t) const { return 0; }
+    uint32_t sendDevicePortLip(uint64_t, uint64_t, uint32_t) const { return 0; }
 };

@@ -18,6 +18,11 @@ bool validEnclosure(uint32_t enclosure) { return enclosure >= 1 && enclosure <= 
 
 bool hexMode() { return Global::fMode == 1; }
 
+uint32_t memoryFailure() {
+    Global::append("Error: Memory allocation Failure!\n");
+    return Global::report(CMD_ERR_MEMORY);
+}
+
 }  // namespace
 
 uint32_t DSES::productType(uint32_t& type) {
@@ -39,15 +44,17 @@ uint32_t DSES::readPage(uint8_t page, uint8_t lengthByte, uint32_t enclosureInde
     return LAPIGetEnclosureSESPage(m_index, &request);
 }
 
+uint32_t DSES::legacyPage(commands::Buffer& page) {
+    page = commands::allocateBuffer(kLegacyPageSize);
+    if (!page) return memoryFailure();
+    uint32_t type = 0;
+    return productType(type);
+}
+
 uint32_t DSES::getRevisionLevelOfEnclosure(uint32_t enclosure) {
     if (!validEnclosure(enclosure)) return Global::report(CMD_ERR_INVALID_ENCLOSURE_INDEX);
-    commands::Buffer page = commands::allocateBuffer(kLegacyPageSize);
-    if (!page) {
-        Global::append("Error: Memory allocation Failure!\n");
-        return Global::report(CMD_ERR_MEMORY);
-    }
-    uint32_t type = 0;
-    uint32_t status = productType(type);
+    commands::Buffer page;
+    uint32_t status = legacyPage(page);
     if (status != 0) return status;
     status = readPage(ses::kPageConfiguration, 0, enclosure - 1, page.get(), kLegacyPageSize);
     if (status == 0) ses::appendEnclosureIdentity(Global::string, enclosure, page.get(), kLegacyPageSize, hexMode());
@@ -98,10 +105,7 @@ uint32_t DSES::getSESInfo2(uint32_t enclosureIndex) {
 uint32_t DSES::getSESInfo1(uint32_t enclosure) {
     commands::Buffer config = commands::allocateBuffer(kLegacyPageSize);
     commands::Buffer status = commands::allocateBuffer(kLegacyPageSize);
-    if (!config || !status) {
-        Global::append("Error: Memory allocation Failure!\n");
-        return Global::report(CMD_ERR_MEMORY);
-    }
+    if (!config || !status) return memoryFailure();
     if (!validEnclosure(enclosure)) return Global::report(CMD_ERR_INVALID_ENCLOSURE_INDEX);
     uint32_t result = readPage(ses::kPageConfiguration, 0, enclosure - 1, config.get(), kLegacyPageSize);
     if (result == 0) result = readPage(ses::kPageEnclosureStatus, 1, enclosure - 1, status.get(), kLegacyPageSize);
@@ -111,13 +115,8 @@ uint32_t DSES::getSESInfo1(uint32_t enclosure) {
 }
 
 uint32_t DSES::getRawPage(uint32_t enclosure) {
-    commands::Buffer page = commands::allocateBuffer(kLegacyPageSize);
-    if (!page) {
-        Global::append("Error: Memory allocation Failure!\n");
-        return Global::report(CMD_ERR_MEMORY);
-    }
-    uint32_t type = 0;
-    uint32_t status = productType(type);
+    commands::Buffer page;
+    uint32_t status = legacyPage(page);
     if (status != 0) return status;
     status = readPage(ses::kPageEnclosureStatus, 1, enclosure - 1, page.get(), kLegacyPageSize);
     if (status == 0) ses::appendRawPage(Global::string, page.get(), kLegacyPageSize);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "commands/buffers.h"
 #include "commands/controller.h"
 
 class DSES {
@@ -32,6 +33,9 @@ public:
 private:
     // The product type from the controller object (which reports its own errors).
     uint32_t productType(uint32_t& type);
+    // Allocates a legacy page into `page`, then reads the product type: 0, or
+    // the status (a memory failure reported here).
+    uint32_t legacyPage(commands::Buffer& page);
     // Reads one page of enclosure `enclosureIndex` into `buffer`.
     uint32_t readPage(uint8_t page, uint8_t lengthByte, uint32_t enclosureIndex, uint8_t* buffer, uint16_t allocation);
 

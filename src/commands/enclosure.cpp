@@ -41,8 +41,15 @@ const uint8_t* commandEnclosure::drive(unsigned i) const {
     return m_driveList.get() + offsetof(wire::ALL_DRIVE_INFO_STRUCT, drive) + i * sizeof(wire::DRIVE_INFO_STRUCT);
 }
 
-void commandEnclosure::appendWwn(unsigned i) const {
+uint32_t commandEnclosure::reportWwn(uint32_t enclosure, const char* by, uint32_t value, unsigned i) const {
+    Global::append("Enc [");
+    Global::format(enclosure);
+    Global::append("] Device In %s ", by);
+    Global::format(value);
+    Global::append(": ");
     for (int b = 0; b < 8; ++b) Global::append("%.2X", drive(i)[kWwn + b]);
+    Global::append("\n");
+    return Global::report(0);
 }
 
 uint32_t commandEnclosure::getNumberOfEnclosures() {
@@ -78,15 +85,8 @@ uint32_t commandEnclosure::getDeviceWWNInSlot(uint32_t enclosure, uint32_t slot)
     const uint32_t status = readDrives(n);
     if (status != 0) return Global::report(status);
     for (unsigned i = 0; i < n; ++i) {
-        if (drive(i)[kEnclosureNo] != enclosure || drive(i)[kSlotNo] != slot) continue;
-        Global::append("Enc [");
-        Global::format(enclosure);
-        Global::append("] Device In slot ");
-        Global::format(slot);
-        Global::append(": ");
-        appendWwn(i);
-        Global::append("\n");
-        return Global::report(0);
+        if (drive(i)[kEnclosureNo] == enclosure && drive(i)[kSlotNo] == slot)
+            return reportWwn(enclosure, "slot", slot, i);
     }
     Global::append("Error: Invalid parameters\n");
     return Global::report(CMD_ERR_INVALID_DEVICE_INDEX);
@@ -98,15 +98,7 @@ uint32_t commandEnclosure::getDeviceWWNOfEnclosure(uint32_t enclosure, uint32_t 
         uint32_t seen = 0;
         for (unsigned i = 0; i < n; ++i) {
             if (drive(i)[kEnclosureNo] != enclosure) continue;
-            if (seen++ != index) continue;
-            Global::append("Enc [");
-            Global::format(enclosure);
-            Global::append("] Device In index ");
-            Global::format(index);
-            Global::append(": ");
-            appendWwn(i);
-            Global::append("\n");
-            return Global::report(0);
+            if (seen++ == index) return reportWwn(enclosure, "index", index, i);
         }
     }
     Global::append("Error: Invalid index\n");

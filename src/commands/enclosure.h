@@ -35,7 +35,8 @@ protected:
     // Reads the drive list afresh; the number of records it holds.
     uint32_t readDrives(unsigned& count);
     const uint8_t* drive(unsigned i) const;
-    void appendWwn(unsigned i) const;
+    // "Enc [<enclosure>] Device In <by> <value>: <WWN of drive i>", status 0.
+    uint32_t reportWwn(uint32_t enclosure, const char* by, uint32_t value, unsigned i) const;
 
     commands::Buffer m_driveList;
     uint8_t m_index = 0;

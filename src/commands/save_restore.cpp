@@ -73,20 +73,12 @@ private:
     int fd_;
 };
 
-bool writeAll(int fd, const uint8_t* data, size_t size) {
+// Moves all `size` bytes through `io` (::read or ::write), again after an
+// interruption; false on an error or an early end.
+template <typename Io, typename Byte>
+bool transferAll(Io io, int fd, Byte* data, size_t size) {
     while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool readAll(int fd, uint8_t* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = ::read(fd, data, size);
+        const ssize_t n = io(fd, data, size);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         data += n;
@@ -127,7 +119,7 @@ bool writeImageFile(const std::string& path, const uint8_t* image, size_t size, 
     Fd fd(::mkostemp(pattern.get(), O_CLOEXEC));
     if (fd.get() < 0) return false;
     temp = pattern.get();
-    bool ok = ::fchmod(fd.get(), 0644) == 0 && writeAll(fd.get(), image, size) && ::fsync(fd.get()) == 0;
+    bool ok = ::fchmod(fd.get(), 0644) == 0 && transferAll(::write, fd.get(), image, size) && ::fsync(fd.get()) == 0;
     ok = fd.close() && ok;
     ok = ok && moveIntoPlace(temp, path, overwrite);
     if (!ok) {
@@ -193,7 +185,7 @@ uint32_t commandConfiguration::setRestoreConfig(const std::string& name) {
         say("Error allocating memory of: " + std::to_string(kConfigSize) + " bytes");
         return Global::report(kFailed);
     }
-    if (!readAll(fd.get(), image.get(), kConfigSize)) {
+    if (!transferAll(::read, fd.get(), image.get(), kConfigSize)) {
         say("Error reading from a file: [" + name + "]");
         return Global::report(kFailed);
     }

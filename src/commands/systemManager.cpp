@@ -12,6 +12,14 @@
 #include "wire/config.h"
 #include "wire/requests.h"
 
+namespace {
+
+void appendFlag(const char* label, uint16_t flags, uint16_t bit) {
+    Global::append("%s%s", label, (flags & bit) ? "Enabled\n" : "Disabled\n");
+}
+
+}  // namespace
+
 commandSystemManager::commandSystemManager() {
     bool ok = true;
     for (size_t i = 0; i < 8; ++i) {
@@ -75,9 +83,13 @@ uint32_t commandSystemManager::setSystemParams(const uint32_t values[11]) {
 
 uint32_t commandSystemManager::apmPreamble() {
     for (size_t i = 0; i < 8; ++i) std::memset(m_buffers[i].get(), 0, kBufferSizes[i]);
-    uint32_t status = LAPIGetAPMStatus(m_index, buffer(kSupport));
+    return supportAndConfiguration(LAPIGetAPMStatus, true);
+}
+
+uint32_t commandSystemManager::supportAndConfiguration(uint32_t (*support)(int, uint8_t*), bool needArrays) {
+    uint32_t status = support(m_index, buffer(kSupport));
     if (status == 0) status = LAPIGetRAIDConfigurationData(m_index, buffer(kConfig));
-    if (status == 0 && arrayCount() == 0) status = CMD_ERR_NO_CONFIGURATION;
+    if (status == 0 && needArrays && arrayCount() == 0) status = CMD_ERR_NO_CONFIGURATION;
     return status;
 }
 
@@ -108,14 +120,11 @@ uint32_t commandSystemManager::getAPMLevel1Info() {
     wire::APM1_CONFIG_STRUCT apm;
     std::memcpy(&apm, buffer(kApm1), sizeof apm);
     const uint16_t flags = apm.flags.get();
-    auto flag = [&](const char* label, uint16_t bit) {
-        Global::append("%s%s", label, (flags & bit) ? "Enabled\n" : "Disabled\n");
-    };
-    flag("\nSpin down hotspare drives              :", wire::kApm1SpinDownSpares);
-    flag("Spin down fail drives                  :", wire::kApm1SpinDownFailed);
-    flag("Spin down unused drives                :", wire::kApm1SpinDownUnused);
-    flag("Spin down and test hostpare drives     :", wire::kApm1TestSpares);
-    flag("Spin down and test unused drives       :", wire::kApm1TestUnused);
+    appendFlag("\nSpin down hotspare drives              :", flags, wire::kApm1SpinDownSpares);
+    appendFlag("Spin down fail drives                  :", flags, wire::kApm1SpinDownFailed);
+    appendFlag("Spin down unused drives                :", flags, wire::kApm1SpinDownUnused);
+    appendFlag("Spin down and test hostpare drives     :", flags, wire::kApm1TestSpares);
+    appendFlag("Spin down and test unused drives       :", flags, wire::kApm1TestUnused);
     static const char* const kCycles[] = {"None\n", "Daily\n", "Weekly\n", "Monthly\n"};
     if (apm.testCycle > 3) {
         Global::append("APM1 Test cycle time information invalid\n");
@@ -150,12 +159,9 @@ uint32_t commandSystemManager::getAPMLevel2Info() {
             Global::append("\nAPM config for this array is not set\n");
             continue;
         }
-        auto flag = [&](const char* label, uint16_t bit) {
-            Global::append("%s%s", label, (flags & bit) ? "Enabled\n" : "Disabled\n");
-        };
-        flag("\nManually spin down array    :", 0x01);
-        flag("Spin down array             :", 0x02);
-        flag("Spin down and test array    :", 0x04);
+        appendFlag("\nManually spin down array    :", flags, 0x01);
+        appendFlag("Spin down array             :", flags, 0x02);
+        appendFlag("Spin down and test array    :", flags, 0x04);
         Global::append("\nAPM Idle Time for array spin down: %.2d hrs %.2d mins", rank.apmIdleHours,
                        rank.apmIdleMinutes);
         Global::append("\nSpun down days to start test : %.2d days", rank.apmTestDays);
@@ -280,8 +286,7 @@ uint32_t commandSystemManager::setTQM(uint32_t type, uint32_t time) {
 }
 
 uint32_t commandSystemManager::getAdvancePerformanceInfo() {
-    uint32_t status = LAPIGetAdvancePerformanceSupportStatus(m_index, buffer(kSupport));
-    if (status == 0) status = LAPIGetRAIDConfigurationData(m_index, buffer(kConfig));
+    const uint32_t status = supportAndConfiguration(LAPIGetAdvancePerformanceSupportStatus, false);
     if (status != 0) return Global::report(status);
     const uint8_t* config = buffer(kConfig);
     const auto& image = *reinterpret_cast<const wire::CONFIG_STORAGE_STRUCT*>(config);
@@ -317,9 +322,7 @@ uint32_t commandSystemManager::getAdvancePerformanceInfo() {
 
 uint32_t commandSystemManager::setAdvancePerformance(uint32_t cacheFlush, uint32_t threadBalance,
                                                      uint32_t sequentialWrite) {
-    uint32_t status = LAPIGetAdvancePerformanceSupportStatus(m_index, buffer(kSupport));
-    if (status == 0) status = LAPIGetRAIDConfigurationData(m_index, buffer(kConfig));
-    if (status == 0 && arrayCount() == 0) status = CMD_ERR_NO_CONFIGURATION;
+    uint32_t status = supportAndConfiguration(LAPIGetAdvancePerformanceSupportStatus, true);
     if (status != 0) return Global::report(status);
     const char* message = cacheFlush > 1      ? "\nError: Invalid enable cache flush setting\n"
                           : threadBalance > 1 ? "\nError: Invalid thread balance setting\n"

@@ -43,6 +43,9 @@ private:
     // Clears the buffers, reads the APM support status, then the configuration
     // (2023 when it holds no array).
     uint32_t apmPreamble();
+    // Reads the support status through `support`, then the configuration (with
+    // `needArrays`, 2023 when it holds no array).
+    uint32_t supportAndConfiguration(uint32_t (*support)(int, uint8_t*), bool needArrays);
     uint16_t arrayCount();
 
     commands::Buffer m_buffers[8];
