@@ -500,6 +500,13 @@ uint32_t commandConfiguration::getLogicalDiskId(const std::string& name, uint32_
     return ok ? 0 : CMD_ERR_INVALID_LD_NAME;
 }
 
+uint32_t commandConfiguration::byName(const std::string& name, const std::function<uint32_t(uint32_t)>& run) {
+    uint32_t ld = 0;
+    const uint32_t status = getLogicalDiskId(name, ld);
+    if (status != 0) return Global::report(status);
+    return run(ld);
+}
+
 uint32_t commandConfiguration::getArrayId(const std::string& name, uint32_t& id) {
     if (name.size() > 32) return CMD_ERR_INVALID_ARRAY_NAME;
     if (readInformationSet() != 0) return CMD_ERR_INVALID_ARRAY_NAME;
@@ -637,10 +644,7 @@ uint32_t commandConfiguration::setHostLUNAvailability(uint32_t ld, uint32_t mask
 }
 
 uint32_t commandConfiguration::setHostLUNAvailability(const std::string& name, uint32_t mask) {
-    uint32_t ld = 0;
-    uint32_t status = getLogicalDiskId(name, ld);
-    if (status != 0) return Global::report(status);
-    return setHostLUNAvailability(ld, mask);
+    return byName(name, [&](uint32_t ld) { return setHostLUNAvailability(ld, mask); });
 }
 
 uint32_t commandConfiguration::whoAmI() {

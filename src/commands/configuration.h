@@ -2,7 +2,7 @@
 #pragma once
 
 #include <cstdint>
-
+#include <functional>
 #include <string>
 
 #include "commands/buffers.h"
@@ -71,6 +71,9 @@ public:
     uint32_t getLogicalDriveSize(uint32_t ld);
     // Name lookups: 0 and the number, or 2033 (logical drive) / 2036 (array).
     uint32_t getLogicalDiskId(const std::string& name, uint32_t& id);
+    // The name forms of the commands: `name` becomes its logical drive number,
+    // then `run(number)`; a failed lookup is reported here.
+    uint32_t byName(const std::string& name, const std::function<uint32_t(uint32_t)>& run);
     uint32_t getArrayId(const std::string& name, uint32_t& id);
     uint32_t getMappedLunNumber(uint64_t wwn, uint32_t ld, uint32_t& lun);
     // Compares the stored name with `name`; a different name is set.
@@ -249,6 +252,9 @@ protected:
     ALL_INFORMATION_SET informationSet();
     // Reads the controller information and tells the snapshot firmware generation.
     uint32_t readGeneration(bool& r2_2);
+    // The configuration read, the logical drive range check and the firmware
+    // generation that the snapshot commands on one drive start with.
+    uint32_t readDriveGeneration(uint32_t ld, bool& r2_2);
     // The snapshot and overwrite-data-area buffers.
     enum SnapshotBuffer { kOda, kOdaR2_2, kOdaStats, kSnapshots, kSnapshotsR2_2, kInternalLds };
     uint8_t* snapshotBuffer(SnapshotBuffer which) { return m_snapshot[which].get(); }
@@ -264,7 +270,6 @@ protected:
     uint32_t hideLogicalDrive(uint32_t ld);
     uint32_t readVolumeCopyTask(uint32_t ld, wire::LD_DUPLICATION_TASK_STATUS_STRUCT& task);
     uint32_t controlVolumeCopy(uint32_t ld, uint32_t (*operation)(int, uint16_t));
-    uint32_t byName(const std::string& name, uint32_t (commandConfiguration::*member)(uint32_t));
 
     struct BufferSet {
         commands::Buffer config, controllerInfo, hostTable, initTable, driveInfo, regionMap;

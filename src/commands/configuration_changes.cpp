@@ -507,10 +507,7 @@ uint32_t commandConfiguration::deleteLogicalDrive(uint32_t lun) {
 }
 
 uint32_t commandConfiguration::deleteLogicalDrive(const std::string& name) {
-    uint32_t lun = 0;
-    uint32_t status = getLogicalDiskId(name, lun);
-    if (status != 0) return Global::report(status);
-    return deleteLogicalDrive(lun);
+    return byName(name, [&](uint32_t lun) { return deleteLogicalDrive(lun); });
 }
 
 // -- LUN mappings --
@@ -558,10 +555,7 @@ uint32_t commandConfiguration::createMapping(uint64_t node, uint64_t port, uint3
 
 uint32_t commandConfiguration::createMapping(uint64_t node, uint64_t port, const std::string& ld, uint32_t lun,
                                              uint32_t ports, uint32_t readOnly, uint32_t snapshot) {
-    uint32_t id = 0;
-    uint32_t status = getLogicalDiskId(ld, id);
-    if (status != 0) return Global::report(status);
-    return createMapping(node, port, id, lun, ports, readOnly, snapshot);
+    return byName(ld, [&](uint32_t id) { return createMapping(node, port, id, lun, ports, readOnly, snapshot); });
 }
 
 uint32_t commandConfiguration::deleteMapping(uint64_t host, uint32_t removeAll, uint32_t lun) {

@@ -3,7 +3,6 @@
 // (host data rate, controller LUN).
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -16,7 +15,6 @@
 #include "lapi/config_writes.h"
 #include "lapi/maintenance_writes.h"
 #include "lapi/reads.h"
-#include "support/file_utils.h"
 
 uint32_t commandController::controllerMask(uint32_t index, bool quietOther, uint32_t& mask) const {
     const auto info = information();
@@ -153,10 +151,14 @@ uint32_t commandController::uploadFw(const std::string& path, uint32_t kind) {
 // ---------------------------------------------------------------------------
 // DConfigController
 
-uint32_t DConfigController::applyHeader(const uint8_t* header) {
+uint32_t DConfigController::applyHeader(const std::function<void(wire::CONFIG_STORAGE_HEADER_STRUCT&)>& change) {
+    wire::CONFIG_STORAGE_HEADER_STRUCT header;
+    std::memcpy(&header, m_work.config.get(), sizeof header);
+    change(header);
     const auto info = information();
     const auto& record = wire::activeController(info);
-    HOST_ADDRESS_REQUEST request{header, m_work.config.get(), reinterpret_cast<const uint8_t*>(&record)};
+    HOST_ADDRESS_REQUEST request{reinterpret_cast<const uint8_t*>(&header), m_work.config.get(),
+                                 reinterpret_cast<const uint8_t*>(&record)};
     return LAPISetHardAddressHostAddress(commandController::systemIndex(), &request);
 }
 
@@ -175,10 +177,9 @@ uint32_t DConfigController::setHardAddressHostAddress(uint32_t rate) {
     else if (type0 == 1 || type1 == 1) status = rate <= 3 ? 0 : CMD_ERR_INVALID_SELECTION;
     else if (type0 == 6 || type1 == 6) status = rate <= 2 ? 0 : CMD_ERR_INVALID_SELECTION;
     if (status != 0) return Global::report(status);
-    wire::CONFIG_STORAGE_HEADER_STRUCT header;
-    std::memcpy(&header, m_work.config.get(), sizeof header);
-    header.hostDataRate[0] = header.hostDataRate[1] = static_cast<uint8_t>(rate);
-    status = applyHeader(reinterpret_cast<const uint8_t*>(&header));
+    status = applyHeader([rate](wire::CONFIG_STORAGE_HEADER_STRUCT& header) {
+        header.hostDataRate[0] = header.hostDataRate[1] = static_cast<uint8_t>(rate);
+    });
     if (status == 0) Global::append("\nSetting of host data rate successful.");
     return Global::report(status);
 }
@@ -201,10 +202,7 @@ uint32_t DConfigController::setControllerLun(uint32_t mode, uint32_t lun) {
     }
     status = readInformation();
     if (status != 0) return Global::report(status);
-    wire::CONFIG_STORAGE_HEADER_STRUCT header;
-    std::memcpy(&header, m_work.config.get(), sizeof header);
-    header.controllerLun.set(value);
-    status = applyHeader(reinterpret_cast<const uint8_t*>(&header));
+    status = applyHeader([value](wire::CONFIG_STORAGE_HEADER_STRUCT& header) { header.controllerLun.set(value); });
     if (status == 0) Global::append("\nSetting controller lun successful\n");
     return Global::report(status);
 }

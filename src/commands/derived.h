@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "commands/configuration.h"
 #include "commands/controller.h"
 #include "commands/dses.h"
+#include "wire/config.h"
 
 class DConfigController : public commandConfiguration, public commandController {
 public:
@@ -48,7 +50,7 @@ public:
 private:
     // Reads the configuration, then the controller information.
     uint32_t readConfigurationAndInformation();
-    // Sends the configuration header `header` (a changed copy of the current
-    // one) through the host-address change.
-    uint32_t applyHeader(const uint8_t* header);
+    // Sends a copy of the current configuration header, changed by `change`,
+    // through the host-address change.
+    uint32_t applyHeader(const std::function<void(wire::CONFIG_STORAGE_HEADER_STRUCT&)>& change);
 };

@@ -37,6 +37,13 @@ uint32_t commandConfiguration::readFreshConfiguration() {
     return readConfiguration();
 }
 
+uint32_t commandConfiguration::readDriveGeneration(uint32_t ld, bool& r2_2) {
+    uint32_t status = readConfiguration();
+    if (status == 0 && ld >= totalLogicalDrives()) status = CMD_ERR_INVALID_LUN_INDEX;
+    if (status == 0) status = readGeneration(r2_2);
+    return status;
+}
+
 // -- overwrite data areas --
 
 uint32_t commandConfiguration::checkOdaRequest(uint32_t ld, uint32_t size) {
@@ -55,10 +62,7 @@ uint32_t commandConfiguration::createFeaturedODA(uint32_t ld, uint32_t size) {
 }
 
 uint32_t commandConfiguration::createFeaturedODA(const std::string& name, uint32_t size) {
-    uint32_t ld = 0;
-    uint32_t status = getLogicalDiskId(name, ld);
-    if (status != 0) return Global::report(status);
-    return createFeaturedODA(ld, size);
+    return byName(name, [&](uint32_t ld) { return createFeaturedODA(ld, size); });
 }
 
 uint32_t commandConfiguration::createODA(uint32_t ld, uint32_t size) {
@@ -225,9 +229,7 @@ uint32_t commandConfiguration::getFeaturedInternalLDAssignedFlag(uint32_t ld) {
 
 uint32_t commandConfiguration::getFeaturedLDAssignedFlag(uint32_t ld) {
     bool r2_2 = false;
-    uint32_t status = readConfiguration();
-    if (status == 0 && ld >= totalLogicalDrives()) status = CMD_ERR_INVALID_LUN_INDEX;
-    if (status == 0) status = readGeneration(r2_2);
+    uint32_t status = readDriveGeneration(ld, r2_2);
     if (status == 0 && r2_2 && ld > 511) status = CMD_ERR_INVALID_LUN_INDEX;
     if (status != 0) return Global::report(status);
     bool found = false;
@@ -262,9 +264,7 @@ uint32_t commandConfiguration::getFeaturedLDAssignedFlag(uint32_t ld) {
 
 uint32_t commandConfiguration::takeSnapshot(uint32_t ld, uint32_t flag) {
     bool r2_2 = false;
-    uint32_t status = readConfiguration();
-    if (status == 0 && ld >= totalLogicalDrives()) status = CMD_ERR_INVALID_LUN_INDEX;
-    if (status == 0) status = readGeneration(r2_2);
+    uint32_t status = readDriveGeneration(ld, r2_2);
     if (status != 0) return Global::report(status);
     TAKE_SNAPSHOT_REQUEST request{};
     request.logicalDrive = static_cast<uint16_t>(ld);
@@ -299,10 +299,7 @@ uint32_t commandConfiguration::takeSnapshot(uint32_t ld, uint32_t flag) {
 }
 
 uint32_t commandConfiguration::takeSnapshot(const std::string& name, uint32_t flag) {
-    uint32_t ld = 0;
-    uint32_t status = getLogicalDiskId(name, ld);
-    if (status != 0) return Global::report(status);
-    return takeSnapshot(ld, flag);
+    return byName(name, [&](uint32_t ld) { return takeSnapshot(ld, flag); });
 }
 
 uint32_t commandConfiguration::deleteSnapshot(uint32_t snapshot, uint32_t ld, uint32_t all) {
@@ -376,9 +373,7 @@ uint32_t commandConfiguration::snapBack(uint32_t ld, uint32_t snapshot, uint32_t
 
 uint32_t commandConfiguration::getNumSnapshotLD(uint32_t ld) {
     bool r2_2 = false;
-    uint32_t status = readConfiguration();
-    if (status == 0 && ld >= totalLogicalDrives()) status = CMD_ERR_INVALID_LUN_INDEX;
-    if (status == 0) status = readGeneration(r2_2);
+    uint32_t status = readDriveGeneration(ld, r2_2);
     uint32_t count = 0;
     if (status == 0 && r2_2) {
         status = LAPIReadSnapshotDataR2_2(m_index, snapshotBuffer(kSnapshotsR2_2));
@@ -486,9 +481,7 @@ uint32_t commandConfiguration::getSnapshotData2_2() {
 
 uint32_t commandConfiguration::getFeaturedSnapBackProgress(uint32_t ld) {
     bool r2_2 = false;
-    uint32_t status = readConfiguration();
-    if (status == 0 && ld >= totalLogicalDrives()) status = CMD_ERR_INVALID_LUN_INDEX;
-    if (status == 0) status = readGeneration(r2_2);
+    uint32_t status = readDriveGeneration(ld, r2_2);
     if (status != 0) return Global::report(status);
     return r2_2 ? getSnapBackProgressR2_2(ld) : getSnapBackProgress(ld);
 }

@@ -196,31 +196,21 @@ uint32_t commandConfiguration::resumeVolumeCopy(uint32_t ld) { return controlVol
 uint32_t commandConfiguration::abortVolumeCopy(uint32_t ld) { return controlVolumeCopy(ld, LAPIAbortVolumeCopy); }
 
 // The name forms: each name becomes its logical drive number first.
-uint32_t commandConfiguration::byName(const std::string& name, uint32_t (commandConfiguration::*member)(uint32_t)) {
-    uint32_t ld = 0;
-    uint32_t status = getLogicalDiskId(name, ld);
-    if (status != 0) return Global::report(status);
-    return (this->*member)(ld);
-}
-
 uint32_t commandConfiguration::getVolumeCopyProgress(const std::string& name) {
-    return byName(name, &commandConfiguration::getVolumeCopyProgress);
+    return byName(name, [this](uint32_t ld) { return getVolumeCopyProgress(ld); });
 }
 uint32_t commandConfiguration::getVolumeCopyStatus(const std::string& name) {
-    return byName(name, &commandConfiguration::getVolumeCopyStatus);
+    return byName(name, [this](uint32_t ld) { return getVolumeCopyStatus(ld); });
 }
 uint32_t commandConfiguration::pauseVolumeCopy(const std::string& name) {
-    return byName(name, &commandConfiguration::pauseVolumeCopy);
+    return byName(name, [this](uint32_t ld) { return pauseVolumeCopy(ld); });
 }
 uint32_t commandConfiguration::resumeVolumeCopy(const std::string& name) {
-    return byName(name, &commandConfiguration::resumeVolumeCopy);
+    return byName(name, [this](uint32_t ld) { return resumeVolumeCopy(ld); });
 }
 uint32_t commandConfiguration::abortVolumeCopy(const std::string& name) {
-    return byName(name, &commandConfiguration::abortVolumeCopy);
+    return byName(name, [this](uint32_t ld) { return abortVolumeCopy(ld); });
 }
 uint32_t commandConfiguration::setVolumeCopyPriority(const std::string& name, uint32_t priority) {
-    uint32_t ld = 0;
-    uint32_t status = getLogicalDiskId(name, ld);
-    if (status != 0) return Global::report(status);
-    return setVolumeCopyPriority(ld, priority);
+    return byName(name, [&](uint32_t ld) { return setVolumeCopyPriority(ld, priority); });
 }
