@@ -36,6 +36,12 @@ bool nameIn(const std::string& padded, const char (&field)[N]) {
     return padded.size() == N && std::memcmp(padded.data(), field, N) == 0;
 }
 
+bool arrayNameTaken(const ConfigView& config, const std::string& padded) {
+    for (size_t i = 0; i < config.arrayCount(); ++i)
+        if (nameIn(padded, config.rank(i).name)) return true;
+    return false;
+}
+
 // The smallest "<prefix>k" (space-padded to 32) that `taken` does not hold.
 template <typename Taken>
 std::string freeName(const char* prefix, Taken taken) {
@@ -102,11 +108,7 @@ uint32_t commandConfiguration::createArray(uint32_t count, const uint64_t* wwns,
     uint32_t status = LAPIGetRAIDConfigurationData(m_index, m_work.config.get());
     std::string name;
     if (status == 0) {
-        name = freeName("Array ", [&](const std::string& n) {
-            for (size_t i = 0; i < config.arrayCount(); ++i)
-                if (nameIn(n, config.rank(i).name)) return true;
-            return false;
-        });
+        name = freeName("Array ", [&](const std::string& n) { return arrayNameTaken(config, n); });
         const uint32_t smallest = config.header().minChunkBlocks.get() / 2;
         const uint32_t largest = config.header().maxChunkBlocks.get() / 2;
         const bool limits = smallest != 0 && largest != 0;
@@ -192,13 +194,9 @@ uint32_t commandConfiguration::trustArray(uint32_t array) {
 uint32_t commandConfiguration::setPoolName(uint32_t array, const std::string& name) {
     ConfigView config(m_work.config.get());
     uint32_t status = LAPIGetRAIDConfigurationData(m_index, m_work.config.get());
-    if (status == 0) {
-        const std::string padded = stored(name);
-        for (size_t i = 0; i < config.arrayCount() && status == 0; ++i)
-            if (nameIn(padded, config.rank(i).name)) {
-                Global::append("\nArray name already in use.");
-                status = CMD_ERR_INVALID_ARRAY_NAME;
-            }
+    if (status == 0 && arrayNameTaken(config, stored(name))) {
+        Global::append("\nArray name already in use.");
+        status = CMD_ERR_INVALID_ARRAY_NAME;
     }
     if (status == 0 && config.totalArrays() == 0) status = CMD_ERR_NO_CONFIGURATION;
     if (status == 0 && array >= config.arrayCount()) status = CMD_ERR_INVALID_ARRAY_INDEX;

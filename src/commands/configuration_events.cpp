@@ -4,13 +4,13 @@
 #include <cstring>
 #include <ctime>
 
+#include "commands/config_view.h"
 #include "commands/configuration.h"
 #include "commands/controller.h"
 #include "commands/global.h"
 #include "lapi/event_log.h"
 #include "lapi/lapi_status.h"
 #include "lapi/reads.h"
-#include "wire/config.h"
 
 namespace {
 
@@ -53,8 +53,7 @@ uint32_t commandConfiguration::setEventSystem() {
     if (status != 0) return status;
     status = LAPIGetRAIDConfigurationData(m_index, m_work.config.get());
     if (status != 0) return status;
-    const auto* header = reinterpret_cast<const wire::CONFIG_STORAGE_HEADER_STRUCT*>(m_work.config.get());
-    m_lastWwn = header->configWwn.get();
+    m_lastWwn = commands::ConfigView(m_work.config.get()).header().configWwn.get();
     LAPISetEventWWN(m_index, static_cast<uint32_t>(m_lastWwn), static_cast<uint32_t>(m_lastWwn >> 32), type);
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "commands/configuration.h"
 #include "commands/global.h"
 #include "lapi/reservations.h"
+#include "wire/byteorder.h"
 
 namespace {
 
@@ -15,10 +16,8 @@ PR_OUT_REQUEST outRequest(const PR_IN_PATH& path, uint32_t type, uint64_t key, u
     PR_OUT_REQUEST q{};
     q.path = path;
     q.type = static_cast<uint8_t>(type);
-    for (int i = 0; i < 8; ++i) {
-        q.key[i] = static_cast<uint8_t>(key >> (56 - 8 * i));
-        q.serviceActionKey[i] = static_cast<uint8_t>(serviceActionKey >> (56 - 8 * i));
-    }
+    wire::putBe64(q.key, key);
+    wire::putBe64(q.serviceActionKey, serviceActionKey);
     return q;
 }
 
