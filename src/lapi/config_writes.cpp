@@ -44,13 +44,19 @@ uint32_t headerOnly(int index, const LapiSite& site, uint8_t bufferId, uint8_t b
     return LAPIExecute(index, site, LAPIHeaderOnly(bufferId, b3, b4, b5));
 }
 
+// A change of one framed command with a refresh.
+uint32_t commandChange(int index, const char* operation, const char* errorLine, const LapiSite& site,
+                       const LapiSend& send, const ALL_INFORMATION_SET* info, uint8_t expansionBlocks = wire::kFlagYes) {
+    return changeInBracket(
+        index, operation, errorLine, site, [&] { return LAPIExecute(index, site, send); }, info, expansionBlocks);
+}
+
 // A change of one header-only command with a refresh.
 uint32_t headerOnlyChange(int index, const char* operation, const char* errorLine, const LapiSite& site,
                           uint8_t bufferId, uint8_t b3, uint8_t b4, const ALL_INFORMATION_SET* info,
                           uint8_t expansionBlocks = wire::kFlagYes) {
-    return changeInBracket(
-        index, operation, errorLine, site, [&] { return headerOnly(index, site, bufferId, b3, b4, 0); }, info,
-        expansionBlocks);
+    return commandChange(index, operation, errorLine, site, LAPIHeaderOnly(bufferId, b3, b4, 0), info,
+                         expansionBlocks);
 }
 
 // The drive list of a pool or expansion request: zero WWNs are skipped.
@@ -157,13 +163,9 @@ uint32_t LAPISetConfigName(int index, SET_CONFIG_NAME_REQUEST* request) {
     if (request == nullptr) return LAPI_ERR_BAD_PARAMETERS;
     const std::string name = requestName(request->name, sizeof request->name, 64);
     const LapiSite site{"TOLVO_SetConfigName"};
-    return changeInBracket(
+    return commandChange(
         index, "LAPISetConfigName", "Error: Failed to Set Config Name", site,
-        [&] {
-            return LAPIExecute(index, site, [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
-                return TOLVO_SetConfigName(h, r, name.c_str());
-            });
-        },
+        [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) { return TOLVO_SetConfigName(h, r, name.c_str()); },
         &request->info);
 }
 
@@ -172,13 +174,9 @@ uint32_t LAPISetPoolName(int index, SET_POOL_NAME_REQUEST* request) {
     const std::string name = requestName(request->name, sizeof request->name, 64);
     const uint8_t rank = request->rank;
     const LapiSite site{"TOLVO_SetRankName"};
-    return changeInBracket(
+    return commandChange(
         index, "LAPISetPoolName", "Error: Failed to Set Pool Name", site,
-        [&] {
-            return LAPIExecute(index, site, [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
-                return TOLVO_SetRankName(h, r, rank, name.c_str());
-            });
-        },
+        [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) { return TOLVO_SetRankName(h, r, rank, name.c_str()); },
         &request->info);
 }
 
@@ -187,13 +185,9 @@ uint32_t LAPISetVolumeName(int index, SET_VOLUME_NAME_REQUEST* request) {
     const std::string name = requestName(request->name, sizeof request->name, 64);
     const uint16_t ld = request->logicalDrive;
     const LapiSite site{"TOLVO_SetHostLunName"};
-    return changeInBracket(
+    return commandChange(
         index, "LAPISetVolumeName", "Error: Failed to Set Host LUN Name", site,
-        [&] {
-            return LAPIExecute(index, site, [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
-                return TOLVO_SetHostLunName(h, r, ld, name.c_str());
-            });
-        },
+        [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) { return TOLVO_SetHostLunName(h, r, ld, name.c_str()); },
         &request->info);
 }
 
@@ -228,10 +222,8 @@ uint32_t LAPISetHostLUNAvailability(int index, SET_HOST_LUN_AVAILABILITY_REQUEST
     const uint32_t ld = request->logicalDrive;
     const uint8_t mask = request->portMask;
     const LapiSite site{"TOLVO_SetHostLunAvailability"};
-    return changeInBracket(
-        index, "LAPISetHostLUNAvailability", "Error: Failed to Set Host LUN Availability", site,
-        [&] { return headerOnly(index, site, wire::buf::SetHostLunAvailability, hi(ld), lo(ld), mask); },
-        &request->info);
+    return commandChange(index, "LAPISetHostLUNAvailability", "Error: Failed to Set Host LUN Availability", site,
+                         LAPIHeaderOnly(wire::buf::SetHostLunAvailability, hi(ld), lo(ld), mask), &request->info);
 }
 
 uint32_t LAPICreateHotSpare(int index, CREATE_HOT_SPARE_REQUEST* request) {
@@ -240,13 +232,9 @@ uint32_t LAPICreateHotSpare(int index, CREATE_HOT_SPARE_REQUEST* request) {
     wwn.set(request->wwn);
     const uint8_t rank = request->rank;
     const LapiSite site{"TOLVO_AddHotSpare"};
-    return changeInBracket(
+    return commandChange(
         index, "LAPICreateHotSpare", "Error: Failed to Create Hot Spare", site,
-        [&] {
-            return LAPIExecute(index, site, [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
-                return TOLVO_AddHotSpare(h, r, wwn.b, rank);
-            });
-        },
+        [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) { return TOLVO_AddHotSpare(h, r, wwn.b, rank); },
         &request->info);
 }
 
@@ -255,13 +243,9 @@ uint32_t LAPIExpandPool(int index, EXPAND_POOL_REQUEST* request) {
     const DriveList list = driveList(request->numDrives, request->drives);
     const uint8_t rank = request->rank;
     const LapiSite site{"TOLVO_ExpandArray"};
-    return changeInBracket(
+    return commandChange(
         index, "LAPIExpandPool", "Error: Failed to Expand Pool", site,
-        [&] {
-            return LAPIExecute(index, site, [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
-                return TOLVO_ExpandArray(h, r, rank, list.count, wire::kFlagNo, 0, list.packed);
-            });
-        },
+        [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) { return TOLVO_ExpandArray(h, r, rank, list.count, wire::kFlagNo, 0, list.packed); },
         &request->info);
 }
 
