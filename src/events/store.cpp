@@ -354,6 +354,17 @@ size_t repairTornTail(int index, const std::string& path, size_t size) {
     return whole / EVENT_RECORD_SIZE;
 }
 
+// The whole records of the store open at `fd`, a torn tail repaired first
+// (`repaired` tells when that happened); false when its size cannot be read.
+bool wholeRecords(int index, const std::string& path, int fd, size_t* records, bool* repaired) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return false;
+    const auto size = static_cast<size_t>(st.st_size);
+    *repaired = size % EVENT_RECORD_SIZE != 0;
+    *records = *repaired ? repairTornTail(index, path, size) : size / EVENT_RECORD_SIZE;
+    return true;
+}
+
 }  // namespace
 
 uint32_t countRecords(int index, uint32_t* count) {
@@ -363,11 +374,9 @@ uint32_t countRecords(int index, uint32_t* count) {
     bool unusable = false;
     Fd fd(openForReading(path, &unusable));
     if (!fd.ok()) return unusable ? kFileError : kOk;
-    struct stat st;
-    if (::fstat(fd.get(), &st) != 0) return kOk;
-    size_t size = static_cast<size_t>(st.st_size);
-    size_t records = size / EVENT_RECORD_SIZE;
-    if (size % EVENT_RECORD_SIZE != 0) records = repairTornTail(index, path, size);
+    size_t records = 0;
+    bool repaired = false;
+    if (!wholeRecords(index, path, fd.get(), &records, &repaired)) return kOk;
     *count = static_cast<uint32_t>(std::min<size_t>(records, UINT32_MAX));
     return kOk;
 }
@@ -375,22 +384,19 @@ uint32_t countRecords(int index, uint32_t* count) {
 uint32_t readRecord(int index, uint32_t n, wire::EVENT_LOG_ENTRY* out) {
     const std::string path = resolveStore(index);
     if (path.empty()) return kFileError;
-    if (!g_reader.fd.ok() || g_reader.path != path) {
+    // The reader stays open between calls; a repair of the tail closes it.
+    auto reader = [&] {
+        if (g_reader.fd.ok() && g_reader.path == path) return true;
         dropReader();
         g_reader.fd.reset(openForReading(path));
-        if (!g_reader.fd.ok()) return kFileError;
         g_reader.path = path;
-    }
-    struct stat st;
-    if (::fstat(g_reader.fd.get(), &st) != 0) return kReadFailed;
-    size_t size = static_cast<size_t>(st.st_size);
-    size_t records = size / EVENT_RECORD_SIZE;
-    if (size % EVENT_RECORD_SIZE != 0) {
-        records = repairTornTail(index, path, size);
-        g_reader.fd.reset(openForReading(path));
-        if (!g_reader.fd.ok()) return kFileError;
-        g_reader.path = path;
-    }
+        return g_reader.fd.ok();
+    };
+    if (!reader()) return kFileError;
+    size_t records = 0;
+    bool repaired = false;
+    if (!wholeRecords(index, path, g_reader.fd.get(), &records, &repaired)) return kReadFailed;
+    if (repaired && !reader()) return kFileError;
     if (n >= records) return kEndOfData;
     if (!readAt(g_reader.fd.get(), out, EVENT_RECORD_SIZE, static_cast<off_t>(n) * static_cast<off_t>(EVENT_RECORD_SIZE)))
         return kReadFailed;

@@ -31,9 +31,7 @@ uint32_t readActivity(int index, wire::CONFIG_UPDATE_STRUCT& activity) {
 }
 
 uint32_t headerOnly(int index, const char* command, uint8_t bufferId, uint8_t b3, uint8_t b4) {
-    return LAPIExecute(index, LapiSite{command}, [&](ITL_HANDLE_STRUCT* handle, SCSI_COMMAND_STRUCT* request) {
-        return TOLVO_SendHeaderOnly(handle, request, bufferId, b3, b4, 0);
-    });
+    return LAPIExecute(index, LapiSite{command}, LAPIHeaderOnly(bufferId, b3, b4, 0));
 }
 
 bool blocksOnExpansion(const wire::CONFIG_CHANGE_STRUCT* change) {
@@ -111,5 +109,18 @@ uint32_t LAPISaveConfig(int index, wire::CONFIG_CHANGE_STRUCT* change) {
                  ? LAPI_SUCCESS
                  : LAPI_ERR_COMMAND_FAILED;
     LAPITraceOut("LAPISaveConfig");
+    return result;
+}
+
+uint32_t LAPIBracketedChange(int index, const char* operation, const LapiSite& site, const char* errorLine,
+                             const std::function<uint32_t()>& change, const std::function<uint32_t()>& refresh,
+                             uint8_t expansionBlocks) {
+    LAPITraceIn(operation);
+    ITL_HANDLE_STRUCT* handle = nullptr;
+    if (LAPIFrameHandle(index, &handle, site) != LAPI_SUCCESS) return LAPI_ERR_NO_VALID_HANDLE;
+    wire::CONFIG_CHANGE_STRUCT bracket{};
+    bracket.expansionBlocks.set(expansionBlocks);
+    uint32_t result = LAPIConfigChange(index, LAPIStartConfig, LAPISaveConfig, change, refresh, errorLine, &bracket);
+    LAPITraceOut(operation);
     return result;
 }

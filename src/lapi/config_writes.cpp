@@ -35,34 +35,28 @@ std::string requestName(const char* name, size_t size, size_t cut) {
 uint32_t changeInBracket(int index, const char* operation, const char* errorLine, const LapiSite& site,
                          const std::function<uint32_t()>& commands, const ALL_INFORMATION_SET* info,
                          uint8_t expansionBlocks = wire::kFlagYes) {
-    LAPITraceIn(operation);
-    ITL_HANDLE_STRUCT* handle = nullptr;
-    if (LAPIFrameHandle(index, &handle, site) != LAPI_SUCCESS) return LAPI_ERR_NO_VALID_HANDLE;
-    wire::CONFIG_CHANGE_STRUCT bracket{};
-    bracket.expansionBlocks.set(expansionBlocks);
     std::function<uint32_t()> refresh;
     if (info != nullptr) refresh = [&] { return LAPIGetAllInformation(index, info); };
-    uint32_t result = LAPIConfigChange(index, LAPIStartConfig, LAPISaveConfig, commands, refresh, errorLine, &bracket);
-    LAPITraceOut(operation);
-    return result;
+    return LAPIBracketedChange(index, operation, site, errorLine, commands, refresh, expansionBlocks);
 }
 
-// One framed vendor command of the change.
-uint32_t framed(int index, const LapiSite& site, const LapiSend& send) { return LAPIExecute(index, site, send); }
-
 uint32_t headerOnly(int index, const LapiSite& site, uint8_t bufferId, uint8_t b3, uint8_t b4, uint8_t b5) {
-    return framed(index, site, [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
-        return TOLVO_SendHeaderOnly(h, r, bufferId, b3, b4, b5);
-    });
+    return LAPIExecute(index, site, LAPIHeaderOnly(bufferId, b3, b4, b5));
+}
+
+// A change of one framed command with a refresh.
+uint32_t commandChange(int index, const char* operation, const char* errorLine, const LapiSite& site,
+                       const LapiSend& send, const ALL_INFORMATION_SET* info, uint8_t expansionBlocks = wire::kFlagYes) {
+    return changeInBracket(
+        index, operation, errorLine, site, [&] { return LAPIExecute(index, site, send); }, info, expansionBlocks);
 }
 
 // A change of one header-only command with a refresh.
 uint32_t headerOnlyChange(int index, const char* operation, const char* errorLine, const LapiSite& site,
                           uint8_t bufferId, uint8_t b3, uint8_t b4, const ALL_INFORMATION_SET* info,
                           uint8_t expansionBlocks = wire::kFlagYes) {
-    return changeInBracket(
-        index, operation, errorLine, site, [&] { return headerOnly(index, site, bufferId, b3, b4, 0); }, info,
-        expansionBlocks);
+    return commandChange(index, operation, errorLine, site, LAPIHeaderOnly(bufferId, b3, b4, 0), info,
+                         expansionBlocks);
 }
 
 // The drive list of a pool or expansion request: zero WWNs are skipped.
@@ -91,7 +85,7 @@ DriveList driveList(uint8_t requested, const uint64_t* drives) {
 uint32_t withAttempts(int index, const LapiSite& site, int attempts, const LapiSend& send) {
     uint32_t result = LAPI_ERR_COMMAND_FAILED;
     for (int a = 0; a < attempts; ++a) {
-        result = framed(index, site, send);
+        result = LAPIExecute(index, site, send);
         if (result == LAPI_SUCCESS) break;
         lqcl::sleepMicroseconds(LAPI_RETRY_DELAY_US);
     }
@@ -169,13 +163,9 @@ uint32_t LAPISetConfigName(int index, SET_CONFIG_NAME_REQUEST* request) {
     if (request == nullptr) return LAPI_ERR_BAD_PARAMETERS;
     const std::string name = requestName(request->name, sizeof request->name, 64);
     const LapiSite site{"TOLVO_SetConfigName"};
-    return changeInBracket(
+    return commandChange(
         index, "LAPISetConfigName", "Error: Failed to Set Config Name", site,
-        [&] {
-            return framed(index, site, [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
-                return TOLVO_SetConfigName(h, r, name.c_str());
-            });
-        },
+        [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) { return TOLVO_SetConfigName(h, r, name.c_str()); },
         &request->info);
 }
 
@@ -184,13 +174,9 @@ uint32_t LAPISetPoolName(int index, SET_POOL_NAME_REQUEST* request) {
     const std::string name = requestName(request->name, sizeof request->name, 64);
     const uint8_t rank = request->rank;
     const LapiSite site{"TOLVO_SetRankName"};
-    return changeInBracket(
+    return commandChange(
         index, "LAPISetPoolName", "Error: Failed to Set Pool Name", site,
-        [&] {
-            return framed(index, site, [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
-                return TOLVO_SetRankName(h, r, rank, name.c_str());
-            });
-        },
+        [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) { return TOLVO_SetRankName(h, r, rank, name.c_str()); },
         &request->info);
 }
 
@@ -199,13 +185,9 @@ uint32_t LAPISetVolumeName(int index, SET_VOLUME_NAME_REQUEST* request) {
     const std::string name = requestName(request->name, sizeof request->name, 64);
     const uint16_t ld = request->logicalDrive;
     const LapiSite site{"TOLVO_SetHostLunName"};
-    return changeInBracket(
+    return commandChange(
         index, "LAPISetVolumeName", "Error: Failed to Set Host LUN Name", site,
-        [&] {
-            return framed(index, site, [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
-                return TOLVO_SetHostLunName(h, r, ld, name.c_str());
-            });
-        },
+        [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) { return TOLVO_SetHostLunName(h, r, ld, name.c_str()); },
         &request->info);
 }
 
@@ -240,10 +222,8 @@ uint32_t LAPISetHostLUNAvailability(int index, SET_HOST_LUN_AVAILABILITY_REQUEST
     const uint32_t ld = request->logicalDrive;
     const uint8_t mask = request->portMask;
     const LapiSite site{"TOLVO_SetHostLunAvailability"};
-    return changeInBracket(
-        index, "LAPISetHostLUNAvailability", "Error: Failed to Set Host LUN Availability", site,
-        [&] { return headerOnly(index, site, wire::buf::SetHostLunAvailability, hi(ld), lo(ld), mask); },
-        &request->info);
+    return commandChange(index, "LAPISetHostLUNAvailability", "Error: Failed to Set Host LUN Availability", site,
+                         LAPIHeaderOnly(wire::buf::SetHostLunAvailability, hi(ld), lo(ld), mask), &request->info);
 }
 
 uint32_t LAPICreateHotSpare(int index, CREATE_HOT_SPARE_REQUEST* request) {
@@ -252,13 +232,9 @@ uint32_t LAPICreateHotSpare(int index, CREATE_HOT_SPARE_REQUEST* request) {
     wwn.set(request->wwn);
     const uint8_t rank = request->rank;
     const LapiSite site{"TOLVO_AddHotSpare"};
-    return changeInBracket(
+    return commandChange(
         index, "LAPICreateHotSpare", "Error: Failed to Create Hot Spare", site,
-        [&] {
-            return framed(index, site, [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
-                return TOLVO_AddHotSpare(h, r, wwn.b, rank);
-            });
-        },
+        [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) { return TOLVO_AddHotSpare(h, r, wwn.b, rank); },
         &request->info);
 }
 
@@ -267,13 +243,9 @@ uint32_t LAPIExpandPool(int index, EXPAND_POOL_REQUEST* request) {
     const DriveList list = driveList(request->numDrives, request->drives);
     const uint8_t rank = request->rank;
     const LapiSite site{"TOLVO_ExpandArray"};
-    return changeInBracket(
+    return commandChange(
         index, "LAPIExpandPool", "Error: Failed to Expand Pool", site,
-        [&] {
-            return framed(index, site, [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
-                return TOLVO_ExpandArray(h, r, rank, list.count, wire::kFlagNo, 0, list.packed);
-            });
-        },
+        [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) { return TOLVO_ExpandArray(h, r, rank, list.count, wire::kFlagNo, 0, list.packed); },
         &request->info);
 }
 
@@ -287,7 +259,7 @@ uint32_t LAPIExpandVolume(int index, CREATE_VOLUME_REQUEST* request) {
         [&] {
             for (uint16_t i = 0; i < count; ++i) {
                 const auto region = static_cast<uint16_t>(request->freeRegionNo[i] - i);
-                uint32_t result = framed(index, site, [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
+                uint32_t result = LAPIExecute(index, site, [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
                     return TOLVO_ExpandHostLun(h, r, request->logicalDrive, request->capacityGb[i], region);
                 });
                 if (result != LAPI_SUCCESS) return result;
@@ -307,7 +279,7 @@ uint32_t LAPICreateVolume(int index, CREATE_VOLUME_REQUEST* request) {
     return changeInBracket(
         index, "LAPICreateVolume", "Error: Failed to Create Volume", addSite,
         [&] {
-            uint32_t result = framed(index, addSite, [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
+            uint32_t result = LAPIExecute(index, addSite, [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
                 return TOLVO_AddHostLun(h, r, request->capacityGb[0], request->freeRegionNo[0], 0,
                                         request->hostBlockSize, name.c_str());
             });
@@ -315,7 +287,7 @@ uint32_t LAPICreateVolume(int index, CREATE_VOLUME_REQUEST* request) {
                 const auto region = static_cast<uint16_t>(request->freeRegionNo[i] - i);
                 std::printf("\tLAPIExpandVolume capacityInGb %d unusedRegionNo %d \n", request->capacityGb[i], region);
                 std::fflush(stdout);
-                result = framed(index, expandSite, [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
+                result = LAPIExecute(index, expandSite, [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
                     return TOLVO_ExpandHostLun(h, r, request->logicalDrive, request->capacityGb[i], region);
                 });
             }
@@ -345,7 +317,7 @@ uint32_t LAPIDeleteMapping(int index, DELETE_MAPPING_REQUEST* request) {
             std::memcpy(m.awLunMap, old.awLunMap, sizeof m.awLunMap);
             m.wControllerLun.set(LAPIControllerLunFor(m.awLunMap, wire::kLunsPerMap));
             traceMapping(m);
-            return framed(index, addSite,
+            return LAPIExecute(index, addSite,
                           [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) { return TOLVO_AddLunMapping(h, r, &m); });
         },
         &request->info);
@@ -361,7 +333,7 @@ uint32_t LAPIModifyMapping(int index, MODIFY_MAPPING_REQUEST* request) {
         [&] {
             uint32_t result = headerOnly(index, deleteSite, wire::buf::DeleteLunMapping, hi(map), lo(map), 0);
             if (result != LAPI_SUCCESS) return result;
-            return framed(index, addSite, [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
+            return LAPIExecute(index, addSite, [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
                 return TOLVO_AddLunMapping(h, r, &request->map);
             });
         },
@@ -377,7 +349,7 @@ uint32_t LAPISetDriveRankCacheParams(int index, RANK_CACHE_PARAMS_REQUEST* reque
         index, "LAPISetDriveRankCacheParams", "Error: Failed to Set Drive Rank Cache Params", site,
         [&] {
             wire::RANK_CONFIG_STRUCT stored{};
-            uint32_t result = framed(index, readSite, [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
+            uint32_t result = LAPIExecute(index, readSite, [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
                 setTolvoCdb(r, wire::kOpReadBuffer, wire::kModeVendor, wire::buf::ReadDriveRankInfo, 0, q.rank, 0);
                 return TOLVO_SendCommand(h, r, reinterpret_cast<uint8_t*>(&stored), sizeof stored, nullptr);
             });
@@ -491,7 +463,7 @@ uint32_t LAPICreatePool(int index, CREATE_POOL_REQUEST* request) {
     // No change command goes out unless a change is open.
     uint32_t command = LAPI_ERR_COMMAND_FAILED;
     if (opened)
-        command = framed(index, site, [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
+        command = LAPIExecute(index, site, [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
             return TOLVO_AddDriveRank(h, r, &rank);
         });
     if (command != LAPI_SUCCESS)
@@ -626,10 +598,7 @@ uint32_t parityCommand(int index, const char* operation, const LapiSite& site, u
                        uint8_t b4, uint8_t b5, const ALL_INFORMATION_SET* info, const char* errorFormat) {
     LAPITraceIn(operation);
     LapiOutcome outcome;
-    uint32_t result = LAPIExecute(
-        index, site,
-        [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) { return TOLVO_SendHeaderOnly(h, r, bufferId, b3, b4, b5); },
-        &outcome);
+    uint32_t result = LAPIExecute(index, site, LAPIHeaderOnly(bufferId, b3, b4, b5), &outcome);
     if (result != LAPI_SUCCESS) {
         DIDEDebug(TRACE_LAPI, DETAIL_ERROR, errorFormat, b3, b4, b5, outcome.wsc);
         LAPITraceOut(operation);

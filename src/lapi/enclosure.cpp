@@ -1,6 +1,7 @@
 #include "lapi/enclosure.h"
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "lapi/frame.h"
@@ -75,20 +76,35 @@ uint32_t runTry(int index, const SesTry& t, const char* command, const LapiSend&
     return *wsc == WSC_GOOD ? LAPI_SUCCESS : LAPI_ERR_COMMAND_FAILED;
 }
 
+// The opening of the page read and write: the request is checked, the entry
+// traced and the controller's handle resolved.
+uint32_t openPageRequest(int index, const SES_PAGE_REQUEST* request, const char* operation, const char* command) {
+    if (request == nullptr || request->buffer == nullptr) return LAPI_ERR_COMMAND_FAILED;
+    DIDEDebug(TRACE_LAPI, DETAIL_ENTRY_EXIT, "->In %d : %s no %d buf length %d", index, operation, request->page,
+              request->length);
+    ITL_HANDLE_STRUCT* handle = nullptr;
+    return LAPIFrameHandle(index, &handle, LapiSite{command});
+}
+
 // The walk over the drives of the request's enclosure shared by the page
-// reads and writes: `attempt` runs one try and tells whether it succeeded.
+// reads and writes (`obtaining` traced when the drive list is read first):
+// `attempt` runs one try and tells whether it succeeded.
 template <typename Attempt>
-uint32_t walkEnclosureDrives(const uint8_t* list, uint8_t enclosure, const char* traceLoop0, const char* traceLoop1,
+uint32_t walkEnclosureDrives(int index, const SES_PAGE_REQUEST* request, const char* operation, bool obtaining,
                              Attempt&& attempt) {
+    std::vector<uint8_t> own;
+    const uint8_t* list = nullptr;
+    const std::string obtainingLine = std::string("->In : ") + operation + " obtaining drive Data";
+    uint32_t result = driveList(index, request->driveData, own, &list, obtaining ? obtainingLine.c_str() : nullptr);
+    if (result != LAPI_SUCCESS) return result;
     const unsigned n = driveCount(list);
     for (unsigned i = 0; i < n; ++i) {
         const wire::DRIVE_INFO_STRUCT& d = *driveRecord(list, i);
-        if (d.enclosureNo != static_cast<uint8_t>(enclosure + 1)) continue;
+        if (d.enclosureNo != static_cast<uint8_t>(request->enclosure + 1)) continue;
         SesTry tries[4];
         driveTries(d, i, tries);
         for (int k = 0; k < 4; ++k) {
-            if (k == 0) DIDEDebug(TRACE_LAPI, DETAIL_PROGRESS, traceLoop0, tries[k].target);
-            if (k == 1) DIDEDebug(TRACE_LAPI, DETAIL_PROGRESS, traceLoop1, tries[k].target);
+            if (k < 2) DIDEDebug(TRACE_LAPI, DETAIL_PROGRESS, "->In : %s no loop %d drive %x", operation, k, tries[k].target);
             if (attempt(tries[k], k)) return LAPI_SUCCESS;
         }
     }
@@ -122,11 +138,7 @@ uint32_t LAPIGetNumberOfEnclosures(int index, ENCLOSURE_COUNT_REQUEST* request) 
 }
 
 uint32_t LAPIGetEnclosureSESPage(int index, SES_PAGE_REQUEST* request) {
-    if (request == nullptr || request->buffer == nullptr) return LAPI_ERR_COMMAND_FAILED;
-    DIDEDebug(TRACE_LAPI, DETAIL_ENTRY_EXIT, "->In %d : LAPIGetEnclosureSESPage no %d buf length %d", index,
-              request->page, request->length);
-    ITL_HANDLE_STRUCT* handle = nullptr;
-    uint32_t result = LAPIFrameHandle(index, &handle, LapiSite{"TOLVO_ReceiveDiagnotics"});
+    uint32_t result = openPageRequest(index, request, "LAPIGetEnclosureSESPage", "TOLVO_ReceiveDiagnotics");
     if (result != LAPI_SUCCESS) return result;
 
     uint8_t* buffer = request->buffer;
@@ -138,21 +150,14 @@ uint32_t LAPIGetEnclosureSESPage(int index, SES_PAGE_REQUEST* request) {
                                  return TOLVO_ReceiveDiagnotics_SES2(h, r, page, buffer, length);
                              });
     } else {
-        std::vector<uint8_t> own;
-        const uint8_t* list = nullptr;
-        result = driveList(index, request->driveData, own, &list, "->In : LAPIGetEnclosureSESPage obtaining drive Data");
-        if (result == LAPI_SUCCESS) {
-            result = walkEnclosureDrives(
-                list, request->enclosure, "->In : LAPIGetEnclosureSESPage no loop 0 drive %x",
-                "->In : LAPIGetEnclosureSESPage no loop 1 drive %x", [&](const SesTry& t, int) {
-                    std::memset(buffer, 0, kSesLegacyTransferLength);
-                    uint8_t wsc = 0;
-                    const uint32_t r = runTry(index, t, "TOLVO_ReceiveDiagnotics", [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* rq) {
-                        return TOLVO_ReceiveDiagnotics(h, rq, page, t.loop, t.target, buffer, kSesLegacyTransferLength);
-                    }, &wsc);
-                    return r == LAPI_SUCCESS && pageHasLength(buffer);
-                });
-        }
+        result = walkEnclosureDrives(index, request, "LAPIGetEnclosureSESPage", true, [&](const SesTry& t, int) {
+            std::memset(buffer, 0, kSesLegacyTransferLength);
+            uint8_t wsc = 0;
+            const uint32_t r = runTry(index, t, "TOLVO_ReceiveDiagnotics", [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* rq) {
+                return TOLVO_ReceiveDiagnotics(h, rq, page, t.loop, t.target, buffer, kSesLegacyTransferLength);
+            }, &wsc);
+            return r == LAPI_SUCCESS && pageHasLength(buffer);
+        });
     }
     DIDEDebug(TRACE_LAPI, DETAIL_ENTRY_EXIT, "<-Out: LAPIGetEnclosureSESPage");
     return result;
@@ -164,30 +169,19 @@ uint32_t LAPIGetEnclosureSESPage2(int index, SES_PAGE_REQUEST* request) {
 }
 
 uint32_t LAPISetEnclosureSESPage(int index, SES_PAGE_REQUEST* request) {
-    if (request == nullptr || request->buffer == nullptr) return LAPI_ERR_COMMAND_FAILED;
-    DIDEDebug(TRACE_LAPI, DETAIL_ENTRY_EXIT, "->In %d : LAPISetEnclosureSESPage no %d buf length %d", index,
-              request->page, request->length);
-    ITL_HANDLE_STRUCT* handle = nullptr;
-    uint32_t result = LAPIFrameHandle(index, &handle, LapiSite{"TOLVO_SendDiagnotics"});
+    uint32_t result = openPageRequest(index, request, "LAPISetEnclosureSESPage", "TOLVO_SendDiagnotics");
     if (result != LAPI_SUCCESS) return result;
 
-    std::vector<uint8_t> own;
-    const uint8_t* list = nullptr;
     uint8_t* buffer = request->buffer;
-    result = driveList(index, request->driveData, own, &list, nullptr);
-    if (result == LAPI_SUCCESS) {
-        result = walkEnclosureDrives(
-            list, request->enclosure, "->In : LAPISetEnclosureSESPage no loop 0 drive %x",
-            "->In : LAPISetEnclosureSESPage no loop 1 drive %x", [&](const SesTry& t, int k) {
-                const uint32_t length = k < 2 ? kSesLegacyTransferLength : request->length;
-                uint8_t wsc = 0;
-                runTry(index, t, "TOLVO_SendDiagnotics", [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* rq) {
-                    return TOLVO_SendDiagnotics(h, rq, 0, t.loop, t.target, buffer, length);
-                }, &wsc);
-                DIDEDebug(TRACE_LAPI, DETAIL_PROGRESS, "->In : LAPISetEnclosureSESPage TOLVO_SendDiagnotics wsc %x", wsc);
-                return wsc == WSC_GOOD && pageHasLength(buffer);
-            });
-    }
+    result = walkEnclosureDrives(index, request, "LAPISetEnclosureSESPage", false, [&](const SesTry& t, int k) {
+        const uint32_t length = k < 2 ? kSesLegacyTransferLength : request->length;
+        uint8_t wsc = 0;
+        runTry(index, t, "TOLVO_SendDiagnotics", [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* rq) {
+            return TOLVO_SendDiagnotics(h, rq, 0, t.loop, t.target, buffer, length);
+        }, &wsc);
+        DIDEDebug(TRACE_LAPI, DETAIL_PROGRESS, "->In : LAPISetEnclosureSESPage TOLVO_SendDiagnotics wsc %x", wsc);
+        return wsc == WSC_GOOD && pageHasLength(buffer);
+    });
     DIDEDebug(TRACE_LAPI, DETAIL_ENTRY_EXIT, "<-Out: LAPISetEnclosureSESPage");
     return result;
 }
@@ -199,13 +193,10 @@ uint32_t LAPILocateEnclosure(int index, LOCATE_ENCLOSURE_REQUEST* request) {
     const auto duration = static_cast<uint8_t>(request->duration);
     const uint8_t target = request->target;
     LapiOutcome outcome;
-    uint32_t result = LAPIExecute(
-        index, LapiSite{"TOLVO_FlashDriveActivityLight"},
-        [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
-            return TOLVO_SendHeaderOnly(h, r, wire::buf::FlashDriveActivityLight, kLocateEnclosureSelector, target,
-                                        duration);
-        },
-        &outcome);
+    uint32_t result = LAPIExecute(index, LapiSite{"TOLVO_FlashDriveActivityLight"},
+                                  LAPIHeaderOnly(wire::buf::FlashDriveActivityLight, kLocateEnclosureSelector, target,
+                                                 duration),
+                                  &outcome);
     if (result != LAPI_SUCCESS) {
         DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "Error: Failed to Locate Enclosure %d, duration %d wsc=%d", target,
                   request->duration, outcome.wsc);

@@ -6,6 +6,7 @@
 #include "lapi/frame.h"
 #include "lapi/lapi_status.h"
 #include "scsi/tolvo.h"
+#include "scsi/tolvo_builders.h"
 #include "support/trace.h"
 #include "wire/vendor.h"
 #include "wire/vendor_ops.h"
@@ -174,10 +175,7 @@ uint32_t LAPIClearEventsFromBothControllers(int index) {
     uint32_t status = eventHandle(index, &handle, "LAPIClearEventsFromBothControllers");
     if (status != LAPI_SUCCESS) return status;
     SCSI_COMMAND_STRUCT request{};
-    setTolvoCdb(&request, wire::kOpWriteBuffer, wire::kModeVendor, wire::buf::ClearEventLogs, 3, 0, 0);
-    uint8_t header[wire::kValidationHeaderSize];
-    std::memcpy(header, wire::TOLVO_VALIDATION_HEADER.data(), sizeof header);
-    if (TOLVO_SendCommand(handle, &request, header, sizeof header, nullptr) != WSC_GOOD)
+    if (TOLVO_SendHeaderOnly(handle, &request, wire::buf::ClearEventLogs, 3, 0, 0) != WSC_GOOD)
         return LAPI_ERR_COMMAND_FAILED;
     DIDEDebug(TRACE_EVENTS, DETAIL_PROGRESS, "Events cleared on controllers of RAID system %d.", index);
     status = events::replaceStore(index, nullptr, 0);

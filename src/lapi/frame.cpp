@@ -5,6 +5,7 @@
 
 #include "lapi/asc_decode.h"
 #include "scsi/discovery.h"
+#include "scsi/tolvo_builders.h"
 #include "support/sleep.h"
 #include "support/trace.h"
 
@@ -78,6 +79,10 @@ uint32_t LAPIFrameHandle(int index, ITL_HANDLE_STRUCT** handle, const LapiSite& 
         return LAPI_SUCCESS;
     }
     return acquireHandle(index, handle, site);
+}
+
+LapiSend LAPIHeaderOnly(uint8_t bufferId, uint8_t b3, uint8_t b4, uint8_t b5) {
+    return [=](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) { return TOLVO_SendHeaderOnly(h, r, bufferId, b3, b4, b5); };
 }
 
 void LAPITraceIn(const char* operation) { DIDEDebug(TRACE_LAPI, DETAIL_ENTRY_EXIT, "->In : %s", operation); }

@@ -42,6 +42,9 @@ struct LapiSite {
     LapiWhere where = LapiWhere::current();
 };
 
+// The send of a header-only vendor command (TOLVO_SendHeaderOnly).
+LapiSend LAPIHeaderOnly(uint8_t bufferId, uint8_t b3, uint8_t b4, uint8_t b5);
+
 // The last outcome of a framed command, for operations that look at it.
 struct LapiOutcome {
     uint8_t wsc = WSC_BAD_PARAMETERS;
@@ -67,6 +70,19 @@ uint32_t LAPIFrameHandle(int index, ITL_HANDLE_STRUCT** handle, const LapiSite& 
 // Entry and exit trace lines of an operation.
 void LAPITraceIn(const char* operation);
 void LAPITraceOut(const char* operation);
+
+// An operation of one framed command between its entry and exit lines; on
+// failure `onError` is given the wsc (to trace the operation's error line).
+template <typename OnError>
+uint32_t LAPIFramedOperation(int index, const char* operation, const LapiSite& site, const LapiSend& send,
+                             OnError&& onError) {
+    LAPITraceIn(operation);
+    LapiOutcome outcome;
+    uint32_t result = LAPIExecute(index, site, send, &outcome);
+    if (result != LAPI_SUCCESS) onError(outcome.wsc);
+    LAPITraceOut(operation);
+    return result;
+}
 
 // The bracket of a configuration change: up to 20 attempts of start, the
 // change itself and save, 250 ms apart, each failed start or save announced

@@ -1,6 +1,5 @@
 #include "lapi/maintenance_writes.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -18,59 +17,22 @@ namespace {
 
 namespace b = wire::buf;
 
-void traceError(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-void traceError(const char* fmt, ...) {
-    char line[256];
-    va_list ap;
-    va_start(ap, fmt);
-    std::vsnprintf(line, sizeof line, fmt, ap);
-    va_end(ap);
-    DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "%s", line);
-}
-
-LapiSend headerOnly(uint8_t id, uint8_t b3, uint8_t b4, uint8_t b5) {
-    return [=](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) { return TOLVO_SendHeaderOnly(h, r, id, b3, b4, b5); };
-}
-
-// One framed command of an operation with its entry and exit lines; on
-// failure `onError` traces the operation's error line with the wsc.
-template <typename OnError>
-uint32_t framedOperation(int index, const char* operation, const LapiSite& site, const LapiSend& send,
-                         OnError onError) {
-    LAPITraceIn(operation);
-    LapiOutcome outcome;
-    uint32_t result = LAPIExecute(index, site, send, &outcome);
-    if (result != LAPI_SUCCESS) onError(outcome.wsc);
-    LAPITraceOut(operation);
-    return result;
-}
-
 // A change inside the start/save bracket; `refresh` (optional) runs after the save.
 uint32_t inChange(int index, const char* operation, const char* errorLine, const std::function<uint32_t()>& change,
                   const std::function<uint32_t()>& refresh) {
-    LAPITraceIn(operation);
-    ITL_HANDLE_STRUCT* handle = nullptr;
-    if (LAPIFrameHandle(index, &handle, LapiSite{operation}) != LAPI_SUCCESS) {
-        LAPITraceOut(operation);
-        return LAPI_ERR_NO_VALID_HANDLE;
-    }
-    wire::CONFIG_CHANGE_STRUCT bracket{};
-    bracket.expansionBlocks.set(wire::kFlagYes);
-    uint32_t result = LAPIConfigChange(index, LAPIStartConfig, LAPISaveConfig, change, refresh, errorLine, &bracket);
-    LAPITraceOut(operation);
-    return result;
+    return LAPIBracketedChange(index, operation, LapiSite{operation}, errorLine, change, refresh);
 }
 
 uint32_t download(int index, const char* operation, const char* command, uint8_t bufferId,
                   const FIRMWARE_REQUEST* request) {
     if (request == nullptr || request->image == nullptr) return LAPI_ERR_BAD_PARAMETERS;
-    return framedOperation(
+    return LAPIFramedOperation(
         index, operation, LapiSite{command},
         [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
             setTolvoCdb(r, wire::kOpWriteBuffer, wire::kModeDownload, bufferId, 0, 0, 0);
             return TOLVO_SendCommand(h, r, request->image, request->length, nullptr);
         },
-        [&](uint8_t wsc) { traceError("Error: Failed to download file to controller %d wsc=%d", index, wsc); });
+        [&](uint8_t wsc) { DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "Error: Failed to download file to controller %d wsc=%d", index, wsc); });
 }
 
 uint32_t statistics(int index, const char* operation, const char* command, uint8_t id, bool read,
@@ -78,14 +40,14 @@ uint32_t statistics(int index, const char* operation, const char* command, uint8
     if (request == nullptr || (read && request->data == nullptr)) return LAPI_ERR_BAD_PARAMETERS;
     const uint8_t port = request->port;
     const auto hi = static_cast<uint8_t>(request->lun >> 8), lo = static_cast<uint8_t>(request->lun);
-    LapiSend send = headerOnly(id, port, hi, lo);
+    LapiSend send = LAPIHeaderOnly(id, port, hi, lo);
     if (read)
         send = [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
             setTolvoCdb(r, wire::kOpReadBuffer, wire::kModeVendor, id, port, hi, lo);
             return TOLVO_SendCommand(h, r, request->data, kStatisticsReplySize, nullptr);
         };
-    return framedOperation(index, operation, LapiSite{command}, send, [&](uint8_t wsc) {
-        traceError("Error: Failed to %s port %d lun %d wsc=%d", read ? "get statistics" : "clear statistics", port,
+    return LAPIFramedOperation(index, operation, LapiSite{command}, send, [&](uint8_t wsc) {
+        DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "Error: Failed to %s port %d lun %d wsc=%d", read ? "get statistics" : "clear statistics", port,
                    request->lun, wsc);
     });
 }
@@ -100,7 +62,7 @@ uint32_t pauseOrResume(int index, PAUSE_INIT_REQUEST* request, bool pause) {
         index, pause ? "LAPIPauseInit" : "LAPIUnpauseInit", errorLine,
         [&] {
             return LAPIExecute(index, LapiSite{pause ? "TOLVO_PauseInit" : "TOLVO_UnpauseInit"},
-                               headerOnly(pause ? b::PauseInit : b::UnpauseInit, array, 0, 0));
+                               LAPIHeaderOnly(pause ? b::PauseInit : b::UnpauseInit, array, 0, 0));
         },
         [&] { return LAPIGetAllInformation(index, &request->info); });
 }
@@ -124,9 +86,9 @@ uint8_t clampPriority(uint32_t& field) {
 uint32_t LAPIResetController(int index, const uint32_t* controller) {
     if (controller == nullptr) return LAPI_ERR_BAD_PARAMETERS;
     const auto c = static_cast<uint8_t>(*controller);
-    return framedOperation(index, "LAPIResetController", LapiSite{"TOLVO_ResetController"},
-                           headerOnly(b::ResetController, c, 0, 0), [&](uint8_t wsc) {
-                               traceError("Error: Failed to reset controller %d wsc=%d", c, wsc);
+    return LAPIFramedOperation(index, "LAPIResetController", LapiSite{"TOLVO_ResetController"},
+                           LAPIHeaderOnly(b::ResetController, c, 0, 0), [&](uint8_t wsc) {
+                               DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "Error: Failed to reset controller %d wsc=%d", c, wsc);
                            });
 }
 
@@ -134,9 +96,9 @@ uint32_t LAPIShutdownController(int index, const CONTROLLER_REQUEST* request) {
     if (request == nullptr) return LAPI_ERR_BAD_PARAMETERS;
     const auto c = static_cast<uint8_t>(request->controller);
     const uint8_t mode = request->mode;
-    return framedOperation(index, "LAPIShutdownController", LapiSite{"TOLVO_ShutdownController"},
-                           headerOnly(b::ShutdownController, c, mode, 0), [&](uint8_t wsc) {
-                               traceError("Error: Failed to shutdown controller %d mode %d wsc=%d", c, mode, wsc);
+    return LAPIFramedOperation(index, "LAPIShutdownController", LapiSite{"TOLVO_ShutdownController"},
+                           LAPIHeaderOnly(b::ShutdownController, c, mode, 0), [&](uint8_t wsc) {
+                               DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "Error: Failed to shutdown controller %d mode %d wsc=%d", c, mode, wsc);
                            });
 }
 
@@ -145,10 +107,10 @@ uint32_t LAPIFlashDriveLight(int index, const FLASH_LIGHT_REQUEST* request) {
     const auto loop = static_cast<uint8_t>(request->loop);
     const auto seconds = static_cast<uint8_t>(request->seconds);
     const uint8_t drive = request->loopId;
-    uint32_t result = framedOperation(
+    uint32_t result = LAPIFramedOperation(
         index, "LAPIFlashDriveLight", LapiSite{"TOLVO_FlashDriveActivityLight"},
-        headerOnly(b::FlashDriveActivityLight, loop, drive, seconds), [&](uint8_t wsc) {
-            traceError("Error: Failed to Flash Drive Light loopID %d, duration %d, drive %d wsc=%d", loop, seconds,
+        LAPIHeaderOnly(b::FlashDriveActivityLight, loop, drive, seconds), [&](uint8_t wsc) {
+            DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "Error: Failed to Flash Drive Light loopID %d, duration %d, drive %d wsc=%d", loop, seconds,
                        drive, wsc);
         });
     if (result != LAPI_SUCCESS && request->seconds == 0) {
@@ -170,9 +132,9 @@ uint32_t LAPIDownloadDriveIOFirmware(int index, const FIRMWARE_REQUEST* request)
 uint32_t LAPISetManualSpinUpOrDownDrive(int index, const uint8_t p[3]) {
     if (p == nullptr) return LAPI_ERR_BAD_PARAMETERS;
     const uint8_t slot = p[0], enclosure = p[1], direction = p[2];
-    return framedOperation(index, "LAPISetManualSpinUpOrDownDrive", LapiSite{"TOLVO_SpinUpOrDownDrive"},
-                           headerOnly(b::SpinUpOrDownDrive, direction, enclosure, slot), [&](uint8_t wsc) {
-                               traceError("Error: Failed to spin drive slot %d enclosure %d direction %d wsc=%d", slot,
+    return LAPIFramedOperation(index, "LAPISetManualSpinUpOrDownDrive", LapiSite{"TOLVO_SpinUpOrDownDrive"},
+                           LAPIHeaderOnly(b::SpinUpOrDownDrive, direction, enclosure, slot), [&](uint8_t wsc) {
+                               DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "Error: Failed to spin drive slot %d enclosure %d direction %d wsc=%d", slot,
                                           enclosure, direction, wsc);
                            });
 }
@@ -180,9 +142,9 @@ uint32_t LAPISetManualSpinUpOrDownDrive(int index, const uint8_t p[3]) {
 uint32_t LAPISetDriveFunctionalTest(int index, const uint8_t p[2]) {
     if (p == nullptr) return LAPI_ERR_BAD_PARAMETERS;
     const uint8_t slot = p[0], enclosure = p[1];
-    return framedOperation(index, "LAPISetDriveFunctionalTest", LapiSite{"TOLVO_StartDriveSelfTest"},
-                           headerOnly(b::StartDriveSelfTest, enclosure, slot, 0), [&](uint8_t wsc) {
-                               traceError("Error: Failed to start drive self test slot %d enclosure %d wsc=%d", slot,
+    return LAPIFramedOperation(index, "LAPISetDriveFunctionalTest", LapiSite{"TOLVO_StartDriveSelfTest"},
+                           LAPIHeaderOnly(b::StartDriveSelfTest, enclosure, slot, 0), [&](uint8_t wsc) {
+                               DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "Error: Failed to start drive self test slot %d enclosure %d wsc=%d", slot,
                                           enclosure, wsc);
                            });
 }
@@ -190,9 +152,9 @@ uint32_t LAPISetDriveFunctionalTest(int index, const uint8_t p[2]) {
 uint32_t LAPISetArrayFunctionalTest(int index, const uint32_t* array) {
     if (array == nullptr) return LAPI_ERR_BAD_PARAMETERS;
     const auto a = static_cast<uint8_t>(*array);
-    return framedOperation(index, "LAPISetArrayFunctionalTest", LapiSite{"TOLVO_StartArraySelfTest"},
-                           headerOnly(b::StartArraySelfTest, a, 0, 0), [&](uint8_t wsc) {
-                               traceError("Error: Failed to start array self test array %d wsc=%d", a, wsc);
+    return LAPIFramedOperation(index, "LAPISetArrayFunctionalTest", LapiSite{"TOLVO_StartArraySelfTest"},
+                           LAPIHeaderOnly(b::StartArraySelfTest, a, 0, 0), [&](uint8_t wsc) {
+                               DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "Error: Failed to start array self test array %d wsc=%d", a, wsc);
                            });
 }
 
@@ -209,9 +171,9 @@ uint32_t LAPISetManualSpinUpOrDownArray(int index, const ARRAY_SPIN_REQUEST* req
         if (request->direction <= 1) {
             const bool up = request->direction == 1;
             result = LAPIExecute(index, LapiSite{up ? "TOLVO_SpinUpArray" : "TOLVO_SpinDownArray"},
-                                 headerOnly(b::SpinUpOrDownArray, request->direction, request->array, 0));
+                                 LAPIHeaderOnly(b::SpinUpOrDownArray, request->direction, request->array, 0));
             if (result == LAPI_SUCCESS) result = LAPISaveConfig(index, &bracket);
-            else traceError("Error: Failed to spin array %d direction %d", request->array, request->direction);
+            else DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "Error: Failed to spin array %d direction %d", request->array, request->direction);
         }
     }
     LAPITraceOut("LAPISetManualSpinUpOrDownArray");
@@ -219,9 +181,9 @@ uint32_t LAPISetManualSpinUpOrDownArray(int index, const ARRAY_SPIN_REQUEST* req
 }
 
 uint32_t LAPIFailDrive(int index, uint8_t array, uint8_t drive) {
-    return framedOperation(index, "LAPIFailDrive", LapiSite{"TOLVO_FailDrive"}, headerOnly(b::FailDrive, 1, array, drive),
+    return LAPIFramedOperation(index, "LAPIFailDrive", LapiSite{"TOLVO_FailDrive"}, LAPIHeaderOnly(b::FailDrive, 1, array, drive),
                            [&](uint8_t wsc) {
-                               traceError("Error: Failed to fail drive array %d drive %d wsc=%d", array, drive, wsc);
+                               DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "Error: Failed to fail drive array %d drive %d wsc=%d", array, drive, wsc);
                            });
 }
 
@@ -230,8 +192,8 @@ uint32_t LAPISetAlarm(int index, const uint32_t* action) {
     const uint32_t a = *action;
     const uint8_t id = a == 2 ? b::EnableAlarm : a == 3 ? b::DisableAlarm : b::MuteAlarm;
     const char* name = a == 2 ? "TOLVO_EnableAlarm" : a == 3 ? "TOLVO_DisableAlarm" : "TOLVO_MuteAlarm";
-    return framedOperation(index, "LAPISetAlarm", LapiSite{name}, headerOnly(id, 0, 0, 0),
-                           [&](uint8_t wsc) { traceError("Error: Failed to set alarm %u wsc=%d", a, wsc); });
+    return LAPIFramedOperation(index, "LAPISetAlarm", LapiSite{name}, LAPIHeaderOnly(id, 0, 0, 0),
+                           [&](uint8_t wsc) { DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "Error: Failed to set alarm %u wsc=%d", a, wsc); });
 }
 
 uint32_t LAPIGetStatisticsA(int index, const STATISTICS_REQUEST* request) {
@@ -308,7 +270,7 @@ uint32_t LAPISetSystemParams(int index, SYSTEM_PARAMS_REQUEST* request) {
         if (f[4] != kSystemParamUnchanged) {
             if (f[5] < 1) f[5] = 2;
             if (f[5] > 64) f[5] = 64;
-            wsc = sendOnce(index, headerOnly(b::SetSystemParamPair, static_cast<uint8_t>(f[4]),
+            wsc = sendOnce(index, LAPIHeaderOnly(b::SetSystemParamPair, static_cast<uint8_t>(f[4]),
                                              static_cast<uint8_t>(f[5]), 0));
         }
         struct Step {
@@ -333,11 +295,11 @@ uint32_t LAPISetSystemParams(int index, SYSTEM_PARAMS_REQUEST* request) {
             if (value == kSystemParamUnchanged) continue;
             const uint8_t b3 = (s.field == 1 || s.field == 6) ? clampPriority(value) : static_cast<uint8_t>(value);
             LapiOutcome outcome;
-            LAPIExecute(index, LapiSite{s.name}, headerOnly(s.id, b3, 0, 0), &outcome);
+            LAPIExecute(index, LapiSite{s.name}, LAPIHeaderOnly(s.id, b3, 0, 0), &outcome);
             wsc = outcome.wsc;
         }
         if (wsc == WSC_GOOD) return LAPI_SUCCESS;
-        traceError("Error: Failed to Set and query system params wsc=%d", wsc);
+        DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "Error: Failed to Set and query system params wsc=%d", wsc);
         return LAPI_ERR_COMMAND_FAILED;
     };
     return inChange(index, "LAPISetSystemParams", "", change, nullptr);
@@ -382,7 +344,7 @@ uint32_t LAPISetHardAddressHostAddress(int index, const HOST_ADDRESS_REQUEST* re
         auto setting = [&](uint8_t before, uint8_t after, const char* message, uint8_t id) {
             if (wsc != WSC_GOOD || before == after) return;
             std::printf(message, before, after);
-            send(headerOnly(id, after, 0, 0));
+            send(LAPIHeaderOnly(id, after, 0, 0));
         };
         if (std::memcmp(now.name, want.name, sizeof now.name) != 0) {
             std::printf("Changing name from '%64.64s' to '%64.64s'\n", std::string(now.name, sizeof now.name).c_str(),
@@ -401,7 +363,7 @@ uint32_t LAPISetHardAddressHostAddress(int index, const HOST_ADDRESS_REQUEST* re
                 "Changing single controller mode from %.2x to %.2x\n", b::SetSingleControllerMode);
         const uint16_t lun = want.controllerLun.get();
         if (wsc == WSC_GOOD && now.controllerLun.get() != lun)
-            send(headerOnly(b::SetControllerLun, static_cast<uint8_t>(lun >> 8), static_cast<uint8_t>(lun), 0));
+            send(LAPIHeaderOnly(b::SetControllerLun, static_cast<uint8_t>(lun >> 8), static_cast<uint8_t>(lun), 0));
         setting(now.autoHotSpare, want.autoHotSpare, "Changing Auto Spare from %2x to %2x\n", b::SetAutoHotSpare);
         setting(now.backgroundVerify, want.backgroundVerify, "Changing Background Verify from %d to %d\n",
                 b::SetBackgroundVerify);
@@ -411,12 +373,12 @@ uint32_t LAPISetHardAddressHostAddress(int index, const HOST_ADDRESS_REQUEST* re
             if (a.connection == n.connection && a.address == n.address && a.rate == n.rate) continue;
             std::printf("Changing Host Port %d from %.2X to %.2X + conn:%.2X + rate:%.2X\n", port + 1, a.address,
                         n.address, n.connection, n.rate);
-            send(headerOnly(b::HostPortHardAddress, static_cast<uint8_t>((n.rate & 0x0F) << 4 | (n.connection & 0x0F)),
+            send(LAPIHeaderOnly(b::HostPortHardAddress, static_cast<uint8_t>((n.rate & 0x0F) << 4 | (n.connection & 0x0F)),
                             static_cast<uint8_t>(1u << port), n.address));
         }
         std::fflush(stdout);
         if (wsc == WSC_GOOD) return LAPI_SUCCESS;
-        traceError("Error: Failed to set hard address host address on controller %d wsc=%d", index, wsc);
+        DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "Error: Failed to set hard address host address on controller %d wsc=%d", index, wsc);
         return LAPI_ERR_COMMAND_FAILED;
     };
     return inChange(index, "LAPISetHardAddressHostAddress", "", change, nullptr);

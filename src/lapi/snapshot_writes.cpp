@@ -14,33 +14,28 @@
 
 namespace {
 
-constexpr uint32_t kLapiTrace = 0x10;
 constexpr uint32_t kOdaSettleUs = 5000000;   // before the save of a new ODA
-
-using Builder = LapiSend;
 
 uint32_t refresh(int index, const ALL_INFORMATION_SET* info) { return LAPIGetAllInformation(index, info); }
 
-wire::CONFIG_CHANGE_STRUCT newBracket() {
-    wire::CONFIG_CHANGE_STRUCT bracket{};
-    bracket.expansionBlocks.set(wire::kFlagYes);
-    return bracket;
+// The framed command; a failure traces the error line with the wsc.
+bool executed(int index, const LapiSite& site, const LapiSend& send, const char* errorLine) {
+    LapiOutcome outcome;
+    if (LAPIExecute(index, site, send, &outcome) == LAPI_SUCCESS) return true;
+    DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "%s wsc=%d", errorLine, outcome.wsc);
+    return false;
 }
 
 // One change bracket: start once, the command, (a pause,) save once, refresh.
 // A failed command is traced and ends the operation without a save.
-uint32_t singleChange(int index, const char* operation, const LapiSite& site, const Builder& send,
-                      const char* errorLine, uint32_t settleUs,
-                      const ALL_INFORMATION_SET* info) {
+uint32_t singleChange(int index, const char* operation, const LapiSite& site, const LapiSend& send,
+                      const char* errorLine, uint32_t settleUs, const ALL_INFORMATION_SET* info) {
     LAPITraceIn(operation);
-    wire::CONFIG_CHANGE_STRUCT bracket = newBracket();
+    wire::CONFIG_CHANGE_STRUCT bracket{};
+    bracket.expansionBlocks.set(wire::kFlagYes);
     uint32_t result = LAPIStartConfig(index, &bracket);
     if (result != LAPI_SUCCESS) return result;
-    LapiOutcome outcome;
-    if (LAPIExecute(index, site, send, &outcome) != LAPI_SUCCESS) {
-        DIDEDebug(kLapiTrace, 4, "%s wsc=%d", errorLine, outcome.wsc);
-        return LAPI_ERR_COMMAND_FAILED;
-    }
+    if (!executed(index, site, send, errorLine)) return LAPI_ERR_COMMAND_FAILED;
     if (settleUs != 0) lqcl::sleepMicroseconds(settleUs);
     result = LAPISaveConfig(index, &bracket);
     if (result == LAPI_SUCCESS) result = refresh(index, info);
@@ -49,33 +44,23 @@ uint32_t singleChange(int index, const char* operation, const LapiSite& site, co
 }
 
 // The retried change bracket, with an optional pause before each save.
-uint32_t retriedChange(int index, const char* operation, const LapiSite& site, const Builder& send,
+uint32_t retriedChange(int index, const char* operation, const LapiSite& site, const LapiSend& send,
                        const char* errorLine, uint32_t settleUs, const ALL_INFORMATION_SET* info) {
-    LAPITraceIn(operation);
-    ITL_HANDLE_STRUCT* handle = nullptr;
-    if (LAPIFrameHandle(index, &handle, site) != LAPI_SUCCESS) return LAPI_ERR_NO_VALID_HANDLE;
-    wire::CONFIG_CHANGE_STRUCT bracket = newBracket();
-    uint32_t result = LAPIConfigChange(
-        index, LAPIStartConfig, LAPISaveConfig,
+    return LAPIBracketedChange(
+        index, operation, site, errorLine,
         [&] {
             uint32_t r = LAPIExecute(index, site, send);
             if (r == LAPI_SUCCESS && settleUs != 0) lqcl::sleepMicroseconds(settleUs);
             return r;
         },
-        [&] { return refresh(index, info); }, errorLine, &bracket);
-    LAPITraceOut(operation);
-    return result;
+        [&] { return refresh(index, info); });
 }
 
 // The command frame alone, then a refresh.
-uint32_t framedChange(int index, const char* operation, const LapiSite& site, const Builder& send,
+uint32_t framedChange(int index, const char* operation, const LapiSite& site, const LapiSend& send,
                       const char* errorLine, const ALL_INFORMATION_SET* info) {
     LAPITraceIn(operation);
-    LapiOutcome outcome;
-    if (LAPIExecute(index, site, send, &outcome) != LAPI_SUCCESS) {
-        DIDEDebug(kLapiTrace, 4, "%s wsc=%d", errorLine, outcome.wsc);
-        return LAPI_ERR_COMMAND_FAILED;
-    }
+    if (!executed(index, site, send, errorLine)) return LAPI_ERR_COMMAND_FAILED;
     uint32_t result = refresh(index, info);
     LAPITraceOut(operation);
     return result;
@@ -209,36 +194,29 @@ uint32_t LAPIAssignODAR2_2(int index, ASSIGN_ODA_REQUEST* q) {
 namespace {
 
 uint32_t changeVolumeCopy(int index, const char* operation, uint16_t lun, uint8_t action, uint16_t value) {
-    LAPITraceIn(operation);
-    LapiOutcome outcome;
-    uint32_t result = LAPIExecute(
-        index, LapiSite{"TOLVO_ChangeVolumeCopySettings"},
+    return LAPIFramedOperation(
+        index, operation, LapiSite{"TOLVO_ChangeVolumeCopySettings"},
         [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) { return TOLVO_ChangeVolumeCopySettings(h, r, lun, action, value); },
-        &outcome);
-    if (result != LAPI_SUCCESS)
-        DIDEDebug(kLapiTrace, 4, "Error: Failed to change volume copy settings LUN %d action %d wsc=%d", lun, action,
-                  outcome.wsc);
-    LAPITraceOut(operation);
-    return result;
+        [&](uint8_t wsc) {
+            DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "Error: Failed to change volume copy settings LUN %d action %d wsc=%d",
+                      lun, action, wsc);
+        });
 }
 
 }  // namespace
 
 uint32_t LAPISetupVolumeCopy(int index, const VOLUME_COPY_SETUP_REQUEST* q) {
     if (q == nullptr) return LAPI_ERR_BAD_PARAMETERS;
-    LAPITraceIn("LAPISetupVolumeCopy");
-    LapiOutcome outcome;
-    uint32_t result = LAPIExecute(
-        index, LapiSite{"TOLVO_SetupVolumeCopy"},
+    return LAPIFramedOperation(
+        index, "LAPISetupVolumeCopy", LapiSite{"TOLVO_SetupVolumeCopy"},
         [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
             return TOLVO_SetupVolumeCopy(h, r, q->source, q->destination, q->type, q->priority);
         },
-        &outcome);
-    if (result != LAPI_SUCCESS)
-        DIDEDebug(kLapiTrace, 4, "Error: Failed to setup volume copy source %d destination %d type %d wsc=%d", q->source,
-                  q->destination, q->type, outcome.wsc);
-    LAPITraceOut("LAPISetupVolumeCopy");
-    return result;
+        [&](uint8_t wsc) {
+            DIDEDebug(TRACE_LAPI, DETAIL_ERROR,
+                      "Error: Failed to setup volume copy source %d destination %d type %d wsc=%d", q->source,
+                      q->destination, q->type, wsc);
+        });
 }
 
 uint32_t LAPISetVolumeCopyPriority(int index, uint16_t lun, uint8_t priority) {
@@ -260,12 +238,12 @@ uint32_t readVolumeCopyStatus(int index, wire::LD_DUPLICATION_STATUS_STRUCT* sta
                                       return TOLVO_SendCommand(h, r, reply, sizeof reply, nullptr);
                                   });
     if (result != LAPI_SUCCESS) {
-        DIDEDebug(kLapiTrace, 4, "Error: get volume copy status");
+        DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "Error: get volume copy status");
         return LAPI_ERR_COMMAND_FAILED;
     }
     std::memcpy(status, reply, sizeof reply);
     if (status->wSize.get() != sizeof reply) {
-        DIDEDebug(kLapiTrace, 4, "Error: Firmware returned size 0x%x for LD_DUPLICATION_STATUS_STRUCT.  Expected 0x%x.",
+        DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "Error: Firmware returned size 0x%x for LD_DUPLICATION_STATUS_STRUCT.  Expected 0x%x.",
                   status->wSize.get(), static_cast<unsigned>(sizeof reply));
         return LAPI_ERR_COMMAND_FAILED;
     }
@@ -296,7 +274,7 @@ uint32_t LAPIGetVolumeCopyStatus(int index, uint16_t destination, wire::LD_DUPLI
             break;
         }
         if (result != LAPI_SUCCESS)
-            DIDEDebug(kLapiTrace, 4, "Error: no volume copy status found for destination LD 0x%x", destination);
+            DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "Error: no volume copy status found for destination LD 0x%x", destination);
     }
     LAPITraceOut("LAPIGetVolumeCopyStatus");
     return result;
@@ -306,20 +284,13 @@ uint32_t LAPIGetVolumeCopyStatus(int index, uint16_t destination, wire::LD_DUPLI
 
 uint32_t LAPISetRAIDConfigurationData(int index, const uint8_t* image) {
     if (image == nullptr) return LAPI_ERR_BAD_PARAMETERS;
-    LAPITraceIn("LAPISetRAIDConfigurationData");
     // The sender takes a writable buffer; the image is sent from a copy.
     std::vector<uint8_t> data(image, image + kConfigReplySize);
-    LapiOutcome outcome;
-    uint32_t result = LAPIExecute(index, LapiSite{"TOLVO_RestoreConfig"},
-                                  [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
-                                      setTolvoCdb(r, wire::kOpWriteBuffer, wire::kModeData, wire::buf::RestoreConfig,
-                                                  0, 0, 0);
-                                      return TOLVO_SendCommand(h, r, data.data(),
-                                                               static_cast<uint32_t>(data.size()), nullptr);
-                                  },
-                                  &outcome);
-    if (result != LAPI_SUCCESS)
-        DIDEDebug(kLapiTrace, 4, "Error: Failed to restore configuration wsc=%d", outcome.wsc);
-    LAPITraceOut("LAPISetRAIDConfigurationData");
-    return result;
+    return LAPIFramedOperation(
+        index, "LAPISetRAIDConfigurationData", LapiSite{"TOLVO_RestoreConfig"},
+        [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
+            setTolvoCdb(r, wire::kOpWriteBuffer, wire::kModeData, wire::buf::RestoreConfig, 0, 0, 0);
+            return TOLVO_SendCommand(h, r, data.data(), static_cast<uint32_t>(data.size()), nullptr);
+        },
+        [](uint8_t wsc) { DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "Error: Failed to restore configuration wsc=%d", wsc); });
 }

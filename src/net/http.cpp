@@ -22,8 +22,6 @@ char httpErrorString[100] = {};
 
 namespace {
 
-int g_timeoutSeconds = HTTP_DEFAULT_TIMEOUT_SECONDS;
-
 constexpr const char* kGateway = "/cgi-bin/cgiloader.cgi";
 constexpr const char* kBoundaryPrefix = "--";
 constexpr const char* kBoundary = "--------------QcLiPoStSv1234";
@@ -54,17 +52,12 @@ ssize_t readFull(HttpStream& s, char* to, size_t n) {
 }
 
 int readPlain(HttpStream& s, char* buffer, int capacity, int* length) {
-    int total = 0;
-    while (total < capacity) {
-        ssize_t r = s.recv(buffer + total, static_cast<size_t>(capacity - total));
-        if (r == 0) break;
-        if (r < 0) {
-            std::printf("Error: recv() returned an error. %d.\n", errno);
-            return 1;
-        }
-        total += static_cast<int>(r);
+    const ssize_t got = readFull(s, buffer, capacity > 0 ? static_cast<size_t>(capacity) : 0);
+    if (got < 0) {
+        std::printf("Error: recv() returned an error. %d.\n", errno);
+        return 1;
     }
-    *length = total;
+    *length = static_cast<int>(got);
     return 0;
 }
 
@@ -138,8 +131,6 @@ char* httpResultsBuffer() {
     return buffer.get();
 }
 
-void httpSetTimeout(int seconds) { g_timeoutSeconds = seconds; }
-
 int httpSocketOpen(const char* address, const char* port) {
     in_addr_t ip = inet_addr(address);
     if (ip == INADDR_NONE) {
@@ -159,7 +150,7 @@ int httpSocketOpen(const char* address, const char* port) {
         return -1;
     }
     timeval tv{};
-    tv.tv_sec = g_timeoutSeconds;
+    tv.tv_sec = HTTP_DEFAULT_TIMEOUT_SECONDS;
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
     int size = 65536;

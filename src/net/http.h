@@ -53,9 +53,6 @@ private:
 // The whole process's results buffer (allocated on first use).
 char* httpResultsBuffer();
 
-// Receive time-out for new connections (tests shorten it).
-void httpSetTimeout(int seconds);
-
 // Connects to the address (dotted IPv4 or a host name) and port; -1 after its
 // message on failure.
 int httpSocketOpen(const char* address, const char* port);

@@ -5,7 +5,6 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,6 +13,9 @@
 #include <cstring>
 
 #include "net/http.h"
+#include "support/sleep.h"
+#include "wire/byteorder.h"
+#include "wire/vendor_ops.h"
 #include "net/oob_params.h"
 
 namespace {
@@ -21,22 +23,8 @@ namespace {
 bool g_pinged = false;
 int g_pingTimeoutMs = 5000;
 
-constexpr uint8_t kWriteBuffer = 0x3B;
-constexpr uint8_t kReadBuffer = 0x3C;
-constexpr uint8_t kReceiveDiagnostic = 0x1C;
 constexpr size_t kEchoLength = 40;
 constexpr size_t kEchoData = 32;
-
-uint32_t le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
-
-int64_t nowMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 // One ICMP socket: raw where permitted, else the unprivileged datagram kind
 // (the kernel then chooses the identifier and hands over the ICMP part only).
@@ -59,9 +47,9 @@ struct IcmpSocket {
 
 // Waits for the reply to one echo. 1 answered, 0 timed out or not correct, -1 receive error.
 int awaitReply(const IcmpSocket& s, uint16_t id, uint16_t seq, const uint8_t* sent) {
-    const int64_t deadline = nowMs() + g_pingTimeoutMs;
+    const int64_t deadline = lqcl::monotonicMilliseconds() + g_pingTimeoutMs;
     for (;;) {
-        const int64_t left = deadline - nowMs();
+        const int64_t left = deadline - lqcl::monotonicMilliseconds();
         pollfd p{s.fd, POLLIN, 0};
         int r = left > 0 ? ::poll(&p, 1, static_cast<int>(left)) : 0;
         if (r < 0 && errno == EINTR) continue;
@@ -82,8 +70,8 @@ int awaitReply(const IcmpSocket& s, uint16_t id, uint16_t seq, const uint8_t* se
         const uint8_t* icmp = packet + ip;
         const size_t icmpLength = static_cast<size_t>(n) - ip;
         if (icmpLength < 8) continue;
-        const uint16_t gotId = static_cast<uint16_t>(icmp[4] << 8 | icmp[5]);
-        const uint16_t gotSeq = static_cast<uint16_t>(icmp[6] << 8 | icmp[7]);
+        const uint16_t gotId = wire::loadBe16(icmp + 4);
+        const uint16_t gotSeq = wire::loadBe16(icmp + 6);
         // Other ICMP traffic (our own request seen on loopback, other
         // programs' echoes) is not the answer: keep waiting.
         if (icmp[0] != 0 || (!s.datagram && gotId != id)) continue;
@@ -141,14 +129,10 @@ int ahping(int /*unused*/, const char* host, int count) {
     int answered = 0;
     for (int i = 0; i < count; ++i) {
         uint8_t echo[kEchoLength] = {8, 0, 0, 0};
-        echo[4] = static_cast<uint8_t>(id >> 8);
-        echo[5] = static_cast<uint8_t>(id);
-        echo[6] = static_cast<uint8_t>(seq >> 8);
-        echo[7] = static_cast<uint8_t>(seq);
+        wire::putBe16(echo + 4, id);
+        wire::putBe16(echo + 6, seq);
         std::memset(echo + 8, 'x', kEchoData);
-        const uint16_t sum = CalcChecksum(echo, sizeof echo);
-        echo[2] = static_cast<uint8_t>(sum >> 8);
-        echo[3] = static_cast<uint8_t>(sum);
+        wire::putBe16(echo + 2, CalcChecksum(echo, sizeof echo));
         if (::sendto(s.fd, echo, sizeof echo, 0, reinterpret_cast<sockaddr*>(&to), sizeof to) < 0) return -1;
         int r = awaitReply(s, id, seq, echo);
         ++seq;
@@ -187,7 +171,7 @@ std::vector<std::string> qclRequestFields(const SCSI_COMMAND_STRUCT& r, const st
 }
 
 std::vector<uint8_t> qclUploadBytes(const SCSI_COMMAND_STRUCT& r, const uint8_t* data) {
-    const bool carries = r.cdb[0] == kWriteBuffer && r.dataLength > 0 && data != nullptr;
+    const bool carries = r.cdb[0] == wire::kOpWriteBuffer && r.dataLength > 0 && data != nullptr;
     std::vector<uint8_t> file(1 + (carries ? r.dataLength : 0), 0);
     if (carries) std::memcpy(file.data() + 1, data, r.dataLength);
     return file;
@@ -198,15 +182,15 @@ int qclApplyReply(SCSI_COMMAND_STRUCT* r, uint8_t* data, const uint8_t* body, si
         std::printf("Failed to execute the command.\n");
         return 255;
     }
-    const uint32_t status = le32(body);
-    const uint32_t declared = le32(body + 5);
+    const uint32_t status = wire::loadLe32(body);
+    const uint32_t declared = wire::loadLe32(body + 5);
     const size_t available = length - OOB_REPLY_HEADER;
     const uint32_t returned = declared < available ? declared : static_cast<uint32_t>(available);
     r->senseData[2] = static_cast<uint8_t>((r->senseData[2] & 0xF0) | (body[10] & 0x0F));
     r->senseData[12] = body[11];
     r->senseData[13] = body[12];
     const uint32_t asked = r->dataLength;
-    if ((r->cdb[0] == kReadBuffer || r->cdb[0] == kReceiveDiagnostic) && data != nullptr)
+    if ((r->cdb[0] == wire::kOpReadBuffer || r->cdb[0] == wire::kOpReceiveDiagnostic) && data != nullptr)
         std::memcpy(data, body + OOB_REPLY_HEADER, returned < asked ? returned : asked);
     r->dataLength = returned;
     return status > 0x7FFFFFFF ? 255 : static_cast<int>(status);

@@ -7,7 +7,6 @@
 #include <regex.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,6 +17,7 @@
 #include <memory>
 
 #include "net/http.h"
+#include "support/sleep.h"
 
 namespace {
 
@@ -45,12 +45,6 @@ uint32_t at(const uint8_t* r, size_t offset) {
 const char* requestMagic(int kind) { return kind == NB_KIND_NETBURNER ? "BURN" : "EQMA"; }
 const char* replyMagic(int kind) { return kind == NB_KIND_NETBURNER ? "NETB" : "EQMB"; }
 uint16_t portOf(int kind) { return kind == NB_KIND_NETBURNER ? UDP_NETBURNERID_PORT : UDP_SERVICE_PORT; }
-
-int64_t nowMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 std::string dotted(uint32_t address) {
     const auto* b = reinterpret_cast<const uint8_t*>(&address);
@@ -163,10 +157,10 @@ int findDevice(int timeoutMs, const char* target, std::vector<NbRecord>* records
         std::exit(1);
     }
     // Each datagram renews the wait; the whole search stays bounded all the same.
-    const int64_t end = nowMs() + NB_SEARCH_LIMIT_MS;
+    const int64_t end = lqcl::monotonicMilliseconds() + NB_SEARCH_LIMIT_MS;
     int errors = 0;
     while (records->size() < NB_MAX_REPLIES) {
-        const int64_t left = end - nowMs();
+        const int64_t left = end - lqcl::monotonicMilliseconds();
         if (left <= 0) break;
         pollfd p{s.fd, POLLIN, 0};
         int r = ::poll(&p, 1, static_cast<int>(std::min<int64_t>(timeoutMs, left)));

@@ -134,9 +134,7 @@ void processElementDescriptorPage_SES2(SESModel& model, const uint8_t* page, siz
             if (i >= 0 && i < static_cast<int>(kMaxElements)) {
                 char* text = r.elements[i].text;
                 std::memset(text, 0, kDescriptorText + 1);
-                const size_t n = length < kDescriptorText ? length : kDescriptorText;
-                for (size_t k = 0; k < n && view.has(off + 4 + k, 1); ++k)
-                    text[k] = static_cast<char>(view.u8(off + 4 + k));
+                copyField(text, length < kDescriptorText ? length : kDescriptorText, view, off + 4);
             }
             off += 4 + length;
         }

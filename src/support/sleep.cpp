@@ -20,6 +20,12 @@ void sleepMicroseconds(uint32_t microseconds) {
     }
 }
 
+int64_t monotonicMilliseconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
 SleepHook setSleepHook(SleepHook hook) {
     SleepHook previous = g_hook;
     g_hook = hook;
