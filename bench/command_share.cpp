@@ -20,29 +20,12 @@
 #include "scenario/scenario.h"
 #include "whole_command.h"
 
-namespace {
-
 using namespace bench;
-
-// The tool's own waits that the recorded commands imply: 250 ms per busy
-// answer, 1 s + 33 ms per information-set refresh (each begins with a start).
-double waitsOf(const nlohmann::json& record) {
-    double waits = 0;
-    for (const auto& c : record) {
-        auto cdb = cdbOf(c);
-        if (busyReply(c)) waits += 250;
-        if (cdb.size() > 2 && cdb[0] == 0x3B && cdb[2] == 0x80) waits += 1033;
-    }
-    return waits;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
-    char tmpl[] = "/tmp/lqcl-bench-XXXXXX";
-    if (!mkdtemp(tmpl)) return 1;
-    const std::string devDir = tmpl;
+    const std::string devDir = tempDir();
+    if (devDir.empty()) return 1;
 
     // The default scenario with the largest enclosure lists.
     nlohmann::json scenario = nlohmann::json::parse(sim::embeddedDefaultScenario());
@@ -67,14 +50,12 @@ int main(int argc, char** argv) {
         std::vector<std::string> argvL{LQCL_BINARY};
         argvL.insert(argvL.end(), args.begin(), args.end());
         Figures f;
-        for (int i = 0; i < runs; ++i) measure(argvL, devDir, f, waitsOf);
+        for (int i = 0; i < runs; ++i) measure(argvL, devDir, f, refreshAndBusyWaits);
         pass = printShare(args, f) && pass;
     }
 
     std::remove(scenarioFile.c_str());
-    std::string cleanup = "rm -rf '" + devDir + "'";
-    int rc = std::system(cleanup.c_str());
-    (void)rc;
+    removeDir(devDir);
     std::printf("\n%s\n", pass ? "within targets" : "OUTSIDE TARGETS");
     return pass ? 0 : 1;
 }

@@ -17,8 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "model/firmware_model.h"
+#include "model/model_util.h"
 #include "whole_command.h"
-#include "wire/config.h"
 
 namespace {
 
@@ -29,20 +30,15 @@ constexpr int kArrays = 10;
 constexpr int kDrivesPerArray = 5;
 constexpr int kLogicalDrivesPerArray = 50;
 constexpr int kGapsPerArray = 9;
-constexpr uint64_t kBlocksPerGb = 1953792;
 constexpr uint64_t kFirstWwn = 0x5000C50000A00001ull;
-
-std::string wwnText(uint64_t w) {
-    char buf[17];
-    std::snprintf(buf, sizeof buf, "%016llX", static_cast<unsigned long long>(w));
-    return buf;
-}
+using sim::model::kBlocksPerGb;
+using sim::wwnHex;
 
 // 4 enclosures of 16 drives; 10 arrays of 5 drives, 500 logical drives of 10 GB.
 json baseScenario() {
     json drives = json::array();
     for (int i = 0; i < 64; ++i)
-        drives.push_back({{"enclosure", 1 + i / 16}, {"slot", 1 + i % 16}, {"wwn", wwnText(kFirstWwn + i)},
+        drives.push_back({{"enclosure", 1 + i / 16}, {"slot", 1 + i % 16}, {"wwn", wwnHex(kFirstWwn + i)},
                           {"capacityBlocks", 585937500}});
     json enclosures = json::array();
     for (int e = 1; e <= 4; ++e) enclosures.push_back({{"number", e}, {"slots", 16}});
@@ -58,28 +54,12 @@ json baseScenario() {
         std::snprintf(name, sizeof name, "ld%03d", i);
         lds.push_back({{"array", i / kLogicalDrivesPerArray}, {"capacityGb", 10}, {"name", name}});
     }
-    json system = {
-        {"vendor", "TOLVO"},
-        {"product", "TOLVO RAID 7000"},
-        {"revision", "0513"},
-        {"paths",
-         {{{"sg", 0}, {"host", 0}, {"channel", 0}, {"target", 0}, {"lun", 0}, {"portWwn", "2100001122334401"}},
-          {{"sg", 1}, {"host", 1}, {"channel", 1}, {"target", 0}, {"lun", 0}, {"portWwn", "2100001122334402"}}}},
-        {"wwn", "2000001122334400"},
-        {"name", "Change Benchmark"},
-        {"enclosures", enclosures},
-        {"drives", drives},
-        {"arrays", arrays},
-        {"logicalDrives", lds},
-    };
+    // The identity and the two paths of the default scenario's system.
+    const json defaults = json::parse(sim::embeddedDefaultScenario())["systems"][0];
+    json system = {{"name", "Change Benchmark"}, {"enclosures", enclosures}, {"drives", drives},
+                   {"arrays", arrays},          {"logicalDrives", lds}};
+    for (const char* key : {"vendor", "product", "revision", "paths", "wwn"}) system[key] = defaults.at(key);
     return json{{"systems", {system}}};
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 // Moves the first logical drives of every array apart, 2 GB each, so that the
@@ -87,11 +67,10 @@ int hexDigit(char c) {
 bool spreadLogicalDrives(json& system) {
     std::vector<uint8_t> image(sizeof(wire::CONFIG_STORAGE_STRUCT));
     for (const auto& run : system["configImage"]) {
-        size_t off = run[0].get<size_t>();
-        const std::string hex = run[1].get<std::string>();
-        if (off + hex.size() / 2 > image.size()) return false;
-        for (size_t i = 0; i < hex.size() / 2; ++i)
-            image[off + i] = static_cast<uint8_t>(hexDigit(hex[2 * i]) * 16 + hexDigit(hex[2 * i + 1]));
+        const size_t off = run[0].get<size_t>();
+        const auto bytes = fromHex(run[1].get<std::string>());
+        if (off + bytes.size() > image.size()) return false;
+        std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(off));
     }
     auto* img = reinterpret_cast<wire::CONFIG_STORAGE_STRUCT*>(image.data());
     for (unsigned i = 0; i < img->header.totalLogicalDrives.get(); ++i) {
@@ -99,24 +78,7 @@ bool spreadLogicalDrives(json& system) {
         const uint64_t j = (seg.startBlock.get() / kBlocksPerGb) / 10;  // position within its array
         seg.startBlock.set((10 * j + 2 * std::min<uint64_t>(j, kGapsPerArray)) * kBlocksPerGb);
     }
-    json runs = json::array();
-    static const char* digits = "0123456789ABCDEF";
-    for (size_t i = 0; i < image.size();) {
-        if (image[i] == 0) {
-            ++i;
-            continue;
-        }
-        size_t end = i;
-        std::string hex;
-        while (end < image.size() && (image[end] != 0 || (end + 1 < image.size() && image[end + 1] != 0))) {
-            hex += digits[image[end] >> 4];
-            hex += digits[image[end] & 0xF];
-            ++end;
-        }
-        runs.push_back({i, hex});
-        i = end;
-    }
-    system["configImage"] = runs;
+    system["configImage"] = sim::model::imageRuns(image.data(), image.size());
     return true;
 }
 
@@ -138,17 +100,6 @@ double waitsOf(const json& record) {
         if (cdb[2] == 0x82) openStart = false;
     }
     return openStart ? waits + 1033 : waits;
-}
-
-std::string tempDir() {
-    char tmpl[] = "/tmp/lqcl-bench-XXXXXX";
-    return mkdtemp(tmpl) ? tmpl : "";
-}
-
-void removeDir(const std::string& dir) {
-    std::string cleanup = "rm -rf '" + dir + "'";
-    int rc = std::system(cleanup.c_str());
-    (void)rc;
 }
 
 }  // namespace
@@ -178,7 +129,7 @@ int main(int argc, char** argv) {
     std::ofstream(spread) << scenario.dump();
 
     std::vector<std::string> array = {"-F", "-c", "-z", "array", "-l", "8"};
-    for (int i = 0; i < 8; ++i) array.insert(array.end(), {"-u", wwnText(kFirstWwn + kArrays * kDrivesPerArray + i)});
+    for (int i = 0; i < 8; ++i) array.insert(array.end(), {"-u", wwnHex(kFirstWwn + kArrays * kDrivesPerArray + i)});
     for (int v : {64, 5, 0, 0, 0, 0, 0, 0, 0, 0}) array.insert(array.end(), {"-l", std::to_string(v)});
     const std::vector<std::vector<std::string>> commands = {
         array, {"-F", "-c", "-z", "logicaldrives", "-l", "0", "-l", "1", "-l", "512", "-m", "bench"}};

@@ -4,44 +4,19 @@
 // trips to the same emulator. Judged by the ratio (target: at most 2).
 //
 //   bench_discovery [runs] [lqcl arguments...]     (default: 5 runs of -S -g -z whoami)
-#include <fcntl.h>
-#include <scsi/sg.h>
-#include <signal.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
-#include <string>
-#include <vector>
 
-#ifndef LQCL_BINARY
-#error "LQCL_BINARY must name the built lqcl"
-#endif
-#ifndef TOLVO_SIM_BINARY
-#error "TOLVO_SIM_BINARY must name the built tolvo-sim"
-#endif
+#include "whole_command.h"
 
 namespace {
+
+using namespace bench;
 
 constexpr int kSystems = 125;
 constexpr int kPaths = 2;
 constexpr int kDevices = kSystems * kPaths;
-
-using Clock = std::chrono::steady_clock;
-
-std::string hex16(unsigned long long v) {
-    char b[17];
-    std::snprintf(b, sizeof b, "%016llX", v);
-    return b;
-}
 
 std::string scenario() {
     std::string s = "{\"systems\": [\n";
@@ -51,33 +26,13 @@ std::string scenario() {
         for (int p = 0; p < kPaths; ++p) {
             s += "{\"sg\": " + std::to_string(i * kPaths + p) + ", \"host\": " + std::to_string(p) +
                  ", \"channel\": " + std::to_string(p) + ", \"target\": " + std::to_string(i) +
-                 ", \"lun\": 0, \"portWwn\": \"" + hex16(0x2100001100000000ull + i * 16 + p) + "\"}";
+                 ", \"lun\": 0, \"portWwn\": \"" + sim::wwnHex(0x2100001100000000ull + i * 16 + p) + "\"}";
             s += p + 1 < kPaths ? ", " : "";
         }
-        s += "], \"wwn\": \"" + hex16(0x2000001100000000ull + i) + "\", \"name\": \"bench " + std::to_string(i) + "\"}";
+        s += "], \"wwn\": \"" + sim::wwnHex(0x2000001100000000ull + i) + "\", \"name\": \"bench " + std::to_string(i) + "\"}";
         s += i + 1 < kSystems ? ",\n" : "\n";
     }
     return s + "]}\n";
-}
-
-int runProcess(const std::vector<std::string>& argv, const std::string& devDir, bool quiet) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        setenv("LQCL_DEV_DIR", devDir.c_str(), 1);
-        if (quiet) {
-            int null = open("/dev/null", O_WRONLY);
-            dup2(null, 1);
-            dup2(null, 2);
-        }
-        std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 // One connection as lqcl makes it: open handshake, then one request.
@@ -123,11 +78,6 @@ bool minimalClient(const std::string& devDir) {
     return access((devDir + "/sg" + std::to_string(kDevices)).c_str(), F_OK) != 0;
 }
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -136,34 +86,32 @@ int main(int argc, char** argv) {
     for (int i = 2; i < argc; ++i) lqcl.push_back(argv[i]);
     if (lqcl.size() == 1) lqcl.insert(lqcl.end(), {"-S", "-g", "-z", "whoami"});
 
-    char tmpl[] = "/tmp/lqcl-bench-XXXXXX";
-    if (mkdtemp(tmpl) == nullptr) return 1;
-    const std::string root = tmpl, devDir = root + "/dev", scenarioFile = root + "/scenario.json";
+    const std::string root = tempDir(), devDir = root + "/dev", scenarioFile = root + "/scenario.json";
+    if (root.empty()) return 1;
     mkdir(devDir.c_str(), 0755);
     std::ofstream(scenarioFile) << scenario();
-    const std::string pidFile = root + "/sim.pid";
-    if (runProcess({TOLVO_SIM_BINARY, "serve", devDir, scenarioFile, "--daemon", "--pidfile", pidFile}, devDir, false) !=
-        0) {
-        std::fprintf(stderr, "bench_discovery: tolvo-sim did not start\n");
-        return 1;
-    }
-    pid_t sim = 0;
-    std::ifstream(pidFile) >> sim;
-
-    // Warm-up, and a check that the listing really shows every system.
-    int rc = runProcess(lqcl, devDir, true);
-    bool floorOk = minimalClient(devDir);
+    int rc = 0;
+    bool floorOk = true;
     std::vector<double> tool, floor;
-    for (int r = 0; r < runs; ++r) {
-        auto t0 = Clock::now();
-        rc |= runProcess(lqcl, devDir, true);
-        auto t1 = Clock::now();
-        floorOk = minimalClient(devDir) && floorOk;
-        auto t2 = Clock::now();
-        tool.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
-        floor.push_back(std::chrono::duration<double, std::milli>(t2 - t1).count());
+    {
+        Emulator sim(devDir, {scenarioFile});
+        if (!sim.ready()) {
+            std::fprintf(stderr, "bench_discovery: tolvo-sim did not start\n");
+            return 1;
+        }
+        // Warm-up of both clients.
+        rc = run(lqcl, devDir, nullptr, nullptr);
+        floorOk = minimalClient(devDir);
+        for (int r = 0; r < runs; ++r) {
+            auto t0 = Clock::now();
+            rc |= run(lqcl, devDir, nullptr, nullptr);
+            auto t1 = Clock::now();
+            floorOk = minimalClient(devDir) && floorOk;
+            auto t2 = Clock::now();
+            tool.push_back(ms(t1 - t0));
+            floor.push_back(ms(t2 - t1));
+        }
     }
-    if (sim > 0) kill(sim, SIGTERM);
     std::string cmd;
     for (size_t i = 1; i < lqcl.size(); ++i) cmd += " " + lqcl[i];
     std::printf("discovery of %d systems x %d paths (%d devices), lqcl%s, median of %d runs\n", kSystems, kPaths,
@@ -172,6 +120,5 @@ int main(int argc, char** argv) {
     std::printf("  minimal client:  %9.1f ms (%d connections, %s)\n", median(floor), 3 * kDevices,
                 floorOk ? "all answered" : "SOME FAILED");
     std::printf("  ratio:           %9.2f (target <= 2.00)\n", median(tool) / median(floor));
-    std::string cleanup = "rm -rf '" + root + "'";
-    return std::system(cleanup.c_str()) == 0 && rc == 0 && floorOk ? 0 : 1;
+    return removeDir(root) && rc == 0 && floorOk ? 0 : 1;
 }

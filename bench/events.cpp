@@ -16,13 +16,7 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "whole_command.h"
-
-#ifndef LQCL_BINARY
-#error "LQCL_BINARY must name the built lqcl"
-#endif
 
 namespace {
 
@@ -96,18 +90,15 @@ int measure(const std::string& base, int runs);
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
-    char tmpl[] = "/tmp/lqcl-bench-XXXXXX";
-    if (!mkdtemp(tmpl)) return 1;
-    const std::string base = tmpl;
+    const std::string base = bench::tempDir();
+    if (base.empty()) return 1;
     setenv("TZ", "UTC", 1);
     int status = 1;
     {
         bench::Emulator sim(base);
         if (sim.ready()) status = measure(base, runs);
     }
-    std::string cleanup = "rm -rf '" + base + "'";
-    int rc = std::system(cleanup.c_str());
-    (void)rc;
+    bench::removeDir(base);
     return status;
 }
 

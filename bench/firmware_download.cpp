@@ -36,9 +36,8 @@ bool minimalClient(const std::string& node, const std::vector<uint8_t>& image) {
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    char tmpl[] = "/tmp/lqcl-bench-XXXXXX";
-    if (mkdtemp(tmpl) == nullptr) return 1;
-    const std::string root = tmpl, devDir = root + "/dev", imageFile = root + "/fw.img";
+    const std::string root = bench::tempDir(), devDir = root + "/dev", imageFile = root + "/fw.img";
+    if (root.empty()) return 1;
     mkdir(devDir.c_str(), 0755);
     const auto image = sim::model::makeFirmwareImage(1, 5, 14, "0514", "Dec 01 2026", kImageSize);
     std::ofstream(imageFile, std::ios::binary)
@@ -76,6 +75,5 @@ int main(int argc, char** argv) {
                 bench::median(tool), rc, maxRss / 1024.0);
     std::printf("  minimal client:  %9.1f ms (%s)\n", bench::median(floor), floorOk ? "all accepted" : "SOME FAILED");
     std::printf("  ratio:           %9.2f (target <= 1.50)\n", bench::median(tool) / bench::median(floor));
-    std::string cleanup = "rm -rf '" + root + "'";
-    return std::system(cleanup.c_str()) == 0 && rc == 0 && floorOk ? 0 : 1;
+    return bench::removeDir(root) && rc == 0 && floorOk ? 0 : 1;
 }

@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,17 +22,6 @@ namespace {
 using namespace bench;
 
 constexpr const char* kAddress = "127.0.0.1";
-
-// The tool's own sleeps that the recorded commands imply.
-double waitsOf(const nlohmann::json& record) {
-    double waits = 0;
-    for (const auto& c : record) {
-        auto cdb = cdbOf(c);
-        if (busyReply(c)) waits += 250;
-        if (cdb.size() > 2 && cdb[0] == 0x3B && cdb[2] == 0x80) waits += 1033;
-    }
-    return waits;
-}
 
 // One curl run that posts every recorded command as the tool's form would.
 std::vector<std::string> curlArgs(const nlohmann::json& record, const std::string& dir) {
@@ -71,15 +59,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench: a private network namespace is needed (run as root)\n");
         return 1;
     }
-    char tmpl[] = "/tmp/lqcl-bench-oob-XXXXXX";
-    if (!mkdtemp(tmpl)) return 1;
-    const std::string dir = tmpl;
+    const std::string dir = tempDir();
+    if (dir.empty()) return 1;
     run({"/usr/sbin/ip", "link", "set", "lo", "up"}, dir, nullptr, nullptr);
 
-    std::ifstream in(std::string(LQCL_SOURCE_DIR) + "/sim/scenarios/default.json");
-    std::stringstream ss;
-    ss << in.rdbuf();
-    nlohmann::json scenario = nlohmann::json::parse(ss.str());
+    nlohmann::json scenario = nlohmann::json::parse(sim::embeddedDefaultScenario());
     scenario["systems"][0]["network"] = {{"address", kAddress}, {"user", "admin"}, {"password", "pw"}};
     const std::string file = dir + "/scenario.json";
     std::ofstream(file) << scenario.dump();
@@ -120,7 +104,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "bench: lqcl failed (status %d)\n", st);
             return 1;
         }
-        tool.push_back(wall - waitsOf(record) - pingMs);
+        tool.push_back(wall - refreshAndBusyWaits(record) - pingMs);
         peak = std::max(peak, rss);
         auto args = curlArgs(record, dir);
         auto c0 = Clock::now();
@@ -131,7 +115,6 @@ int main(int argc, char** argv) {
     std::printf("out-of-band allinfo: %zu POSTs; lqcl %.2f ms (waits and %.2f ms echo taken out), curl %.2f ms, "
                 "ratio %.2f (target <= 1.2); peak memory %.1f MiB (target < 32)\n",
                 record.size(), t, pingMs, c, ratio, peak / 1024.0);
-    std::string rm = "rm -rf " + dir;
-    if (std::system(rm.c_str()) != 0) return 1;
+    if (!removeDir(dir)) return 1;
     return ratio <= 1.2 && peak < 32 * 1024 ? 0 : 2;
 }

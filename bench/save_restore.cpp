@@ -27,16 +27,7 @@ using namespace bench;
 
 // The recorded commands sent again by a child process; its wall time.
 Replay replayAsProcess(const std::string& devDir, const nlohmann::json& record) {
-    struct Command {
-        std::string node;
-        std::vector<uint8_t> cdb, out;
-        uint32_t in;
-    };
-    std::vector<Command> commands;
-    for (const auto& c : record)
-        commands.push_back({devDir + "/" + c.value("device", "sg0"), cdbOf(c),
-                            c.contains("data") ? fromHex(c["data"].get<std::string>()) : std::vector<uint8_t>{},
-                            c.value("direction", "") == "in" ? c.value("dataLength", 0u) : 0});
+    const auto commands = commandsOf(devDir, record);
     Replay r;
     r.commands = commands.size();
     auto t0 = Clock::now();
@@ -71,9 +62,8 @@ double flushMs(const std::string& path) {
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
-    char tmpl[] = "/tmp/lqcl-bench-XXXXXX";
-    if (!mkdtemp(tmpl)) return 1;
-    const std::string devDir = tmpl;
+    const std::string devDir = tempDir();
+    if (devDir.empty()) return 1;
     Emulator sim(devDir);
     if (!sim.ready()) {
         std::fprintf(stderr, "bench: tolvo-sim did not become ready\n");
@@ -92,17 +82,7 @@ int main(int argc, char** argv) {
         Figures f;
         std::vector<double> flush;
         for (int i = 0; i < runs; ++i) {
-            ctl(devDir, {"clear-commands"});
-            long rss = 0;
-            auto t0 = Clock::now();
-            int rc = run(argvL, devDir, nullptr, &rss);
-            f.wall.push_back(ms(Clock::now() - t0));
-            f.ok = f.ok && rc == 0;
-            f.peakKb = std::max(f.peakKb, rss);
-            Replay r = replayAsProcess(devDir, recorded(devDir));
-            f.ok = f.ok && r.ok;
-            f.floor.push_back(r.ms);
-            f.sent = r.commands;
+            measure(argvL, devDir, f, [](const nlohmann::json&) { return 0.0; }, replayAsProcess);
             if (saving) flush.push_back(flushMs(devDir + "/flush.tmp"));
         }
         double ratio = median(f.wall) / median(f.floor);
@@ -122,9 +102,7 @@ int main(int argc, char** argv) {
         pass = pass && f.ok && ratio <= 1.5 && f.peakKb < 32 * 1024;
     }
 
-    std::string cleanup = "rm -rf '" + devDir + "'";
-    int rc = std::system(cleanup.c_str());
-    (void)rc;
+    removeDir(devDir);
     std::printf("\n%s\n", pass ? "within targets" : "OUTSIDE TARGETS");
     return pass ? 0 : 1;
 }

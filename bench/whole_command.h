@@ -16,11 +16,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
+
+#include "scenario/scenario.h"
 
 #ifndef LQCL_BINARY
 #error "LQCL_BINARY must name the built lqcl"
@@ -39,6 +42,13 @@ inline double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
 }
+
+// A new directory under /tmp (empty when none could be made), and its removal.
+inline std::string tempDir() {
+    char tmpl[] = "/tmp/lqcl-bench-XXXXXX";
+    return mkdtemp(tmpl) ? tmpl : "";
+}
+inline bool removeDir(const std::string& dir) { return std::system(("rm -rf '" + dir + "'").c_str()) == 0; }
 
 // Runs a program with standard output to `out` (or discarded); returns its
 // exit status and fills the peak resident size in KiB and the processor time
@@ -132,10 +142,12 @@ private:
 
 inline std::vector<uint8_t> fromHex(const std::string& hex) {
     std::vector<uint8_t> v;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        v.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    sim::fromHex(hex, v);
     return v;
 }
+
+// The CDB of a recorded command.
+inline std::vector<uint8_t> cdbOf(const nlohmann::json& command) { return fromHex(command.value("cdb", "")); }
 
 // One command the way the tool sends it: connect, open, the command, close.
 inline bool roundTrip(const std::string& node, const std::vector<uint8_t>& cdb, uint32_t dataIn,
@@ -173,29 +185,50 @@ struct Replay {
     bool ok = true;
 };
 
-// Sends every recorded command again with the minimal client.
+// A recorded command taken apart for the minimal client.
+struct Command {
+    std::string node;
+    std::vector<uint8_t> cdb, out;
+    uint32_t in = 0;
+};
+inline std::vector<Command> commandsOf(const std::string& devDir, const nlohmann::json& record) {
+    std::vector<Command> commands;
+    for (const auto& c : record)
+        commands.push_back({devDir + "/" + c.value("device", "sg0"), cdbOf(c),
+                            c.contains("data") ? fromHex(c["data"].get<std::string>()) : std::vector<uint8_t>{},
+                            c.value("direction", "") == "in" ? c.value("dataLength", 0u) : 0});
+    return commands;
+}
+
+// Sends every recorded command again with the minimal client (the commands
+// are taken apart before the clock starts).
 inline Replay replay(const std::string& devDir, const nlohmann::json& record) {
+    const auto commands = commandsOf(devDir, record);
     Replay r;
+    r.commands = commands.size();
     auto t0 = Clock::now();
-    for (const auto& c : record) {
-        auto cdb = fromHex(c.value("cdb", ""));
-        std::vector<uint8_t> out = c.contains("data") ? fromHex(c["data"].get<std::string>()) : std::vector<uint8_t>{};
-        uint32_t in = c.value("direction", "") == "in" ? c.value("dataLength", 0u) : 0;
-        r.ok = roundTrip(devDir + "/" + c.value("device", "sg0"), cdb, in, out) && r.ok;
-        ++r.commands;
-    }
+    for (const auto& k : commands) r.ok = roundTrip(k.node, k.cdb, k.in, k.out) && r.ok;
     r.ms = ms(Clock::now() - t0);
     return r;
 }
-
-// The CDB of a recorded command.
-inline std::vector<uint8_t> cdbOf(const nlohmann::json& command) { return fromHex(command.value("cdb", "")); }
 
 // A busy answer costs the tool one 250 ms wait before the next send.
 inline bool busyReply(const nlohmann::json& command) {
     const auto& reply = command.value("reply", nlohmann::json::object());
     return reply.value("status", "") == "BUSY" ||
            (reply.value("key", 0) == 2 && reply.value("asc", 0) == 4 && reply.value("ascq", 0) == 0);
+}
+
+// The tool's own waits that a record implies: 250 ms per busy answer and
+// 1 s + 33 ms per information-set refresh (each begins with a start).
+inline double refreshAndBusyWaits(const nlohmann::json& record) {
+    double waits = 0;
+    for (const auto& c : record) {
+        auto cdb = cdbOf(c);
+        if (busyReply(c)) waits += 250;
+        if (cdb.size() > 2 && cdb[0] == 0x3B && cdb[2] == 0x80) waits += 1033;
+    }
+    return waits;
 }
 
 // The figures of one command over several runs.
@@ -207,9 +240,11 @@ struct Figures {
 };
 
 // One timed run of lqcl (`argv`) against the emulator of `devDir`, with the
-// replay of what it sent; `waitsOf` tells the tool's own waits from the record.
+// replay of what it sent (by `replayer`); `waitsOf` tells the tool's own waits
+// from the record.
 template <typename WaitsOf>
-void measure(const std::vector<std::string>& argv, const std::string& devDir, Figures& f, WaitsOf waitsOf) {
+void measure(const std::vector<std::string>& argv, const std::string& devDir, Figures& f, WaitsOf waitsOf,
+             Replay (*replayer)(const std::string&, const nlohmann::json&) = replay) {
     ctl(devDir, {"clear-commands"});
     long rss = 0;
     double cpu = 0;
@@ -220,7 +255,7 @@ void measure(const std::vector<std::string>& argv, const std::string& devDir, Fi
     f.ok = f.ok && rc == 0;
     f.peakKb = std::max(f.peakKb, rss);
     const auto list = recorded(devDir);
-    Replay r = replay(devDir, list);
+    Replay r = replayer(devDir, list);
     f.ok = f.ok && r.ok;
     f.floor.push_back(r.ms);
     f.waits.push_back(waitsOf(list));

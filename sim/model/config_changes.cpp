@@ -28,10 +28,6 @@ namespace sim::model {
 
 namespace {
 
-Outcome sequenceError() { return Outcome::check(0x05, 0x2C, 0x00); }
-Outcome badParameter() { return Outcome::invalidFieldInParameterList(); }
-Outcome badCdb() { return Outcome::invalidFieldInCdb(); }
-
 bool isSwitch(uint8_t v) { return v == wire::kFlagYes || v == wire::kFlagNo; }
 
 // Data drives of a rank, given its level, members and parity groups.
@@ -60,13 +56,24 @@ int FirmwareModel::driveIndexByWwn(uint64_t wwn) const {
     return -1;
 }
 
-bool FirmwareModel::driveInUse(const wire::CONFIG_STORAGE_STRUCT& img, uint64_t wwn) const {
-    for (unsigned r = 0; r < img.header.totalArrays.get(); ++r)
+int FirmwareModel::rankOfDrive(const wire::CONFIG_STORAGE_STRUCT& img, uint64_t wwn, unsigned* member) {
+    for (unsigned r = 0; r < std::min<unsigned>(img.header.totalArrays.get(), wire::kMaxRanks); ++r)
         for (unsigned m = 0; m < std::min<unsigned>(img.rank[r].numDrives, wire::kMaxRankDrives); ++m)
-            if (img.rank[r].driveWwn[m].get() == wwn) return true;
-    for (unsigned s = 0; s < img.header.totalSpares.get(); ++s)
+            if (img.rank[r].driveWwn[m].get() == wwn) {
+                if (member) *member = m;
+                return static_cast<int>(r);
+            }
+    return -1;
+}
+
+bool FirmwareModel::hotSpareIn(const wire::CONFIG_STORAGE_STRUCT& img, uint64_t wwn) {
+    for (unsigned s = 0; s < std::min<unsigned>(img.header.totalSpares.get(), wire::kHotSpareSlots); ++s)
         if (img.hotSpare[s].driveWwn.get() == wwn) return true;
     return false;
+}
+
+bool FirmwareModel::driveInUse(const wire::CONFIG_STORAGE_STRUCT& img, uint64_t wwn) const {
+    return rankOfDrive(img, wwn) >= 0 || hotSpareIn(img, wwn);
 }
 
 uint16_t FirmwareModel::rankCapacityGb(const wire::RANK_CONFIG_STRUCT& rank) const {

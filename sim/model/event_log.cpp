@@ -76,16 +76,7 @@ size_t EventLogs::size(unsigned controller, bool latest) const {
 json EventLogs::dump(unsigned controller) const {
     auto entries = [](const std::deque<wire::EVENT_LOG_ENTRY>& b) {
         json list = json::array();
-        for (const auto& e : b) {
-            static const char* const digits = "0123456789ABCDEF";
-            std::string hex;
-            const auto* p = reinterpret_cast<const uint8_t*>(&e);
-            for (size_t i = 0; i < sizeof e; ++i) {
-                hex += digits[p[i] >> 4];
-                hex += digits[p[i] & 15];
-            }
-            list.push_back(hex);
-        }
+        for (const auto& e : b) list.push_back(hexRun(reinterpret_cast<const uint8_t*>(&e), sizeof e));
         return list;
     };
     return {{"whole", entries(whole_[controller])}, {"latest", entries(latest_[controller])}};
@@ -104,15 +95,8 @@ std::vector<uint8_t> hexBytes(const json& args, const char* key, size_t max) {
         throw std::invalid_argument(std::string("\"") + key + "\" must be at most " + std::to_string(max) +
                                     " bytes of hexadecimal digits");
     std::vector<uint8_t> out;
-    for (size_t i = 0; i < text.size(); i += 2) {
-        auto digit = [&](char c) -> int {
-            if (c >= '0' && c <= '9') return c - '0';
-            if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-            if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-            throw std::invalid_argument(std::string("\"") + key + "\" holds a character that is not hexadecimal");
-        };
-        out.push_back(static_cast<uint8_t>(digit(text[i]) * 16 + digit(text[i + 1])));
-    }
+    if (!fromHex(text, out))
+        throw std::invalid_argument(std::string("\"") + key + "\" holds a character that is not hexadecimal");
     return out;
 }
 

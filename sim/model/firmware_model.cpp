@@ -15,20 +15,6 @@ namespace sim::model {
 
 using nlohmann::json;
 
-namespace {
-
-// ILLEGAL REQUEST, COMMAND SEQUENCE ERROR: a change command outside a change,
-// or a change refused because another one is in progress.
-Outcome sequenceError() { return Outcome::check(0x05, 0x2C, 0x00); }
-
-template <typename T>
-std::vector<uint8_t> toBytes(const T& t) {
-    auto b = bytesOf(t);
-    return {b.begin(), b.end()};
-}
-
-}  // namespace
-
 FirmwareModel::FirmwareModel(const json& system, const sim::SimClock& clock) : clock_(clock) {
     loadScenario(system);
     std::string why;
@@ -92,31 +78,31 @@ std::optional<Outcome> FirmwareModel::readBuffer(const CommandContext& cmd, std:
             dataIn.assign(piece.begin(), piece.end());
             return Outcome::good();
         }
-        reply = toBytes(*committed_);
+        reply = recordBytes(*committed_);
         chunked = true;
         break;
     }
     case wire::buf::ReadConfigHeader:
         if (mode != wire::kModeVendor || b3 || b4 || b5) return Outcome::invalidFieldInCdb();
-        reply = toBytes(committed_->header);
+        reply = recordBytes(committed_->header);
         break;
     case wire::buf::ReadDriveRankInfo:
         if (mode != wire::kModeVendor || b3 || b5 || b4 >= committed_->header.totalArrays.get())
             return Outcome::invalidFieldInCdb();
-        reply = toBytes(committed_->rank[b4]);
+        reply = recordBytes(committed_->rank[b4]);
         break;
     case wire::buf::ReadRegionMap: {
         if (mode != wire::kModeVendor || b3 || b4 != wire::kFlagYes || b5) return Outcome::invalidFieldInCdb();
         auto map = std::make_unique<wire::ADDRESS_REGION_MAP_STRUCT>();
         buildRegionMap(*committed_, *map);
-        reply = toBytes(*map);
+        reply = recordBytes(*map);
         break;
     }
     case wire::buf::GetControllerInfo: {
         if (mode != wire::kModeData) return Outcome::invalidFieldInCdb();
         wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT info{};
         buildControllerInfo(cmd.pathIndex, info);
-        reply = toBytes(info);
+        reply = recordBytes(info);
         chunked = true;
         break;
     }
@@ -124,7 +110,7 @@ std::optional<Outcome> FirmwareModel::readBuffer(const CommandContext& cmd, std:
         if (mode != wire::kModeData) return Outcome::invalidFieldInCdb();
         auto info = std::make_unique<wire::ALL_DRIVE_INFO_STRUCT>();
         buildDriveInfo(*info);
-        reply = toBytes(*info);
+        reply = recordBytes(*info);
         chunked = true;
         break;
     }
@@ -132,7 +118,7 @@ std::optional<Outcome> FirmwareModel::readBuffer(const CommandContext& cmd, std:
         if (mode != wire::kModeData) return Outcome::invalidFieldInCdb();
         auto info = std::make_unique<wire::ALL_HOST_INFO_STRUCT>();
         buildHostInfo(*info);
-        reply = toBytes(*info);
+        reply = recordBytes(*info);
         chunked = true;
         break;
     }
@@ -155,14 +141,14 @@ std::optional<Outcome> FirmwareModel::readBuffer(const CommandContext& cmd, std:
         if (mode != wire::kModeVendor || b3 || b4 || b5) return Outcome::invalidFieldInCdb();
         wire::ALL_INITIALISATION_INFO_STRUCT info{};
         buildInitInfo(info);
-        reply = toBytes(info);
+        reply = recordBytes(info);
         break;
     }
     case wire::buf::ReadConfigUpdateInProgress: {
         if (mode != wire::kModeVendor || b3 != 1 || b4 || b5) return Outcome::invalidFieldInCdb();
         wire::CONFIG_UPDATE_STRUCT u{};
         buildConfigUpdate(cmd.pathIndex, u);
-        reply = toBytes(u);
+        reply = recordBytes(u);
         break;
     }
     case wire::buf::ReadInternalLogicalDrives:
@@ -469,20 +455,10 @@ void FirmwareModel::buildDriveInfo(wire::ALL_DRIVE_INFO_STRUCT& out) const {
         ses_.driveTargets(d.enclosure, r.ses0IdLoop1, r.ses1IdLoop2);
         r.ses0IdLoop2 = r.ses0IdLoop1;
         r.ses1IdLoop1 = r.ses1IdLoop2;
-        r.rankNo = wire::kDriveUnused;
-        r.driveNo = 0xFF;
-        for (unsigned k = 0; k < img.header.totalArrays.get() && r.rankNo == wire::kDriveUnused; ++k) {
-            const auto& rank = img.rank[k];
-            for (unsigned m = 0; m < std::min<unsigned>(rank.numDrives, wire::kMaxRankDrives); ++m) {
-                if (rank.driveWwn[m].get() == d.wwn) {
-                    r.rankNo = static_cast<uint8_t>(k);
-                    r.driveNo = static_cast<uint8_t>(m);
-                    break;
-                }
-            }
-        }
-        for (unsigned s = 0; s < img.header.totalSpares.get() && r.rankNo == wire::kDriveUnused; ++s)
-            if (img.hotSpare[s].driveWwn.get() == d.wwn) r.rankNo = wire::kDriveHotSpare;
+        unsigned member = 0;
+        const int rank = rankOfDrive(img, d.wwn, &member);
+        r.rankNo = rank >= 0 ? static_cast<uint8_t>(rank) : hotSpareIn(img, d.wwn) ? wire::kDriveHotSpare : wire::kDriveUnused;
+        r.driveNo = rank >= 0 ? static_cast<uint8_t>(member) : 0xFF;
         r.driveStatus = d.failed ? wire::kDriveStatusFailed : 1;
         r.abNodeName.set(d.wwn);
         r.capacity.set(d.capacityBlocks);
@@ -885,6 +861,7 @@ json FirmwareModel::dumpRegions() const {
 
 json FirmwareModel::control(const std::string& verb, const json& args) {
     advanceJobs();
+    advanceMaintenance();
     expireStaleChange();
     try {
         if (auto answer = maintenanceControl(verb, args)) return *answer;
@@ -929,14 +906,12 @@ json FirmwareModel::control(const std::string& verb, const json& args) {
         if (verb == "fail-drive") {
             if (!args.contains("wwn")) return {{"error", "\"wwn\" is required"}};
             uint64_t w = parseWwn(args.at("wwn"), "wwn");
-            const auto& img = *committed_;
-            for (unsigned r = 0; r < img.header.totalArrays.get(); ++r)
-                for (unsigned m = 0; m < img.rank[r].numDrives; ++m)
-                    if (img.rank[r].driveWwn[m].get() == w) {
-                        Outcome o = failDrive(static_cast<uint8_t>(r), static_cast<uint8_t>(m));
-                        if (o.kind != Outcome::Kind::Good) return {{"error", "drive cannot fail"}};
-                        return {{"ok", true}};
-                    }
+            unsigned member = 0;
+            if (const int r = rankOfDrive(*committed_, w, &member); r >= 0) {
+                Outcome o = failDrive(static_cast<uint8_t>(r), static_cast<uint8_t>(member));
+                if (o.kind != Outcome::Kind::Good) return {{"error", "drive cannot fail"}};
+                return {{"ok", true}};
+            }
             int d = driveIndexByWwn(w);
             if (d < 0) return {{"error", "no such drive"}};
             drives_[static_cast<size_t>(d)].failed = true;

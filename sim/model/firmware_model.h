@@ -214,6 +214,9 @@ private:
     // Helpers over an image.
     int driveIndexByWwn(uint64_t wwn) const;
     bool driveInUse(const wire::CONFIG_STORAGE_STRUCT& img, uint64_t wwn) const;
+    // The index of the rank of `img` that holds a drive (and its member number), or -1.
+    static int rankOfDrive(const wire::CONFIG_STORAGE_STRUCT& img, uint64_t wwn, unsigned* member = nullptr);
+    static bool hotSpareIn(const wire::CONFIG_STORAGE_STRUCT& img, uint64_t wwn);
     uint16_t rankCapacityGb(const wire::RANK_CONFIG_STRUCT& rank) const;
     bool regionsFit(const wire::CONFIG_STORAGE_STRUCT& img) const;
     Outcome failDrive(uint8_t rankIndex, uint8_t member);
@@ -285,7 +288,7 @@ private:
     Outcome snapshotCommand(const CommandContext& cmd, uint8_t bufferId, std::span<const uint8_t> payload);
     OdaState* findOda(uint16_t number);
     void advanceCopies();
-    std::vector<uint8_t> volumeCopyReply();
+    std::vector<uint8_t> volumeCopyReply() const;   // after advanceCopies
     nlohmann::json describeCopies();
     struct VolumeCopy {
         bool active = false;

@@ -16,25 +16,6 @@ namespace sim::model {
 
 using nlohmann::json;
 
-namespace {
-
-Outcome badCdb() { return Outcome::invalidFieldInCdb(); }
-Outcome badParameter() { return Outcome::invalidFieldInParameterList(); }
-// ILLEGAL REQUEST, COMMAND SEQUENCE ERROR
-Outcome sequenceError() { return Outcome::check(0x05, 0x2C, 0x00); }
-
-template <typename T>
-std::vector<uint8_t> toBytesOf(const T& t) {
-    auto b = bytesOf(t);
-    return {b.begin(), b.end()};
-}
-
-uint32_t le32At(const std::vector<uint8_t>& b, size_t at) {
-    return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 | uint32_t{b[at + 3]} << 24;
-}
-
-}  // namespace
-
 // ---------------------------------------------------------------------------
 // Controller life
 
@@ -99,13 +80,13 @@ Outcome FirmwareModel::storeImage(unsigned which) {
     if (image.size() < kFirmwareHeaderSize || !std::equal(kFirmwareMagic, kFirmwareMagic + 8, image.begin()))
         return refuse("not a Tolvo firmware image");
     if (image[8] != which + 1) return refuse("an image for the other module");
-    const uint32_t length = le32At(image, 32);
+    const uint32_t length = wire::loadLe32(&image[32]);
     if (length < kFirmwareHeaderSize || length > kMaxFirmwareImageBytes) return refuse("bad image length");
     if (image.size() < length) return Outcome::good();   // more pieces to come
     if (image.size() > length) return refuse("more data than the image length");
     uint32_t sum = 0;
     for (size_t i = kFirmwareHeaderSize; i < image.size(); ++i) sum += image[i];
-    if (sum != le32At(image, 36)) return refuse("checksum mismatch");
+    if (sum != wire::loadLe32(&image[36])) return refuse("checksum mismatch");
     if (which == 0) {
         FirmwareVersion v;
         v.major = image[9];
@@ -167,21 +148,7 @@ std::optional<Outcome> FirmwareModel::maintenanceCommand(const CommandContext& c
                                                          std::span<const uint8_t> /*payload*/) {
     namespace b = wire::buf;
     const uint8_t b3 = cmd.cdb[3], b4 = cmd.cdb[4], b5 = cmd.cdb[5];
-    auto memberOfHealthyArray = [&](const Drive& d, size_t index) {
-        (void)index;
-        if (d.failed) return false;
-        const auto& img = *committed_;
-        for (unsigned r = 0; r < img.header.totalArrays.get(); ++r)
-            for (unsigned m = 0; m < std::min<unsigned>(img.rank[r].numDrives, wire::kMaxRankDrives); ++m)
-                if (img.rank[r].driveWwn[m].get() == d.wwn) return true;
-        return false;
-    };
-    auto isSpare = [&](const Drive& d) {
-        const auto& img = *committed_;
-        for (unsigned s = 0; s < img.header.totalSpares.get(); ++s)
-            if (img.hotSpare[s].driveWwn.get() == d.wwn) return true;
-        return false;
-    };
+    auto memberOfHealthyArray = [&](const Drive& d) { return !d.failed && rankOfDrive(*committed_, d.wwn) >= 0; };
     auto driveAt = [&](uint8_t enclosure, uint8_t slot) -> int {
         for (size_t i = 0; i < drives_.size(); ++i)
             if (drives_[i].enclosure == enclosure && drives_[i].slot == slot) return static_cast<int>(i);
@@ -232,7 +199,7 @@ std::optional<Outcome> FirmwareModel::maintenanceCommand(const CommandContext& c
         const int i = driveAt(b4, b5);
         if (i < 0) return badCdb();
         const Drive& d = drives_[static_cast<size_t>(i)];
-        if (memberOfHealthyArray(d, static_cast<size_t>(i))) return badCdb();
+        if (memberOfHealthyArray(d)) return badCdb();
         auto& life = maint_.drives[static_cast<size_t>(i)];
         if (life.testUntilMs > nowMs()) return sequenceError();
         if (b3 == 1) {
@@ -250,8 +217,7 @@ std::optional<Outcome> FirmwareModel::maintenanceCommand(const CommandContext& c
         const int i = driveAt(b3, b4);
         if (i < 0) return badCdb();
         const Drive& d = drives_[static_cast<size_t>(i)];
-        if (d.failed || memberOfHealthyArray(d, static_cast<size_t>(i))) return badCdb();
-        (void)isSpare;
+        if (d.failed || memberOfHealthyArray(d)) return badCdb();
         auto& life = maint_.drives[static_cast<size_t>(i)];
         if (life.testUntilMs > nowMs()) return sequenceError();
         life.testUntilMs = nowMs() + maint_.selfTestMs;
@@ -326,7 +292,7 @@ std::optional<Outcome> FirmwareModel::maintenanceRead(const CommandContext& cmd,
     switch (id) {
     case b::ReadDriveAPMConfigInfo:
         if (mode != wire::kModeVendor || b3 || b4 || b5) return badCdb();
-        reply = toBytesOf(maint_.apm1);
+        reply = recordBytes(maint_.apm1);
         return Outcome::good();
     case b::GetDriveAPMStatus: {
         if (mode != wire::kModeData) return badCdb();
@@ -339,17 +305,13 @@ std::optional<Outcome> FirmwareModel::maintenanceRead(const CommandContext& cmd,
             auto& e = out.entry[i];
             e.enclosureNo = d.enclosure;
             e.slotNo = d.slot;
-            e.driveGroup = 255;
-            for (unsigned r = 0; r < img.header.totalArrays.get() && e.driveGroup == 255; ++r)
-                for (unsigned m = 0; m < std::min<unsigned>(img.rank[r].numDrives, wire::kMaxRankDrives); ++m)
-                    if (img.rank[r].driveWwn[m].get() == d.wwn) e.driveGroup = static_cast<uint8_t>(r);
-            for (unsigned s = 0; s < img.header.totalSpares.get() && e.driveGroup == 255; ++s)
-                if (img.hotSpare[s].driveWwn.get() == d.wwn) e.driveGroup = 245;
+            const int rank = rankOfDrive(img, d.wwn);
+            e.driveGroup = rank >= 0 ? static_cast<uint8_t>(rank) : hotSpareIn(img, d.wwn) ? 245 : 255;
             if (rebuild_.active && rebuild_.driveWwn == d.wwn) e.driveGroup = 243;
             e.apmState = apmState(i);
             e.wwn.set(d.wwn);
         }
-        reply = toBytesOf(out);
+        reply = recordBytes(out);
         return Outcome::good();
     }
     case b::APMTestCycleStatus: {
@@ -403,7 +365,6 @@ std::optional<Outcome> FirmwareModel::maintenanceRead(const CommandContext& cmd,
 // Control
 
 std::optional<json> FirmwareModel::maintenanceControl(const std::string& verb, const json& args) {
-    advanceMaintenance();
     if (verb == "controller-life") {
         if (args.contains("resetSeconds"))
             maint_.resetDownMs = static_cast<uint64_t>(intIn(args, "resetSeconds", 0, 86400, 20)) * 1000;

@@ -9,9 +9,12 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "core/model_api.h"
+#include "scenario/scenario.h"   // fromHex, toHex, wwnHex
 #include "wire/byteorder.h"
 
 namespace sim::model {
@@ -39,12 +42,6 @@ template <size_t N>
 void putPaddedNul(char (&field)[N], std::string_view text) {
     std::memset(field, 0, N);
     std::memcpy(field, text.data(), std::min(N, text.size()));
-}
-
-inline std::string wwnHex(uint64_t v) {
-    char buf[17];
-    std::snprintf(buf, sizeof buf, "%016llX", static_cast<unsigned long long>(v));
-    return buf;
 }
 
 // A WWN given in a scenario: a string of 1 to 16 hexadecimal digits.
@@ -101,5 +98,50 @@ T recordFrom(std::span<const uint8_t> bytes) {
     std::memcpy(&t, bytes.data(), std::min(sizeof(T), bytes.size()));
     return t;
 }
+// A record as a reply buffer.
+template <typename T>
+std::vector<uint8_t> recordBytes(const T& t) {
+    auto b = bytesOf(t);
+    return {b.begin(), b.end()};
+}
+
+// Upper-case hexadecimal digits of bytes (saved images, event log dumps).
+inline std::string hexRun(const uint8_t* p, size_t n) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string s;
+    s.reserve(2 * n);
+    for (size_t i = 0; i < n; ++i) {
+        s.push_back(digits[p[i] >> 4]);
+        s.push_back(digits[p[i] & 15]);
+    }
+    return s;
+}
+
+// A byte image as [offset, hex] runs of its non-zero stretches (runs of fewer
+// than 16 zero bytes stay inside a run), the form saved states keep it in.
+inline nlohmann::json imageRuns(const uint8_t* base, size_t n) {
+    nlohmann::json runs = nlohmann::json::array();
+    size_t i = 0;
+    while (i < n) {
+        while (i < n && base[i] == 0) ++i;
+        if (i >= n) break;
+        size_t start = i, zeros = 0, end = i;
+        while (i < n && zeros < 16) {
+            if (base[i] == 0) ++zeros;
+            else { zeros = 0; end = i + 1; }
+            ++i;
+        }
+        runs.push_back({start, hexRun(base + start, end - start)});
+        i = end;
+    }
+    return runs;
+}
+
+// The refusals the vendor command handlers share.
+inline Outcome badCdb() { return Outcome::invalidFieldInCdb(); }
+inline Outcome badParameter() { return Outcome::invalidFieldInParameterList(); }
+// ILLEGAL REQUEST, COMMAND SEQUENCE ERROR: a change command outside a change,
+// or a change refused because another one is in progress.
+inline Outcome sequenceError() { return Outcome::check(0x05, 0x2C, 0x00); }
 
 }  // namespace sim::model

@@ -82,24 +82,6 @@ uint8_t switchByte(const json& obj, const char* key, uint8_t dflt) {
     return boolOr(obj, key, false) ? wire::kFlagYes : wire::kFlagNo;
 }
 
-std::string hexRun(const uint8_t* p, size_t n) {
-    static const char* digits = "0123456789ABCDEF";
-    std::string s;
-    s.reserve(2 * n);
-    for (size_t i = 0; i < n; ++i) {
-        s.push_back(digits[p[i] >> 4]);
-        s.push_back(digits[p[i] & 15]);
-    }
-    return s;
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 }  // namespace
 
 void FirmwareModel::loadScenario(const json& sys) {
@@ -365,11 +347,9 @@ void FirmwareModel::loadConfiguration(const json& sys) {
             const std::string hex = r[1].get<std::string>();
             if (hex.size() % 2 != 0 || off > sizeof img || hex.size() / 2 > sizeof img - off)
                 throw std::invalid_argument("\"configImage\" run outside the image");
-            for (size_t i = 0; i < hex.size() / 2; ++i) {
-                int hi = hexDigit(hex[2 * i]), lo = hexDigit(hex[2 * i + 1]);
-                if (hi < 0 || lo < 0) throw std::invalid_argument("\"configImage\" has a bad hex digit");
-                base[off + i] = static_cast<uint8_t>(hi * 16 + lo);
-            }
+            std::vector<uint8_t> bytes;
+            if (!fromHex(hex, bytes)) throw std::invalid_argument("\"configImage\" has a bad hex digit");
+            std::copy(bytes.begin(), bytes.end(), base + off);
         }
         if (img.header.length.get() != sizeof img || img.header.totalArrays.get() > wire::kMaxRanks ||
             img.header.totalLogicalDrives.get() > wire::kMaxHostLuns ||
@@ -648,24 +628,7 @@ json FirmwareModel::saveState() const {
     out["jobSeconds"] = {{"initialisation", initDurationMs_ / 1000}, {"rebuild", rebuildDurationMs_ / 1000},
                          {"expansion", expansionDurationMs_ / 1000}, {"parityCheck", parityDurationMs_ / 1000}};
 
-    // The committed image as runs of non-zero bytes.
-    json runs = json::array();
-    const auto* base = reinterpret_cast<const uint8_t*>(committed_.get());
-    const size_t n = sizeof(wire::CONFIG_STORAGE_STRUCT);
-    size_t i = 0;
-    while (i < n) {
-        while (i < n && base[i] == 0) ++i;
-        if (i >= n) break;
-        size_t start = i, zeros = 0, end = i;
-        while (i < n && zeros < 16) {
-            if (base[i] == 0) ++zeros;
-            else { zeros = 0; end = i + 1; }
-            ++i;
-        }
-        runs.push_back({start, hexRun(base + start, end - start)});
-        i = end;
-    }
-    out["configImage"] = runs;
+    out["configImage"] = imageRuns(reinterpret_cast<const uint8_t*>(committed_.get()), sizeof(wire::CONFIG_STORAGE_STRUCT));
     out["startCounters"] = {startCounters_[0], startCounters_[1]};
 
     // Running jobs, as percent done and seconds left.

@@ -21,18 +21,6 @@ namespace sim::model {
 
 namespace {
 
-Outcome badCdb() { return Outcome::invalidFieldInCdb(); }
-Outcome badParameter() { return Outcome::invalidFieldInParameterList(); }
-// ILLEGAL REQUEST, COMMAND SEQUENCE ERROR: a change command outside a change.
-Outcome outsideChange() { return Outcome::check(0x05, 0x2C, 0x00); }
-
-template <typename T>
-T record(std::span<const uint8_t> payload) {
-    T t;
-    std::memcpy(&t, payload.data(), sizeof t);
-    return t;
-}
-
 bool header(const wire::SNAP_COMMAND_HEADER& h, char letter, uint8_t length) {
     return h.command == static_cast<uint8_t>(letter) && h.reserved[0] == 0 && h.reserved[1] == 0 && h.length == length;
 }
@@ -67,17 +55,17 @@ Outcome FirmwareModel::snapshotCommand(const CommandContext& cmd, uint8_t id, st
     // R2_2 ODA commands.
     const bool inChange = !second || id == b::CreateOverWriteDataArea || id == b::ReleaseOverWriteDataArea ||
                           id == b::AssignOda_R2_2;
-    if (id != b::SetupVolumeCopy && id != b::ChangeVolumeCopySettings && inChange && !pending_) return outsideChange();
+    if (id != b::SetupVolumeCopy && id != b::ChangeVolumeCopySettings && inChange && !pending_) return sequenceError();
     const uint16_t drives = committed_->header.totalLogicalDrives.get();
     switch (id) {
     case b::CreateOverWriteDataArea: {
         uint16_t oda, ld, stripe;
         if (second) {
-            auto r = record<wire::CREATE_OVERWRITE_DATA_AREA_R2_2_STRUCT>(p);
+            auto r = recordFrom<wire::CREATE_OVERWRITE_DATA_AREA_R2_2_STRUCT>(p);
             if (!header(r.hdr, 'p', 10)) return badParameter();
             oda = r.odaNumber.get(), ld = r.logicalDrive.get(), stripe = r.stripeSize.get();
         } else {
-            auto r = record<wire::CREATE_OVERWRITE_DATA_AREA_STRUCT>(p);
+            auto r = recordFrom<wire::CREATE_OVERWRITE_DATA_AREA_STRUCT>(p);
             if (!header(r.hdr, 'p', 10) || r.reserved5) return badParameter();
             oda = r.odaNumber, ld = r.logicalDrive.get(), stripe = r.stripeSize.get();
         }
@@ -103,11 +91,11 @@ Outcome FirmwareModel::snapshotCommand(const CommandContext& cmd, uint8_t id, st
     case b::ReleaseOverWriteDataArea: {
         uint16_t oda;
         if (second) {
-            auto r = record<wire::RELEASE_OVERWRITE_DATA_AREA_R2_2_STRUCT>(p);
+            auto r = recordFrom<wire::RELEASE_OVERWRITE_DATA_AREA_R2_2_STRUCT>(p);
             if (!header(r.hdr, 'r', 8) || r.reserved6[0] || r.reserved6[1]) return badParameter();
             oda = r.odaNumber.get();
         } else {
-            auto r = record<wire::RELEASE_OVERWRITE_DATA_AREA_STRUCT>(p);
+            auto r = recordFrom<wire::RELEASE_OVERWRITE_DATA_AREA_STRUCT>(p);
             if (!header(r.hdr, 'r', 8) || r.reserved5[0] || r.reserved5[1] || r.reserved5[2]) return badParameter();
             oda = r.odaNumber;
         }
@@ -125,12 +113,12 @@ Outcome FirmwareModel::snapshotCommand(const CommandContext& cmd, uint8_t id, st
         uint8_t mode;
         if (id == b::AssignOda_R2_2) {
             if (!second) return badCdb();
-            auto r = record<wire::ASSIGN_ODA_R2_2_STRUCT>(p);
+            auto r = recordFrom<wire::ASSIGN_ODA_R2_2_STRUCT>(p);
             if (!header(r.hdr, 'q', 10) || r.reserved9) return badParameter();
             oda = r.odaNumber.get(), ld = r.logicalDrive.get(), mode = r.option;
         } else {
             if (second) return badCdb();
-            auto r = record<wire::ASSIGN_ODA_STRUCT>(p);
+            auto r = recordFrom<wire::ASSIGN_ODA_STRUCT>(p);
             if (!header(r.hdr, 'v', 8)) return badParameter();
             oda = r.odaNumber, ld = r.logicalDrive.get(), mode = r.flags;
         }
@@ -151,7 +139,7 @@ Outcome FirmwareModel::snapshotCommand(const CommandContext& cmd, uint8_t id, st
         return Outcome::good();
     }
     case b::TakeSnapshot: {
-        auto r = record<wire::TAKE_SNAPSHOT_STRUCT>(p);
+        auto r = recordFrom<wire::TAKE_SNAPSHOT_STRUCT>(p);
         if (!header(r.hdr, 's', 8) || r.option || r.reserved7) return badParameter();
         const uint16_t ld = r.logicalDrive.get();
         OdaState* a = nullptr;
@@ -182,7 +170,7 @@ Outcome FirmwareModel::snapshotCommand(const CommandContext& cmd, uint8_t id, st
         return Outcome::good();
     }
     case b::DeleteSnapshot: {
-        auto r = record<wire::DELETE_SNAPSHOT_STRUCT>(p);
+        auto r = recordFrom<wire::DELETE_SNAPSHOT_STRUCT>(p);
         if (!header(r.hdr, 't', 8)) return badParameter();
         const uint16_t ld = r.logicalDrive.get();
         const uint8_t number = r.odaNumber, flags = r.flags;   // the snapshot rides in the ODA byte
@@ -194,7 +182,7 @@ Outcome FirmwareModel::snapshotCommand(const CommandContext& cmd, uint8_t id, st
     }
     case b::AssignVirtualLunSnap: {
         if (second) return badCdb();
-        auto r = record<wire::ASSIGN_VIRTUAL_LUN_SNAP_STRUCT>(p);
+        auto r = recordFrom<wire::ASSIGN_VIRTUAL_LUN_SNAP_STRUCT>(p);
         if (!header(r.hdr, 'u', 10) || r.reserved8[0] || r.reserved8[1]) return badParameter();
         for (auto& s : snapshots_) {
             if (s.logicalDrive != r.logicalDrive.get() || s.number != r.snapshotNumber) continue;
@@ -205,7 +193,7 @@ Outcome FirmwareModel::snapshotCommand(const CommandContext& cmd, uint8_t id, st
         return badParameter();
     }
     case b::Snapback: {
-        auto r = record<wire::SNAPBACK_R2_2_STRUCT>(p);
+        auto r = recordFrom<wire::SNAPBACK_R2_2_STRUCT>(p);
         if (!header(r.hdr, 'w', 8) || (!second && r.option) || r.option > 1) return badParameter();
         const uint16_t ld = r.logicalDrive.get();
         auto s = std::find_if(snapshots_.begin(), snapshots_.end(), [&](const SnapshotState& x) {
@@ -219,7 +207,7 @@ Outcome FirmwareModel::snapshotCommand(const CommandContext& cmd, uint8_t id, st
         return Outcome::good();
     }
     case b::SetupVolumeCopy: {
-        auto r = record<wire::LD_DUPLICATION_SETUP_STRUCT>(p);
+        auto r = recordFrom<wire::LD_DUPLICATION_SETUP_STRUCT>(p);
         if (r.length != sizeof r || r.reserved3 || (r.c != 1 && r.c != 2) || r.d > 5) return badParameter();
         const uint16_t src = r.a.get(), dst = r.b.get();
         if (src >= drives || dst >= drives || src == dst) return badParameter();
@@ -238,9 +226,8 @@ Outcome FirmwareModel::snapshotCommand(const CommandContext& cmd, uint8_t id, st
         return Outcome::good();
     }
     case b::ChangeVolumeCopySettings: {
-        auto r = record<wire::LD_DUPLICATION_CHANGE_SETTINGS_STRUCT>(p);
+        auto r = recordFrom<wire::LD_DUPLICATION_CHANGE_SETTINGS_STRUCT>(p);
         if (r.length != sizeof r || r.action < 1 || r.action > 5) return badParameter();
-        advanceCopies();
         auto t = std::find_if(copies_.begin(), copies_.end(),
                               [&](const VolumeCopy& c) { return c.active && c.destination == r.lun.get(); });
         if (t == copies_.end()) return badParameter();
@@ -311,8 +298,7 @@ void FirmwareModel::advanceCopies() {
     }
 }
 
-std::vector<uint8_t> FirmwareModel::volumeCopyReply() {
-    advanceCopies();
+std::vector<uint8_t> FirmwareModel::volumeCopyReply() const {
     wire::LD_DUPLICATION_STATUS_STRUCT s{};
     s.wSize.set(sizeof s);
     s.bFeatureActivated = wire::kFlagYes;
@@ -334,8 +320,7 @@ std::vector<uint8_t> FirmwareModel::volumeCopyReply() {
         r.bSnapshotFlushPercentComplete = t.flushed;
         r.bDuplicationPriority = t.priority;
     }
-    auto bytes = bytesOf(s);
-    return {bytes.begin(), bytes.end()};
+    return recordBytes(s);
 }
 
 nlohmann::json FirmwareModel::describeCopies() {

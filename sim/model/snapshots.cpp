@@ -90,16 +90,6 @@ json FirmwareModel::saveSnapshots() const {
     return s;
 }
 
-namespace {
-
-template <typename T>
-std::vector<uint8_t> recordBytes(const T& t) {
-    auto b = bytesOf(t);
-    return {b.begin(), b.end()};
-}
-
-}  // namespace
-
 std::vector<uint8_t> FirmwareModel::snapshotReply(uint8_t id, uint16_t selector) const {
     namespace b = wire::buf;
     switch (id) {
@@ -207,17 +197,7 @@ std::vector<uint8_t> FirmwareModel::snapshotReply(uint8_t id, uint16_t selector)
             r.totalStripeRefs.set(p.stripesUsed);
             r.writeStripeRefs.set(p.stripesUsed / 2);
             r.stripeProtections.set(p.stripesUsed);
-            const time_t when = static_cast<time_t>(p.created);
-            struct tm tm{};
-            if (gmtime_r(&when, &tm)) {
-                r.created.year.set(static_cast<uint16_t>(tm.tm_year + 1900));
-                r.created.month = static_cast<uint8_t>(tm.tm_mon + 1);
-                r.created.day = static_cast<uint8_t>(tm.tm_mday);
-                r.created.dayOfWeek = static_cast<uint8_t>(tm.tm_wday + 1);
-                r.created.hour = static_cast<uint8_t>(tm.tm_hour);
-                r.created.minute = static_cast<uint8_t>(tm.tm_min);
-                r.created.second = static_cast<uint8_t>(tm.tm_sec);
-            }
+            r.created = clockRecordAt(p.created);
             r.creationOrder.set(p.order);
         }
         return recordBytes(*t);
