@@ -14,6 +14,9 @@
 #include "support/simulator.h"
 
 using nlohmann::json;
+using testsupport::errorTail;
+using testsupport::expectRun;
+using testsupport::lqcl;
 using testsupport::RunResult;
 using testsupport::Simulator;
 
@@ -22,28 +25,14 @@ namespace {
 // One system, two paths, 16 drives of 300 GB in one enclosure, with the model keys given.
 std::string scenario(const json& model) { return testsupport::twoPathScenario("Change Test", 16, model); }
 
-json slots(int first, int count) {
-    json list = json::array();
-    for (int i = 0; i < count; ++i) list.push_back({{"enclosure", 1}, {"slot", first + i}});
-    return list;
-}
-
 json array5(int firstSlot, const std::string& name) {
-    return {{"drives", slots(firstSlot, 5)}, {"level", 5}, {"chunkKb", 64}, {"name", name}};
+    return {{"drives", testsupport::driveSlots(firstSlot, 5)}, {"level", 5}, {"chunkKb", 64}, {"name", name}};
 }
 
 std::string drive(int slot) {
     char buf[17];
     std::snprintf(buf, sizeof buf, "5000C50000A%05X", slot);
     return buf;
-}
-
-std::string errorTail(const std::string& message, int code) {
-    return "\n" + message + "\nReturn code: " + std::to_string(code) + "\n";
-}
-
-RunResult lqcl(const Simulator& sim, const std::vector<std::string>& args) {
-    return testsupport::runLqcl(args, sim.env(), sim.dir());
 }
 
 // The committed configuration. A change the tool opened and left unsaved is
@@ -64,18 +53,13 @@ std::vector<std::string> arrayArgs(const std::vector<int>& driveSlots, int chunk
 
 // The data of the commands recorded with this buffer ID (WRITE BUFFER, mode 1), in hex.
 std::vector<std::string> writes(const Simulator& sim, const std::string& bufferId) {
-    std::vector<std::string> out;
-    for (const auto& c : sim.commands())
-        if (c["cdb"].get<std::string>().rfind("3b01" + bufferId, 0) == 0) out.push_back(c["data"]);
-    return out;
+    return testsupport::sentData(sim, "3b01" + bufferId);
 }
 
 // A refused command: whole output, status 1, and a configuration left as it was.
 void expectRefused(const Simulator& sim, const std::vector<std::string>& args, const std::string& out) {
     const json before = dump(sim);
-    RunResult r = lqcl(sim, args);
-    EXPECT_EQ(r.out, out) << args[3];
-    EXPECT_EQ(r.status, 1) << args[3];
+    expectRun(sim, args, out, 1);
     EXPECT_EQ(dump(sim), before) << args[3];
 }
 
@@ -90,9 +74,7 @@ TEST(ConfigChanges, ArrayNamesChunkSizesAndLevels) {
 
     // RAID 50 with seven drives: six in two parity groups; the name skips the names in use.
     sim.clearCommands();
-    RunResult r = lqcl(sim, arrayArgs({11, 12, 13, 14, 15, 16, 10}, 64, 50));
-    EXPECT_EQ(r.out, "\nCreated ArrayID:2\n");
-    EXPECT_EQ(r.status, 0);
+    expectRun(sim, arrayArgs({11, 12, 13, 14, 15, 16, 10}, 64, 50), "\nCreated ArrayID:2\n", 0);
     const json made = dump(sim)["arrays"][2];
     EXPECT_EQ(made["name"], "Array 1");
     EXPECT_EQ(made["level"], 0x50);
@@ -110,9 +92,7 @@ TEST(ConfigChanges, ArrayNamesChunkSizesAndLevels) {
 
 TEST(ConfigChanges, ChunkLimitsOfTheHeaderAndMirroredPairs) {
     Simulator sim(scenario({{"settings", {{"minChunkKb", 16}, {"maxChunkKb", 512}}}}));
-    RunResult r = lqcl(sim, arrayArgs({1, 2}, 512, 1));
-    EXPECT_EQ(r.out, "\nCreated ArrayID:0\n");
-    EXPECT_EQ(r.status, 0);
+    expectRun(sim, arrayArgs({1, 2}, 512, 1), "\nCreated ArrayID:0\n", 0);
     const json made = dump(sim)["arrays"][0];
     EXPECT_EQ(made["chunkBlocks"], 1024);
     EXPECT_EQ(made["level"], 0x10);
@@ -123,8 +103,7 @@ TEST(ConfigChanges, ChunkLimitsOfTheHeaderAndMirroredPairs) {
     std::vector<std::string> gap = {"-F", "-c", "-z", "array", "-l", "5", "-u", drive(3), "-u", drive(4), "-u", "0",
                                     "-u", drive(5), "-u", drive(6)};
     for (int v : {64, 5, 0, 0, 0, 0, 0, 0, 0, 0}) gap.insert(gap.end(), {"-l", std::to_string(v)});
-    r = lqcl(sim, gap);
-    EXPECT_EQ(r.out, "\nCreated ArrayID:1\n");
+    expectRun(sim, gap, "\nCreated ArrayID:1\n", 0);
     auto ranks = writes(sim, "90");
     ASSERT_EQ(ranks.size(), 1u);
     EXPECT_EQ(ranks[0].substr(2 * (16 + 2), 2), "04");
@@ -150,10 +129,8 @@ TEST(ConfigChanges, LogicalDriveFromTheFreeRegionsInMapOrder) {
           {{"array", 0}, {"capacityGb", 500}, {"name", "gapB"}},
           {{"array", 0}, {"capacityGb", 549}, {"name", "keep2"}}}},
     }));
-    RunResult r = lqcl(sim, {"-F", "-d", "-z", "logicaldrives", "-m", "gapA"});
-    EXPECT_EQ(r.out, "Deleted LogicalDrive(index): 0");
-    r = lqcl(sim, {"-F", "-d", "-z", "logicaldrives", "-l", "2"});
-    EXPECT_EQ(r.out, "Deleted LogicalDrive(index): 2");
+    expectRun(sim, {"-F", "-d", "-z", "logicaldrives", "-m", "gapA"}, "Deleted LogicalDrive(index): 0", 0);
+    expectRun(sim, {"-F", "-d", "-z", "logicaldrives", "-l", "2"}, "Deleted LogicalDrive(index): 2", 0);
     expectRefused(sim, {"-F", "-d", "-z", "logicaldrives", "-l", "2"},
                   "Error: Invalid Ld ID: 2\n" + errorTail("Error: Invalid LUN index.", 2002));
 
@@ -170,9 +147,8 @@ TEST(ConfigChanges, LogicalDriveFromTheFreeRegionsInMapOrder) {
     for (const auto& c : sim.commands()) EXPECT_NE(c["cdb"].get<std::string>().rfind("3c0120", 0), 0u);
 
     // 300 GB from the free regions of 100 and 500 GB: two segments.
-    r = lqcl(sim, {"-F", "-c", "-z", "logicaldrives", "-l", "0", "-l", "300", "-l", "512", "-m", "joined"});
-    EXPECT_EQ(r.out, "\tLAPIExpandVolume capacityInGb 200 unusedRegionNo 0 \nCreated LogicalDrive [0] ID: 1\n");
-    EXPECT_EQ(r.status, 0);
+    expectRun(sim, {"-F", "-c", "-z", "logicaldrives", "-l", "0", "-l", "300", "-l", "512", "-m", "joined"},
+              "\tLAPIExpandVolume capacityInGb 200 unusedRegionNo 0 \nCreated LogicalDrive [0] ID: 1\n", 0);
     const json joined = dump(sim)["logicalDrives"][2];
     EXPECT_EQ(joined["name"], "joined");
     EXPECT_EQ(joined["capacityGb"], 300);
@@ -184,11 +160,11 @@ TEST(ConfigChanges, LogicalDriveFromTheFreeRegionsInMapOrder) {
                   "Not enough free regions to assign the 400GB of space to create this logical drive\n" +
                       errorTail("Error: Insufficient free regions.", 2012));
     // Unnamed: the first free generated name.
-    r = lqcl(sim, {"-F", "-c", "-z", "logicaldrives", "-l", "0", "-l", "20", "-l", "0"});
-    EXPECT_EQ(r.out, "Created LogicalDrive [2] ID: 3\n");
+    expectRun(sim, {"-F", "-c", "-z", "logicaldrives", "-l", "0", "-l", "20", "-l", "0"},
+              "Created LogicalDrive [2] ID: 3\n", 0);
     EXPECT_EQ(dump(sim)["logicalDrives"][3]["name"], "LD 0");
-    r = lqcl(sim, {"-F", "-s", "-z", "expandld", "-l", "0", "-l", "30", "-l", "3"});
-    EXPECT_EQ(r.out, "Logical drive expanded successfully : 3");
+    expectRun(sim, {"-F", "-s", "-z", "expandld", "-l", "0", "-l", "30", "-l", "3"},
+              "Logical drive expanded successfully : 3", 0);
     EXPECT_EQ(dump(sim)["logicalDrives"][3]["capacityGb"], 50);
 }
 
@@ -213,17 +189,14 @@ TEST(ConfigChanges, MappingsPortsAndHostNames) {
     expectRefused(sim, map("3", "3", "1"), errorTail("Error: Invalid LUN index.", 2002));
 
     const std::string done = "nodeWWN: 2000000000000C01, portWWN: 2100000000000C01\nVolumeNoID: 1, MappedLUNNO: 3\n";
-    RunResult r = lqcl(sim, map("1", "3", "1"));
-    EXPECT_EQ(r.out, done);
-    EXPECT_EQ(r.status, 0);
+    expectRun(sim, map("1", "3", "1"), done, 0);
     json third = dump(sim)["mappings"][2];
     EXPECT_EQ(third["name"], "Host 002        2100000000000C01");
     EXPECT_EQ(third["luns"], json::parse(R"([{"entry":16385,"lun":3}])"));
     EXPECT_EQ(third["controllerLun"], 4);
 
     // Ports accumulate in the entry.
-    r = lqcl(sim, map("1", "3", "2"));
-    EXPECT_EQ(r.out, done);
+    expectRun(sim, map("1", "3", "2"), done, 0);
     third = dump(sim)["mappings"][2];
     EXPECT_EQ(third["name"], "Host 002        2100000000000C01");
     EXPECT_EQ(third["luns"][0]["entry"], 0x6001);
@@ -232,7 +205,7 @@ TEST(ConfigChanges, MappingsPortsAndHostNames) {
     expectRefused(sim, map("1", "4", "1"), errorTail("LAPI call failed: Mapping exits for lun number.", 1013));
     expectRefused(sim, map("2", "3", "15"), errorTail("LAPI call failed: Bad Controller API Parameters.", 1001));
 
-    r = lqcl(sim, map("2", "5", "15"));
+    RunResult r = lqcl(sim, map("2", "5", "15"));
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(dump(sim)["mappings"][2]["luns"][1]["entry"], 0x7802);
 
@@ -240,25 +213,22 @@ TEST(ConfigChanges, MappingsPortsAndHostNames) {
                   "Error: LUN Mapping for LUN ID 7 does not exist" + errorTail("Error: Invalid LUN index.", 2002));
     expectRefused(sim, {"-F", "-d", "-z", "lun", "-u", host, "-l", "2", "-l", "7"},
                   "\nInvalid remove mapping selection" + errorTail("Error: Invalid selection.", 2018));
-    r = lqcl(sim, {"-F", "-d", "-z", "lun", "-u", "2000000000000C01", "-l", "0", "-m", "b"});
-    EXPECT_EQ(r.out, "Deleted LUN mapping 3\n");
+    expectRun(sim, {"-F", "-d", "-z", "lun", "-u", "2000000000000C01", "-l", "0", "-m", "b"}, "Deleted LUN mapping 3\n",
+              0);
     EXPECT_EQ(dump(sim)["mappings"][2]["luns"], json::parse(R"([{"entry":30722,"lun":5}])"));
-    r = lqcl(sim, {"-F", "-d", "-z", "lun", "-u", "2000000000000A01", "-l", "1", "-l", "0"});
-    EXPECT_EQ(r.out, "Deleted all LUN mappings\n");
+    expectRun(sim, {"-F", "-d", "-z", "lun", "-u", "2000000000000A01", "-l", "1", "-l", "0"},
+              "Deleted all LUN mappings\n", 0);
     EXPECT_EQ(dump(sim)["mappings"].size(), 2u);
     // A host without a map: nothing to do.
-    r = lqcl(sim, {"-F", "-d", "-z", "lun", "-u", "2100000000000D01", "-l", "1", "-l", "0"});
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.status, 0);
+    expectRun(sim, {"-F", "-d", "-z", "lun", "-u", "2100000000000D01", "-l", "1", "-l", "0"}, "", 0);
 }
 
 TEST(ConfigChanges, HotSparesAndNames) {
     Simulator sim(scenario({{"arrays", {array5(1, "Array 0"), array5(6, "Array 1")}}}));
     expectRefused(sim, {"-F", "-c", "-z", "arrayspare", "-u", drive(11), "-l", "64"},
                   errorTail("Error: Invalid array index.", 2004));
-    RunResult r = lqcl(sim, {"-F", "-c", "-z", "arrayspare", "-u", drive(11), "-l", "255"});
-    EXPECT_EQ(r.out, "\nCreated Hot spare \n");
-    r = lqcl(sim, {"-F", "-c", "-z", "arrayspare", "-u", drive(12), "-l", "1"});
+    expectRun(sim, {"-F", "-c", "-z", "arrayspare", "-u", drive(11), "-l", "255"}, "\nCreated Hot spare \n", 0);
+    RunResult r = lqcl(sim, {"-F", "-c", "-z", "arrayspare", "-u", drive(12), "-l", "1"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(dump(sim)["spares"], json::parse(R"([{"array":255,"drive":"5000C50000A0000B"},
                                                    {"array":1,"drive":"5000C50000A0000C"}])"));
@@ -266,8 +236,7 @@ TEST(ConfigChanges, HotSparesAndNames) {
     expectRefused(sim, {"-F", "-c", "-z", "arrayspare", "-u", drive(1), "-l", "255"},
                   errorTail("LAPI call failed: Command to controller fails.", 1003));
     expectRefused(sim, {"-F", "-d", "-z", "arrayspare", "-l", "2"}, errorTail("Error: Invalid spare index.", 2007));
-    r = lqcl(sim, {"-F", "-d", "-z", "arrayspare", "-l", "0"});
-    EXPECT_EQ(r.out, "Deleted Hot spare \n");
+    expectRun(sim, {"-F", "-d", "-z", "arrayspare", "-l", "0"}, "Deleted Hot spare \n", 0);
     EXPECT_EQ(dump(sim)["spares"].size(), 1u);
 
     expectRefused(sim, {"-F", "-s", "-z", "array", "-l", "0", "-m", "Array 1"},
@@ -275,8 +244,7 @@ TEST(ConfigChanges, HotSparesAndNames) {
     expectRefused(sim, {"-F", "-s", "-z", "array", "-l", "0", "-m", std::string(33, 'a')},
                   "\nError: Array name exceeds 32 characters" + errorTail("Error: Invalid selection.", 2018));
     expectRefused(sim, {"-F", "-s", "-z", "array", "-l", "2", "-m", "x"}, errorTail("Error: Invalid array index.", 2004));
-    r = lqcl(sim, {"-F", "-s", "-z", "array", "-l", "0", "-m", "fast"});
-    EXPECT_EQ(r.out, "setPoolName : Success, ret: 0");
+    expectRun(sim, {"-F", "-s", "-z", "array", "-l", "0", "-m", "fast"}, "setPoolName : Success, ret: 0", 0);
     EXPECT_EQ(dump(sim)["arrays"][0]["name"], "fast");
     expectRefused(sim, {"-F", "-s", "-z", "name", "-m", std::string(33, 'c')},
                   "\nError: Config name exceeds 32 characters" + errorTail("Error: Invalid selection.", 2018));
@@ -286,12 +254,10 @@ TEST(ConfigChanges, ARefusedSaveMakesTheWholeChangeAgain) {
     Simulator sim(scenario({{"arrays", {array5(1, "Array 0")}}}));
     sim.ctl("model", {"0", "refuse-config", R"({"count": 3, "reason": "save"})"});
     sim.clearCommands();
-    RunResult r = lqcl(sim, {"-F", "-s", "-z", "name", "-m", "Lab"});
     std::string retries;
     for (int i = 1; i <= 3; ++i)
         retries += "\nInformation: Configuration change in progress. Retry: " + std::to_string(i) + "\n";
-    EXPECT_EQ(r.out, retries + "setConfigName : Success, ret: 0");
-    EXPECT_EQ(r.status, 0);
+    expectRun(sim, {"-F", "-s", "-z", "name", "-m", "Lab"}, retries + "setConfigName : Success, ret: 0", 0);
     EXPECT_EQ(writes(sim, "a3").size(), 4u);
     EXPECT_EQ(dump(sim)["name"], "Lab");
 }
@@ -300,33 +266,31 @@ TEST(ConfigChanges, ArrayLifeParityCheckExpansionAndClear) {
     Simulator sim(scenario({{"arrays", {array5(1, "Array 0")}}, {"jobSeconds", {{"parityCheck", 60}}}}));
     expectRefused(sim, {"-F", "-s", "-z", "paritycheck", "-l", "1", "-l", "0", "-l", "4"},
                   "\nError: Invalid mode selected " + errorTail("Error: Invalid selection.", 2018));
-    RunResult r = lqcl(sim, {"-F", "-s", "-z", "paritycheck", "-l", "1", "-l", "0", "-l", "1"});
-    EXPECT_EQ(r.out, "ParityCheck: Started, ret: 0");
+    expectRun(sim, {"-F", "-s", "-z", "paritycheck", "-l", "1", "-l", "0", "-l", "1"}, "ParityCheck: Started, ret: 0",
+              0);
     expectRefused(sim, {"-F", "-d", "-z", "array", "-l", "0"},
                   "System busy.\n" + errorTail("Error: Array operation in progress:\n       (initialization, expansion, "
                                                "rebuilding or parity check)\n",
                                                2041));
-    r = lqcl(sim, {"-F", "-s", "-z", "paritycheck", "-l", "0", "-l", "0", "-l", "1"});
-    EXPECT_EQ(r.out, "ParityCheck: Started, ret: 0");
+    expectRun(sim, {"-F", "-s", "-z", "paritycheck", "-l", "0", "-l", "0", "-l", "1"}, "ParityCheck: Started, ret: 0",
+              0);
     EXPECT_TRUE(sim.ctl("model", {"0", "jobs"})["parityCheck"].is_null());
 
     // Sixteen new drives do not fit the expansion record.
     std::vector<std::string> expand = {"-F", "-s", "-z", "expandarray", "-l", "0", "-l", "16"};
     for (int s = 6; s <= 16; ++s) expand.insert(expand.end(), {"-u", drive(s)});
     expectRefused(sim, expand, "Error: At most 15 drives can be given\n" + errorTail("Error: Invalid device index.", 2003));
-    r = lqcl(sim, {"-F", "-s", "-z", "expandarray", "-l", "0", "-l", "2", "-u", drive(6), "-u", drive(7)});
-    EXPECT_EQ(r.out, "Array expanded successfully :0");
+    expectRun(sim, {"-F", "-s", "-z", "expandarray", "-l", "0", "-l", "2", "-u", drive(6), "-u", drive(7)},
+              "Array expanded successfully :0", 0);
     EXPECT_EQ(dump(sim)["arrays"][0]["drives"].size(), 7u);
     // The expansion advances with the emulator's clock.
     sim.ctl("freeze");
     sim.ctl("advance", {"150"});
-    r = lqcl(sim, {"-C", "-g", "-z", "expandarraypercent"});
-    EXPECT_EQ(r.out, "\nArray Expand Percent Complete :50\n");
+    expectRun(sim, {"-C", "-g", "-z", "expandarraypercent"}, "\nArray Expand Percent Complete :50\n", 0);
 
     expectRefused(sim, {"-F", "-d", "-z", "array", "-l", "9"},
                   "Error:Invalid ArrayID: 9\n" + errorTail("Error: Invalid array index.", 2004));
-    r = lqcl(sim, {"-F", "-s", "-z", "clearconfig"});
-    EXPECT_EQ(r.out, "ClearConfig: Success, ret:0");
+    expectRun(sim, {"-F", "-s", "-z", "clearconfig"}, "ClearConfig: Success, ret:0", 0);
     EXPECT_EQ(dump(sim)["arrays"].size(), 0u);
     expectRefused(sim, {"-F", "-s", "-z", "clearconfig"}, errorTail("Error: No valid configuration exists.", 2023));
 }

@@ -11,6 +11,8 @@
 
 namespace {
 
+using testsupport::errorTail;
+using testsupport::expectRun;
 using testsupport::runLqcl;
 using testsupport::Simulator;
 
@@ -45,9 +47,7 @@ TEST(DeviceFailover, BusyControllerIsRetriedWithAWarningEachTime) {
 TEST(DeviceFailover, FailedPathMovesToTheNextPathSilently) {
     Simulator sim;
     sim.inject("sg0", "fail-path", R"({"cdb": "3C0240"})");
-    auto r = runLqcl(kProductType, sim.env());
-    EXPECT_EQ(r.out, kProductTypeReport);
-    EXPECT_EQ(r.status, 0);
+    expectRun(sim, kProductType, kProductTypeReport, 0);
     EXPECT_EQ(infoReads(sim), (std::vector<std::string>{"sg0", "sg1"}));
 }
 
@@ -57,9 +57,7 @@ TEST(DeviceFailover, ExclusiveOpenWaitsForAnotherUserOfTheDevice) {
     for (int busyOpens : {9, 10}) {
         Simulator sim;
         sim.inject("sg0", "ebusy-open", R"({"skip": 3, "count": )" + std::to_string(busyOpens) + "}");
-        auto r = runLqcl(kProductType, sim.env());
-        EXPECT_EQ(r.out, kProductTypeReport);
-        EXPECT_EQ(r.status, 0);
+        expectRun(sim, kProductType, kProductTypeReport, 0);
         // Nine refusals are absorbed by the open's ten attempts; ten fail the path.
         EXPECT_EQ(infoReads(sim), (busyOpens == 9 ? std::vector<std::string>{"sg0"} : std::vector<std::string>{"sg1"}));
     }
@@ -68,9 +66,7 @@ TEST(DeviceFailover, ExclusiveOpenWaitsForAnotherUserOfTheDevice) {
 TEST(DeviceFailover, CommandRefusedByTheControllerIsNotRetried) {
     Simulator sim;
     sim.inject("sg0", "check", R"({"cdb": "3C0240", "key": 5, "asc": 36, "ascq": 0})");
-    auto r = runLqcl(kProductType, sim.env());
-    EXPECT_EQ(r.out, "\nLAPI call failed: Command to controller fails.\nReturn code: 1003\n");
-    EXPECT_EQ(r.status, 1);
+    expectRun(sim, kProductType, errorTail("LAPI call failed: Command to controller fails.", 1003), 1);
     EXPECT_EQ(infoReads(sim), (std::vector<std::string>{"sg0"}));
 }
 
@@ -78,9 +74,7 @@ TEST(DeviceFailover, PathsLostForGoodAreRediscoveredOnceThenNoHandle) {
     Simulator sim;
     // Discovery's INQUIRY and configuration header read get through; everything after fails.
     for (const char* sg : {"sg0", "sg1"}) sim.inject(sg, "fail-path", R"({"skip": 2, "forever": true})");
-    auto r = runLqcl(kProductType, sim.env());
-    EXPECT_EQ(r.out, "\nLAPI call failed: No valid tolvo handle.\nReturn code: 1007\n");
-    EXPECT_EQ(r.status, 1);
+    expectRun(sim, kProductType, errorTail("LAPI call failed: No valid tolvo handle.", 1007), 1);
     EXPECT_EQ(infoReads(sim), (std::vector<std::string>{"sg0", "sg1"}));
     // One rediscovery: each node asked once more who it is.
     int inquiries = 0;
@@ -92,9 +86,7 @@ TEST(DeviceFailover, AtMostSevenPathSendsWhenEveryPathKeepsFailing) {
     Simulator sim;
     // Only the information read fails: every rediscovery finds both paths again.
     for (const char* sg : {"sg0", "sg1"}) sim.inject(sg, "fail-path", R"({"cdb": "3C0240", "forever": true})");
-    auto r = runLqcl(kProductType, sim.env());
-    EXPECT_EQ(r.out, "\nLAPI call failed: Command to controller fails.\nReturn code: 1003\n");
-    EXPECT_EQ(r.status, 1);
+    expectRun(sim, kProductType, errorTail("LAPI call failed: Command to controller fails.", 1003), 1);
     EXPECT_EQ(infoReads(sim).size(), 7u);
 }
 

@@ -14,6 +14,7 @@
 
 namespace {
 
+using testsupport::expectRun;
 using testsupport::runLqcl;
 using testsupport::Simulator;
 
@@ -52,6 +53,8 @@ std::string device(const std::string& dir, int sg, int lun, int channel, const s
            "\nPath ID: " + std::to_string(channel) + "\nRaidSystemWWN: " + wwn + "\n";
 }
 
+const std::string kNoRaidSystem = "Error: Raid system does not exist\r\n";
+
 std::string heading(int index) { return "\n**************RAID index: " + std::to_string(index) + "*******************"; }
 
 struct DiscoveryListing : ::testing::Test {
@@ -59,18 +62,14 @@ struct DiscoveryListing : ::testing::Test {
 };
 
 TEST_F(DiscoveryListing, CountsSystemsAndListsEveryPathOnce) {
-    auto n = runLqcl({"-F", "-n", "-z", "raidsystems"}, sim.env());
-    EXPECT_EQ(n.out, "\nIn-Band -> Number of RAID Systems found : 4\n");
-    EXPECT_EQ(n.err, "");
-    EXPECT_EQ(n.status, 0);
+    expectRun(sim, {"-F", "-n", "-z", "raidsystems"}, "\nIn-Band -> Number of RAID Systems found : 4\n", 0);
 
     const std::string d = sim.dir();
-    auto all = runLqcl({"-S", "-g", "-z", "whoami"}, sim.env());
-    EXPECT_EQ(all.out, heading(0) + device(d, 0, 0, 0, "2000001122334400") + device(d, 1, 0, 1, "2000001122334400") +
-                           heading(1) + device(d, 3, 0, 0, "2000001122334500") + heading(2) +
-                           device(d, 5, 7, 0, "2000001122334600") + heading(3) +
-                           device(d, 6, 0, 0, "0000000000000ABC"));
-    EXPECT_EQ(all.status, 0);
+    expectRun(sim, {"-S", "-g", "-z", "whoami"},
+              heading(0) + device(d, 0, 0, 0, "2000001122334400") + device(d, 1, 0, 1, "2000001122334400") +
+                  heading(1) + device(d, 3, 0, 0, "2000001122334500") + heading(2) +
+                  device(d, 5, 7, 0, "2000001122334600") + heading(3) + device(d, 6, 0, 0, "0000000000000ABC"),
+              0);
 
     // The foreign disk was asked who it is, never for a configuration header.
     for (const auto& c : sim.commands()) {
@@ -81,12 +80,9 @@ TEST_F(DiscoveryListing, CountsSystemsAndListsEveryPathOnce) {
 }
 
 TEST_F(DiscoveryListing, WwnOfOneSystemByIndex) {
-    auto one = runLqcl({"-F", "-g", "-z", "raidsystems", "-l", "1"}, sim.env());
-    EXPECT_EQ(one.out, "Tolvo[1]:2000001122334500\n");
-    EXPECT_EQ(one.status, 0);
-    auto beyond = runLqcl({"-F", "-g", "-z", "raidsystems", "-l", "4"}, sim.env());
-    EXPECT_EQ(beyond.out, "Error:Invalid tolvoIndex, valid raidSystemIndex range 0-3\r\n");
-    EXPECT_EQ(beyond.status, 0);
+    expectRun(sim, {"-F", "-g", "-z", "raidsystems", "-l", "1"}, "Tolvo[1]:2000001122334500\n", 0);
+    expectRun(sim, {"-F", "-g", "-z", "raidsystems", "-l", "4"},
+              "Error:Invalid tolvoIndex, valid raidSystemIndex range 0-3\r\n", 0);
 }
 
 TEST_F(DiscoveryListing, ExclusionListLeavesSystemsOut) {
@@ -94,12 +90,13 @@ TEST_F(DiscoveryListing, ExclusionListLeavesSystemsOut) {
     std::ofstream(work.path() + "/DIDEExclude.txt")
         << "// systems of the lab\n\n  2000001122334500  System B\n//2000001122334400\n\tABC\n";
     const std::string d = sim.dir();
-    auto n = runLqcl({"-F", "-n", "-z", "raidsystems"}, sim.env(), work.path());
-    EXPECT_EQ(n.out, "\nIn-Band -> Number of RAID Systems found : 2\n");
-    auto all = runLqcl({"-S", "-g", "-z", "whoami"}, sim.env(), work.path());
-    EXPECT_EQ(all.out, heading(0) + device(d, 0, 0, 0, "2000001122334400") + device(d, 1, 0, 1, "2000001122334400") +
-                           heading(1) + device(d, 5, 7, 0, "2000001122334600"));
-    EXPECT_EQ(all.status, 0);
+    testsupport::expectResult(runLqcl({"-F", "-n", "-z", "raidsystems"}, sim.env(), work.path()),
+                              "\nIn-Band -> Number of RAID Systems found : 2\n", 0);
+    testsupport::expectResult(runLqcl({"-S", "-g", "-z", "whoami"}, sim.env(), work.path()),
+                              heading(0) + device(d, 0, 0, 0, "2000001122334400") +
+                                  device(d, 1, 0, 1, "2000001122334400") + heading(1) +
+                                  device(d, 5, 7, 0, "2000001122334600"),
+                              0);
 }
 
 TEST_F(DiscoveryListing, SelectionByIndexWwnAndDevicePath) {
@@ -107,18 +104,12 @@ TEST_F(DiscoveryListing, SelectionByIndexWwnAndDevicePath) {
     const std::string systemB = device(d, 3, 0, 0, "2000001122334500");
     const std::string systemC = device(d, 5, 7, 0, "2000001122334600");
 
-    auto byIndex = runLqcl({"-F", "-g", "-z", "whoami", "-p", "2"}, sim.env());
-    EXPECT_EQ(byIndex.out, systemC);
-    EXPECT_EQ(byIndex.status, 0);
+    expectRun(sim, {"-F", "-g", "-z", "whoami", "-p", "2"}, systemC, 0);
 
-    auto byWwn = runLqcl({"-F", "-g", "-z", "whoami", "-p", "2000001122334500"}, sim.env());
-    EXPECT_EQ(byWwn.out, systemB);
-    EXPECT_EQ(byWwn.status, 0);
+    expectRun(sim, {"-F", "-g", "-z", "whoami", "-p", "2000001122334500"}, systemB, 0);
 
     // The last -p value counts; an index beyond the systems selects nothing.
-    auto none = runLqcl({"-F", "-g", "-z", "whoami", "-p", "1", "-p", "4"}, sim.env());
-    EXPECT_EQ(none.out, "Error: Raid system does not exist\r\n");
-    EXPECT_EQ(none.status, 255);
+    expectRun(sim, {"-F", "-g", "-z", "whoami", "-p", "1", "-p", "4"}, kNoRaidSystem, 255);
 
     // A device path: only paths beginning "/de" are taken as one, so the node is
     // named through a link under /dev/shm.
@@ -134,33 +125,22 @@ TEST_F(DiscoveryListing, SelectionByIndexWwnAndDevicePath) {
 
 TEST(DiscoveryBadReplies, ShortOrFailedAnswersLeaveThePathOut) {
     Simulator sim;  // one system on sg0 and sg1
+    // A device the user names that does not exist selects nothing.
+    expectRun(sim, {"-F", "-g", "-z", "whoami", "-p", "/dev/lqcl-no-such-node"}, kNoRaidSystem, 255);
     // sg0 answers the identifying INQUIRY with 10 bytes only: no product identification.
     sim.inject("sg0", "short-reply", R"({"cdb": "12", "length": 10})");
-    auto r = runLqcl({"-S", "-g", "-z", "whoami"}, sim.env());
-    EXPECT_EQ(r.out, heading(0) + device(sim.dir(), 1, 0, 1, "2000001122334400"));
-    EXPECT_EQ(r.status, 0);
+    expectRun(sim, {"-S", "-g", "-z", "whoami"}, heading(0) + device(sim.dir(), 1, 0, 1, "2000001122334400"), 0);
 
     // Both paths refuse the configuration header read: nothing is found.
     sim.inject("sg0", "check", R"({"cdb": "3C0103", "key": 5, "asc": 36, "ascq": 0})");
     sim.inject("sg1", "check", R"({"cdb": "3C0103", "key": 5, "asc": 36, "ascq": 0})");
-    auto none = runLqcl({"-F", "-n", "-z", "raidsystems"}, sim.env());
-    EXPECT_EQ(none.out, "Error: Raid system does not exist\r\n");
-    EXPECT_EQ(none.status, 255);
+    expectRun(sim, {"-F", "-n", "-z", "raidsystems"}, kNoRaidSystem, 255);
 }
 
 TEST(DiscoveryNoSystems, EveryInBandCommandReportsNoSystem) {
     Simulator sim("{\"systems\": [], \"devices\": [{\"sg\": 0, \"vendor\": \"ACME\", \"product\": \"DISK DRIVE\", "
                   "\"revision\": \"1.00\", \"type\": 0}]}");
-    auto r = runLqcl({"-F", "-n", "-z", "raidsystems"}, sim.env());
-    EXPECT_EQ(r.out, "Error: Raid system does not exist\r\n");
-    EXPECT_EQ(r.status, 255);
-}
-
-TEST(UserNamedDevice, MissingNodeSelectsNothing) {
-    Simulator sim;
-    auto r = runLqcl({"-F", "-g", "-z", "whoami", "-p", "/dev/lqcl-no-such-node"}, sim.env());
-    EXPECT_EQ(r.out, "Error: Raid system does not exist\r\n");
-    EXPECT_EQ(r.status, 255);
+    expectRun(sim, {"-F", "-n", "-z", "raidsystems"}, kNoRaidSystem, 255);
 }
 
 }  // namespace

@@ -17,41 +17,21 @@
 #include "support/simulator.h"
 
 using nlohmann::json;
+using testsupport::errorTail;
+using testsupport::expectRun;
+using testsupport::lqcl;
 using testsupport::RunResult;
 using testsupport::Simulator;
 
 namespace {
 
+// Two enclosures of 10 and 3 drives; `model` overrides keys of the system.
 std::string scenario(const json& model) {
-    json system = {
-        {"vendor", "TOLVO"},
-        {"product", "TOLVO RAID 7000"},
-        {"revision", "0513"},
-        {"paths",
-         {{{"sg", 0}, {"host", 0}, {"channel", 0}, {"target", 0}, {"lun", 0}, {"portWwn", "2100001122334401"}},
-          {{"sg", 1}, {"host", 1}, {"channel", 1}, {"target", 0}, {"lun", 0}, {"portWwn", "2100001122334402"}}}},
-        {"wwn", "2000001122334400"},
-        {"enclosures",
-         {{{"number", 1}, {"slots", 10}, {"drives", {{"wwnBase", "5000C50000A00001"}}}},
-          {{"number", 2}, {"slots", 3}, {"drives", {{"wwnBase", "5000C50000B00001"}}}}}},
-    };
+    json system = {{"enclosures",
+                    {{{"number", 1}, {"slots", 10}, {"drives", {{"wwnBase", "5000C50000A00001"}}}},
+                     {{"number", 2}, {"slots", 3}, {"drives", {{"wwnBase", "5000C50000B00001"}}}}}}};
     system.update(model);
-    return json{{"systems", {system}}}.dump();
-}
-
-RunResult lqcl(Simulator& sim, const std::vector<std::string>& args) {
-    return testsupport::runLqcl(args, sim.env(), sim.dir());
-}
-
-std::string errorTail(const std::string& message, int code) {
-    return "\n" + message + "\nReturn code: " + std::to_string(code) + "\n";
-}
-
-void expectRun(Simulator& sim, const std::vector<std::string>& args, const std::string& out, int status) {
-    RunResult r = lqcl(sim, args);
-    EXPECT_EQ(r.out, out) << args.back();
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.status, status);
+    return testsupport::twoPathScenario("", 0, system);
 }
 
 // Enclosure 1 of a SAS system with a failing fan, a hot controller, a missing
@@ -142,12 +122,9 @@ TEST(Enclosure, SesReportOfTheControllersEnclosure) {
     // "sesinfo" without a number asks for enclosure 0; from product type 19
     // the controller's own enclosure is reported whatever the number.
     expectRun(sim, {"-E", "-g", "-z", "sesinfo"}, kSasReport, 0);
-    auto sent = sim.commands();
-    std::vector<std::string> pages;
-    for (const auto& c : sent)
-        if (c["cdb"].get<std::string>().rfind("1c01", 0) == 0) pages.push_back(c["cdb"].get<std::string>());
     // A group-0 opcode: the sg driver sends its six CDB bytes.
-    EXPECT_EQ(pages, (std::vector<std::string>{"1c0101200000", "1c0102200000", "1c0105200000", "1c0107200000"}));
+    EXPECT_EQ(testsupport::sentCdbs(sim, "1c01"),
+              (std::vector<std::string>{"1c0101200000", "1c0102200000", "1c0105200000", "1c0107200000"}));
 
     // allinfo: the identity (hexadecimal numbers under -X), then the report.
     const std::string identity =
@@ -206,8 +183,7 @@ TEST(Enclosure, OlderEnclosureThroughDriveLoops) {
     // Records 10 to 12 are enclosure 2: loop 0 at record + 1 (11), then loop 1
     // at target 1, which answers.
     std::vector<std::string> reads;
-    for (const auto& c : sim.commands())
-        if (c["cdb"].get<std::string>().rfind("3c01f0", 0) == 0) reads.push_back(c["cdb"].get<std::string>().substr(6, 4));
+    for (const auto& cdb : testsupport::sentCdbs(sim, "3c01f0")) reads.push_back(cdb.substr(6, 4));
     EXPECT_EQ(reads, (std::vector<std::string>{"0b1c", "811c", "0b1c", "811c"}));
 
     // Layout: Device (3), power supply (2), fan (1), temperature (2), door
@@ -252,8 +228,7 @@ TEST(Enclosure, OlderEnclosureThroughDriveLoops) {
         "\n\tNoncritical Tone          : No\n\tRemind State Tone         : No"
         "\n\tRequest Mute              : No\n\tUnrecoverable Tone        : No"
         "\n";
-    EXPECT_EQ(r.out, expected);
-    EXPECT_EQ(r.status, 0);
+    testsupport::expectResult(r, expected, 0);
 
     expectRun(sim, {"-E", "-g", "-z", "sesinfo"}, errorTail("Error: Invalid enclosure index.", 2021), 1);
     // Enclosure 1 has drives with targets: its identity comes on loop 0.

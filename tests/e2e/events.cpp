@@ -5,7 +5,6 @@
 
 #include <sys/stat.h>
 
-#include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -16,6 +15,7 @@
 #include "support/simulator.h"
 
 using nlohmann::json;
+using testsupport::expectResult;
 using testsupport::RunResult;
 using testsupport::Simulator;
 using testsupport::TempDir;
@@ -27,15 +27,9 @@ const std::string kStore = "/bin/LAPIEvents_2000001122334400_00000013.bin";
 const std::string kRule = "=============================================================";
 
 std::string scenario(bool controllerB = true) {
-    json system = {
-        {"vendor", "TOLVO"}, {"product", "TOLVO RAID 7000"}, {"revision", "0513"},
-        {"paths", {{{"sg", 0}, {"host", 0}, {"channel", 0}, {"target", 0}, {"lun", 0}, {"portWwn", "2100001122334401"}}}},
-        {"wwn", "2000001122334400"}, {"productType", 0x13},
-        {"enclosures", {{{"number", 1}, {"slots", 4}, {"drives", {{"wwnBase", "5000C50000A00001"}, {"capacityBlocks", 585937500}}}}}},
-        {"arrays", {{{"drives", {0, 1}}, {"level", 1}}}},
-    };
+    json system = {{"productType", 0x13}, {"arrays", {{{"drives", {0, 1}}, {"level", 1}}}}};
     if (!controllerB) system["controllers"] = {json::object(), {{"present", false}}};
-    return json{{"systems", {system}}}.dump();
+    return testsupport::onePathScenario("", 4, system);
 }
 
 class Events : public ::testing::Test {
@@ -54,7 +48,6 @@ protected:
         struct stat st;
         return stat(path.c_str(), &st) == 0 ? static_cast<size_t>(st.st_size) : 0;
     }
-    void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
     Simulator sim{scenario()};
     TempDir home;
@@ -65,9 +58,8 @@ std::string banner(const std::string& count) {
 }
 
 TEST_F(Events, ListingWithNoEvents) {
-    RunResult r = lqcl({"-F", "-g", "-z", "encevents"});
-    EXPECT_EQ(r.out, banner("0") + "\n**** RAID System 0 There were no events this time ****\n");
-    EXPECT_EQ(r.status, 0);
+    expectResult(lqcl({"-F", "-g", "-z", "encevents"}),
+                 banner("0") + "\n**** RAID System 0 There were no events this time ****\n", 0);
     EXPECT_EQ(storeSize(store()), 0u);
 }
 
@@ -86,48 +78,40 @@ TEST_F(Events, ListingMergesBothControllersAndKeepsTheHistory) {
         "  RAID System ID: 0  Severity: 3 (Information)  Source: 63 (General)\n"
         "  Text: Unknown Message ID 0xac Payload: 0xFF 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 "
         "0x00 \n";
-    RunResult r = lqcl({"-F", "-g", "-z", "encevents"});
-    EXPECT_EQ(r.out, first + banner("3") + "\n++++ RAID System 0 There were 3 events this time ++++\n");
-    EXPECT_EQ(r.status, 0);
+    expectResult(lqcl({"-F", "-g", "-z", "encevents"}),
+                 first + banner("3") + "\n++++ RAID System 0 There were 3 events this time ++++\n", 0);
 
     // The next run adds only what is new; the count of one ID reads the texts.
     logEvent(1, 0x2F, "00", kT + 120);
-    r = lqcl({"-F", "-n", "-z", "encevents"});
-    EXPECT_EQ(r.out, "\nNumber Of  Records: 4\n");
-    r = lqcl({"-F", "-n", "-z", "specificevent", "-l", "47"});
-    EXPECT_EQ(r.out, "Number of Events :1\n");
-    r = lqcl({"-X", "-F", "-n", "-z", "latesteventcnt"});
-    EXPECT_EQ(r.out, "\nNumber Of Latest Events: 0x4\n");
+    expectResult(lqcl({"-F", "-n", "-z", "encevents"}), "\nNumber Of  Records: 4\n", 0);
+    expectResult(lqcl({"-F", "-n", "-z", "specificevent", "-l", "47"}), "Number of Events :1\n", 0);
+    expectResult(lqcl({"-X", "-F", "-n", "-z", "latesteventcnt"}), "\nNumber Of Latest Events: 0x4\n", 0);
     EXPECT_EQ(storeSize(store()), 4 * 24u);
-    r = lqcl({"-F", "-n", "-z", "initialeventcnt"});
-    EXPECT_EQ(r.out, "\nNumber Of Initial Events: 4\n");
-    EXPECT_EQ(r.status, 0);
+    expectResult(lqcl({"-F", "-n", "-z", "initialeventcnt"}), "\nNumber Of Initial Events: 4\n", 0);
 }
 
 TEST_F(Events, HexadecimalListingOfOneEvent) {
     logEvent(0, 0x1B, "02", kT);
-    RunResult r = lqcl({"-X", "-F", "-g", "-z", "encevents"});
-    EXPECT_EQ(r.out,
+    expectResult(lqcl({"-X", "-F", "-g", "-z", "encevents"}),
               "---- Event Number: 0x1: Event Time (On Controller): Thu Jan  1 00:00:00 2026\n"
               "  RAID System ID: 0  Severity: 0x1 (Critical)  Source: 0x3 (Configuration)\n"
               "  Text: 0x1B^Pool/Array Critical. Pool/Array Number 2\n" +
-                  banner("0x1") + "\n++++ RAID System 0 There was 1 event this time ++++\n");
+                  banner("0x1") + "\n++++ RAID System 0 There was 1 event this time ++++\n",
+                 0);
 }
 
 TEST_F(Events, ClearEmptiesBothLogsAndTheStore) {
     logEvent(0, 0x56, "", kT);
     logEvent(1, 0x56, "", kT);
     EXPECT_EQ(lqcl({"-F", "-n", "-z", "encevents"}).out, "\nNumber Of  Records: 2\n");
-    RunResult r = lqcl({"-F", "-s", "-z", "clearevent"});
-    EXPECT_EQ(r.out, "Cleared\n");
-    EXPECT_EQ(r.status, 0);
+    expectResult(lqcl({"-F", "-s", "-z", "clearevent"}), "Cleared\n", 0);
     EXPECT_EQ(storeSize(store()), 0u);
     // Each controller logs that its log was cleared.
     EXPECT_EQ(lqcl({"-F", "-n", "-z", "specificevent", "-l", "86"}).out, "Number of Events :2\n");
 }
 
 TEST_F(Events, TornStoreKeepsItsWholeRecords) {
-    writeFile(store(), std::string(24, '\0') + "x");
+    testsupport::writeFile(store(), std::string(24, '\0') + "x");
     RunResult r = lqcl({"-F", "-n", "-z", "encevents"});
     EXPECT_EQ(r.out, "\nNumber Of  Records: 1\n");
     EXPECT_EQ(r.status, 0);
@@ -138,7 +122,7 @@ TEST_F(Events, TornStoreKeepsItsWholeRecords) {
 
 TEST_F(Events, OlderStoreIsCopiedAndKept) {
     const std::string older = home.path() + "/bin/LAPIEvents_0_2000001122334400.bin";
-    writeFile(older, std::string(48, '\0'));
+    testsupport::writeFile(older, std::string(48, '\0'));
     EXPECT_EQ(lqcl({"-F", "-n", "-z", "encevents"}).out, "\nNumber Of  Records: 2\n");
     EXPECT_EQ(storeSize(older), 48u);
     EXPECT_EQ(storeSize(store()), 48u);
@@ -149,8 +133,7 @@ TEST_F(Events, StoreWithoutPegasusHomeIsInTheCurrentDirectory) {
     logEvent(0, 0x56, "", kT);
     auto e = env();
     e["PEGASUS_HOME"] = "";
-    RunResult r = testsupport::runLqcl({"-F", "-n", "-z", "encevents"}, e, cwd.path());
-    EXPECT_EQ(r.out, "\nNumber Of  Records: 1\n");
+    expectResult(testsupport::runLqcl({"-F", "-n", "-z", "encevents"}, e, cwd.path()), "\nNumber Of  Records: 1\n", 0);
     EXPECT_EQ(storeSize(cwd.path() + "/LAPIEvents_2000001122334400_00000013.bin"), 24u);
 }
 
@@ -166,8 +149,8 @@ TEST_F(Events, FailedWriteIsReportedAndLeavesTheStore) {
     // The store already holds the controller's one event, so the fetch adds
     // nothing and the rebuild that follows is the first write.
     const std::string record = std::string("\xEA\x07\x01\x01\x05\x00\x00\x00\x01\x56", 10) + std::string(14, '\0');
-    writeFile(store(), record);
-    writeFile(store() + ".new", "left by a process that died");
+    testsupport::writeFile(store(), record);
+    testsupport::writeFile(store() + ".new", "left by a process that died");
     logEvent(0, 0x56, "", kT);
     // A file size limit of 0: the rebuild's new file cannot be written.
     RunResult r = testsupport::run({"/bin/sh", "-c", "ulimit -f 0; trap '' XFSZ; exec \"$0\" -F -n -z initialeventcnt",
@@ -198,9 +181,8 @@ TEST_F(Events, ControllerBMissingStillStoresControllerA) {
     single.ctl("model", {"0", "log-event", a.dump()});
     auto e = env();
     e["LQCL_DEV_DIR"] = single.dir();
-    RunResult r = testsupport::runLqcl({"-F", "-n", "-z", "encevents"}, e, single.dir());
-    EXPECT_EQ(r.out, "\nNumber Of  Records: 1\n");
-    EXPECT_EQ(r.status, 0);
+    expectResult(testsupport::runLqcl({"-F", "-n", "-z", "encevents"}, e, single.dir()), "\nNumber Of  Records: 1\n",
+                 0);
 }
 
 }  // namespace

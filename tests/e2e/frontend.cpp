@@ -1,13 +1,21 @@
 // End-to-end tests of the command line: the built lqcl run as a process, its
 // whole standard output, standard error and exit status compared with the
-// texts the tool is documented to print.
+// texts the tool is documented to print. Also inputs that must be refused or
+// reported rather than half-handled: over-long values, unused command slots, a
+// report that cannot be written, hostile device directories, short answers.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "support/process.h"
+#include "support/simulator.h"
 
 using testsupport::RunResult;
 using testsupport::runLqcl;
@@ -39,9 +47,11 @@ protected:
 
     void expect(const std::vector<std::string>& args, const std::string& out, const std::string& err, int status) {
         RunResult r = runLqcl(args, env(), devDir.path());
-        EXPECT_EQ(r.out, out);
-        EXPECT_EQ(r.err, err);
-        EXPECT_EQ(r.status, status);
+        std::string line;
+        for (const auto& a : args) line += a + " ";
+        EXPECT_EQ(r.out, out) << line;
+        EXPECT_EQ(r.err, err) << line;
+        EXPECT_EQ(r.status, status) << line;
     }
 };
 
@@ -91,21 +101,12 @@ TEST_F(FrontEnd, HelpPrintsTheWholeUsage) {
         "\n"
         "   Quorlane Command Line (QCL) \n"
         "\n";
-    for (const char* flag : {"-h", "--help"}) {
-        RunResult r = runLqclNamed({flag}, env());
-        EXPECT_EQ(r.out, expected) << flag;
-        EXPECT_EQ(r.err, "") << flag;
-        EXPECT_EQ(r.status, 0) << flag;
-    }
+    for (const char* flag : {"-h", "--help"}) testsupport::expectResult(runLqclNamed({flag}, env()), expected, 0, flag);
 }
 
 TEST_F(FrontEnd, VersionIsPrintedByBothFlags) {
-    for (const char* flag : {"-v", "--version"}) {
-        RunResult r = runLqclNamed({flag}, env());
-        EXPECT_EQ(r.out, "\nlqcl  version: 5.13.0005\n\n") << flag;
-        EXPECT_EQ(r.err, "") << flag;
-        EXPECT_EQ(r.status, 0) << flag;
-    }
+    for (const char* flag : {"-v", "--version"})
+        testsupport::expectResult(runLqclNamed({flag}, env()), "\nlqcl  version: 5.13.0005\n\n", 0, flag);
 }
 
 TEST_F(FrontEnd, ParseErrorsEndWithStatusOne) {
@@ -257,12 +258,7 @@ TEST_F(FrontEnd, RowsWithoutActionEndQuietly) {
         {"-F", "-s", "-g", "-z", "volumestate"},  // -g wins over -s
         {"--history", "-H"},
     };
-    for (const auto& args : quiet) {
-        RunResult r = runLqcl(oob(args), env(), devDir.path());
-        EXPECT_EQ(r.out, "") << args[0] << " " << args[1];
-        EXPECT_EQ(r.err, "") << args[0] << " " << args[1];
-        EXPECT_EQ(r.status, 0) << args[0] << " " << args[1];
-    }
+    for (const auto& args : quiet) expect(oob(args), "", "", 0);
 }
 
 TEST_F(FrontEnd, CapacitiesAreRefusedNotCut) {
@@ -293,6 +289,83 @@ TEST_F(FrontEnd, CapacitiesAreRefusedNotCut) {
     expect(oob({"-C", "-g", "-z", std::string(40, 'a')}), "",
            usageError("Error [01]- No Appropriate Controller Command Entered\n"), 255);
     expect(oob({"-C", "-s", "-z", "nosuchcommand", "-m", std::string(300, 'm')}), "", "", 0);
+}
+
+TEST_F(FrontEnd, HexadecimalValuesAreNeverCut) {
+    const std::string u17 = "12000001122338800";
+    expect(oob({"-C", "-s", "-u", u17}), "",
+           usageError("The -u value has more than 16 hexadecimal digits: " + u17 + "\n"), 255);
+    expect(oob({"-C", "-s", "-u", "1", "-u", "fffffffffffffffff"}), "",
+           usageError("The -u value has more than 16 hexadecimal digits: fffffffffffffffff\n"), 255);
+    // Leading zeros are not digits of the value.
+    expect(oob({"-C", "-s", "-u", "0000" + std::string(16, 'f')}), "", "", 0);
+    // A value with another character converts to 0x7E whatever its length.
+    expect(oob({"-C", "-s", "-u", "1234567890123456789#"}), "", "", 0);
+    expect({"-F", "-n", "-z", "raidsystems", "-p", u17}, "",
+           usageError("The -p value has more than 16 hexadecimal digits: " + u17 + "\n"), 255);
+    expect({"-F", "-n", "-z", "raidsystems", "-p", "0" + std::string(16, 'f')}, kNoRaidSystem, "", 255);
+    // The two unused slots of the table behave as unknown names.
+    const std::string unknown = usageError("Error [04]- No Appropriate Configuration Command Entered\n");
+    expect(oob({"-F", "-g", "-z", "reserved29"}), "", unknown, 255);
+    expect(oob({"-F", "-n", "-z", "reserved132"}), "", unknown, 255);
+}
+
+TEST_F(FrontEnd, AReportThatCannotBeWrittenIsAnError) {
+    RunResult r = testsupport::run(
+        {"/bin/sh", "-c", std::string(LQCL_BINARY) + " -F -n -z raidsystems -p 0 >/dev/full"}, env());
+    // Nothing found: the tool's own 255 stands.
+    EXPECT_EQ(r.status, 255);
+    testsupport::Simulator sim;
+    r = testsupport::run({"/bin/sh", "-c", std::string(LQCL_BINARY) + " -F -n -z raidsystems >/dev/full"},
+                         sim.env());
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "lqcl: error writing standard output: No space left on device\n");
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(FrontEnd, ForeignPathsAreRefusedAndUnreachableDirectoriesSaid) {
+    expect({"-F", "-n", "-z", "raidsystems", "-p", "/dev/null"}, kNoRaidSystem,
+           "Error: '/dev/null' is not a SCSI generic device and cannot be used.\n", 255);
+
+    // An emulated node whose path does not fit a socket address.
+    const std::string deep = devDir.path() + "/" + std::string(100, 'd');
+    ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
+    const std::string shortName = devDir.path() + "/s";
+    int fd = socket(AF_UNIX, SOCK_SEQPACKET, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", shortName.c_str());
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(rename(shortName.c_str(), (deep + "/sg0").c_str()), 0);
+    RunResult r = runLqcl({"-F", "-n", "-z", "raidsystems"}, {{"LQCL_DEV_DIR", deep}});
+    EXPECT_EQ(r.out, kNoRaidSystem);
+    EXPECT_EQ(r.err, "Error: the device path '" + deep + "/sg0' is longer than the 107 characters of a socket address; "
+                     "the device cannot be reached.\n");
+    EXPECT_EQ(r.status, 255);
+    close(fd);
+}
+
+TEST(Replies, ShorterThanTheirRecordFailLikeAFailedPath) {
+    const std::string failed = testsupport::errorTail("LAPI call failed: Command to controller fails.", 1003);
+    const std::vector<std::string> productType{"-C", "-g", "-z", "prodtype"}, arrays{"-F", "-n", "-z", "array"};
+    // The default system answers on sg0 and sg1: one bad reply on sg0 moves the
+    // read to sg1; bad replies on every path fail the command.
+    {
+        testsupport::Simulator sim;
+        sim.inject("sg0", "short-reply", R"({"cdb": "3C0240"})");
+        testsupport::expectRun(sim, productType, "\nController type is 8200", 0);
+        sim.inject("system:0", "short-reply", R"({"cdb": "3C0240", "forever": true})");
+        testsupport::expectRun(sim, productType, failed, 1);
+    }
+    {
+        // A configuration image that declares length 0 is not decoded as an
+        // empty configuration.
+        testsupport::Simulator sim;
+        sim.ctl("model", {"0", "corrupt-reply", R"({"bufferId": 1, "kind": "length", "value": 0, "count": 1})"});
+        testsupport::expectRun(sim, arrays, "\nNumber Of Arrays : 1", 0);
+        sim.ctl("model", {"0", "corrupt-reply", R"({"bufferId": 1, "kind": "length", "value": 0, "count": 100})"});
+        testsupport::expectRun(sim, arrays, failed, 1);
+    }
 }
 
 }  // namespace

@@ -3,8 +3,6 @@
 // joined by a veth pair, so that the broadcasts are real.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,22 +14,10 @@
 
 using nlohmann::json;
 using testsupport::NetLab;
-using testsupport::RunResult;
 
 namespace {
 
-json defaultScenario() {
-    std::ifstream in(std::string(LQCL_SOURCE_DIR) + "/sim/scenarios/default.json");
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return json::parse(ss.str());
-}
-
-std::string withModules(const json& network) {
-    json doc = defaultScenario();
-    doc["systems"][0]["network"] = network;
-    return doc.dump();
-}
+std::string withModules(const json& network) { return testsupport::defaultScenarioWithModule(network); }
 
 const json kModule = {{"address", testsupport::kLabModuleAddress}, {"user", "admin"}, {"password", "pw"},
                       {"mac", "0090C2123456"}};
@@ -54,21 +40,12 @@ const std::string kOneModule = "[ 1]  10.77.0.2         [00:90:C2:12:34:56]\n\n"
 
 TEST_F(ModuleDiscovery, CommandsThatListTheModules) {
     auto sim = lab.startSimulator(withModules(kModule));
-    struct Case {
-        std::vector<std::string> args;
-        std::string out;
-    } cases[] = {
-        {{"-S", "-g", "-z", "whoami"}, kOneModule},
-        {{"-F", "-g", "-z", "raidsystems"}, kOneModule},
-        {{"-F", "-n", "-z", "raidsystems"}, kOneModule + "\nOut-of-Band -> Number of discovered RAID Systems: 1\n"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.args[3]);
-        RunResult r = testsupport::runLqcl(oob(c.args));
-        EXPECT_EQ(r.out, c.out);
-        EXPECT_EQ(r.err, "");
-        EXPECT_EQ(r.status, 0);
-    }
+    testsupport::expectRuns(*sim, {
+        {oob({"-S", "-g", "-z", "whoami"}), kOneModule, 0},
+        {oob({"-F", "-g", "-z", "raidsystems"}), kOneModule, 0},
+        {oob({"-F", "-n", "-z", "raidsystems"}),
+         kOneModule + "\nOut-of-Band -> Number of discovered RAID Systems: 1\n", 0},
+    });
     // Discovery sends no vendor command.
     EXPECT_TRUE(sim->commands().empty());
 }
@@ -84,18 +61,18 @@ TEST_F(ModuleDiscovery, AddressRulesKindsAndDuplicateMacs) {
     modules.push_back({{"address", "127.0.0.1"}, {"port", 9293}, {"mac", "0090C2123456"},
                        {"staticAddress", "10.1.2.3"}});
     auto sim = lab.startSimulator(withModules(modules));
-    RunResult r = testsupport::runLqcl(oob({"-F", "-n", "-z", "raidsystems"}));
-    EXPECT_EQ(r.out, "[ 1]  10.0.0.5          [00:90:C2:AB:CD:EF]- eQM Not Loaded\n\n" + kOneModule +
-                         "\nOut-of-Band -> Number of discovered RAID Systems: 1\n");
-    EXPECT_EQ(r.status, 0);
+    testsupport::expectRun(*sim, oob({"-F", "-n", "-z", "raidsystems"}),
+                           "[ 1]  10.0.0.5          [00:90:C2:AB:CD:EF]- eQM Not Loaded\n\n" + kOneModule +
+                               "\nOut-of-Band -> Number of discovered RAID Systems: 1\n",
+                           0);
 }
 
 TEST_F(ModuleDiscovery, NoServiceModule) {
     auto sim = lab.startSimulator(withModules(json{{"address", testsupport::kLabModuleAddress}, {"kind", "netburner"},
                                                    {"mac", "0090C2000001"}}));
-    RunResult r = testsupport::runLqcl(oob({"-S", "-g", "-z", "whoami"}));
-    EXPECT_EQ(r.out, "[ 1]  10.77.0.2         [00:90:C2:00:00:01]- eQM Not Loaded\n\nNo NetBurners found in the network\n");
-    EXPECT_EQ(r.status, 0);
+    testsupport::expectRun(
+        *sim, oob({"-S", "-g", "-z", "whoami"}),
+        "[ 1]  10.77.0.2         [00:90:C2:00:00:01]- eQM Not Loaded\n\nNo NetBurners found in the network\n", 0);
 }
 
 TEST_F(ModuleDiscovery, NetworkSettingsOfTheModule) {
@@ -110,33 +87,19 @@ TEST_F(ModuleDiscovery, NetworkSettingsOfTheModule) {
     const std::vector<std::string> get = {"-C", "-g", "-z", "prefsconfig"};
     const std::vector<std::string> set = {"-C", "-s", "-z", "prefsconfig", "-m", "4001", "-m", "10.77.0.2",
                                           "-m", "rack 7&b", "-m", "255.255.0.0", "-m", "10.77.0.1", "-m", "10.77.0.1"};
-    struct Case {
-        std::vector<std::string> args;
-        std::string out;
-        int status;
-    } cases[] = {
+    testsupport::expectRuns(*sim, {
         {oob(get),
-         "DhcpSelection: false\nDnsServer: 0.0.0.0\nHostName: tolvo-module\nIpAddress: 10.77.0.2\n"
-         "IpGateway: 0.0.0.0\nIpMask: 255.255.255.0\nMulticastPort: 4000\nSuccessful.\n",
+         "DhcpSelection: false\nDnsServer: 0.0.0.0\nHostName: tolvo-module\nIpAddress: 10.77.0.2\n" "IpGateway: 0.0.0.0\nIpMask: 255.255.255.0\nMulticastPort: 4000\nSuccessful.\n",
          0},
         {oob(set), "Successful.\n", 0},
         {oob(get),
-         "DhcpSelection: false\nDnsServer: 10.77.0.1\nHostName: rack 7&b\nIpAddress: 10.77.0.2\n"
-         "IpGateway: 10.77.0.1\nIpMask: 255.255.0.0\nMulticastPort: 4001\nSuccessful.\n",
+         "DhcpSelection: false\nDnsServer: 10.77.0.1\nHostName: rack 7&b\nIpAddress: 10.77.0.2\n" "IpGateway: 10.77.0.1\nIpMask: 255.255.0.0\nMulticastPort: 4001\nSuccessful.\n",
          0},
         {oob(get, "wrong"), failed + refused, 1},
         {oob(set, "wrong"), "Failed.\n" + refused, 1},
         {get, hint + refused, 1},
         {set, hint + refused, 1},
-    };
-    std::map<std::string, std::string> noDevices = {{"LQCL_DEV_DIR", sim->dir()}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.args[0] + " " + c.args[c.args.size() > 8 ? 8 : 1]);
-        RunResult r = testsupport::runLqcl(c.args, noDevices);
-        EXPECT_EQ(r.out, c.out);
-        EXPECT_EQ(r.err, "");
-        EXPECT_EQ(r.status, c.status);
-    }
+    });
 }
 
 }  // namespace

@@ -12,6 +12,11 @@
 #include "support/simulator.h"
 
 using nlohmann::json;
+using testsupport::driveSlots;
+using testsupport::errorTail;
+using testsupport::expectRun;
+using testsupport::expectRuns;
+using testsupport::lqcl;
 using testsupport::RunResult;
 using testsupport::Simulator;
 
@@ -22,19 +27,9 @@ constexpr int64_t kEpoch = 1796540709;  // 2026-12-06 07:05:09 UTC
 // A system reached through two paths, with the model keys given.
 std::string scenario(const json& model) { return testsupport::twoPathScenario("Report Test", 12, model); }
 
-json drives(int first, int count) {
-    json list = json::array();
-    for (int i = 0; i < count; ++i) list.push_back({{"enclosure", 1}, {"slot", first + i}});
-    return list;
-}
-
 // A report line: line end, label padded to its column, ": ".
 std::string L(const std::string& label, size_t width = 44) {
     return "\n" + label + std::string(width > label.size() ? width - label.size() : 0, ' ') + ": ";
-}
-
-std::string errorTail(const std::string& message, int code) {
-    return "\n" + message + "\nReturn code: " + std::to_string(code) + "\n";
 }
 
 // Freezes the emulator clock and sets both controller clocks to kEpoch; returns
@@ -50,10 +45,6 @@ void corrupt(Simulator& sim, int bufferId, size_t offset, int value) {
     json args = {{"bufferId", bufferId}, {"kind", "byte"}, {"offset", offset}, {"value", value}, {"count", 100000}};
     json answer = sim.ctl("model", {"0", "corrupt-reply", args.dump()});
     ASSERT_FALSE(answer.contains("error")) << answer.dump();
-}
-
-RunResult lqcl(Simulator& sim, const std::vector<std::string>& args) {
-    return testsupport::runLqcl(args, sim.env(), sim.dir());
 }
 
 std::string hex(uint32_t v) {
@@ -83,7 +74,6 @@ TEST(Reports, ControllerInformationInHexadecimalWithControllerBAbsent) {
         return hex(s / 3600) + " hours " + hex((s / 60) % 60) + " minutes " + hex(s % 60) + tail;
     };
 
-    RunResult r = lqcl(sim, {"-X", "-C", "-g", "-z", "cntinfofailstruct"});
     const std::string expected =
         "\n\n****** Common ******\nCommand received on Controller 0x0 Port 0x0\n"
         "Rebuilding status  : No\nInitializing status: No\nExpanding status   : No\nVerifying status   : No"
@@ -109,28 +99,20 @@ TEST(Reports, ControllerInformationInHexadecimalWithControllerBAbsent) {
         L("LSI Expander Temperature") + "0x2DC" + L("CPU Temperature") + "0x34C" +
         "\n\n------Power supply & battery status-------" + L("Battery Status") + "Good" +
         L("Battery Capacity") + "0x5F%" + L("Battery Holdup Time") + "0x48 hours ";
-    EXPECT_EQ(r.out, expected);
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.status, 0);
-
+    expectRun(sim, {"-X", "-C", "-g", "-z", "cntinfofailstruct"}, expected, 0);
     // Firmware revision of the one valid controller.
-    r = lqcl(sim, {"-C", "-g", "-z", "raidversion"});
-    EXPECT_EQ(r.out,
+    expectRun(sim, {"-C", "-g", "-z", "raidversion"},
               "\n\n********************Controller 0 Information********************\n"
-              "\nF/W Version      : 0513\nF/W Date         : Nov 12 2026\nCont A Version   : 199\n");
-    EXPECT_EQ(r.status, 0);
+              "\nF/W Version      : 0513\nF/W Date         : Nov 12 2026\nCont A Version   : 199\n", 0);
 }
 
 TEST(Reports, ControllerTypeWithOnlyItsTopBitIsNotValid) {
     Simulator sim(scenario({{"productType", 7}}));
     corrupt(sim, 0x40, 8 + 182, 0x80);
     corrupt(sim, 0x40, 8 + 182, 0x80);
-    RunResult r = lqcl(sim, {"-C", "-g", "-z", "prodtype"});
-    EXPECT_EQ(r.out, "Controller type is not valid \n\nController type is unknown");
-    EXPECT_EQ(r.status, 0);
-
+    expectRun(sim, {"-C", "-g", "-z", "prodtype"}, "Controller type is not valid \n\nController type is unknown", 0);
     // With type 0, every section of a record is printed.
-    r = lqcl(sim, {"-C", "-g", "-z", "cntinfofailstruct"});
+    RunResult r = lqcl(sim, {"-C", "-g", "-z", "cntinfofailstruct"});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("Controller type is not valid \n\nController type is unknown\nName"), std::string::npos);
     EXPECT_NE(r.out.find("Voltage readings"), std::string::npos);
@@ -139,49 +121,44 @@ TEST(Reports, ControllerTypeWithOnlyItsTopBitIsNotValid) {
 
 TEST(Reports, ParityCheckWithAnUnknownModeShowsItInHexadecimal) {
     Simulator sim(scenario({
-        {"arrays", {{{"drives", drives(1, 5)}, {"level", 5}, {"chunkKb", 64}, {"name", "A0"}}}},
+        {"arrays", {{{"drives", driveSlots(1, 5)}, {"level", 5}, {"chunkKb", 64}, {"name", "A0"}}}},
         {"jobs", {{"parityCheck", {{"array", 0}, {"mode", 1}, {"percent", 40}, {"seconds", 16000000}, {"errors", 3}}}}},
     }));
     pinClock(sim);
     corrupt(sim, 0x40, 471, 5);
-    RunResult r = lqcl(sim, {"-C", "-g", "-z", "paritypercent"});
-    EXPECT_EQ(r.out, "Parity Check PercentComplete :  - Array:0, Mode:0x5, Errors:3, Complete:40%\n");
-    EXPECT_EQ(r.status, 0);
-    r = lqcl(sim, {"-C", "-g", "-z", "paritycheck"});
-    EXPECT_EQ(r.out, "\nParity Check In Progress with Array ID 0 with mode 5: 1 (in progress) \n");
-    r = lqcl(sim, {"-C", "-g", "-z", "regenstate"});
-    EXPECT_EQ(r.out, "\nRegen In Progress : 0 (not in progress)");
-    r = lqcl(sim, {"-C", "-g", "-z", "expandarraypercent"});
-    EXPECT_EQ(r.out, "\nArray Expansion : 0 (not in progress)");
+    expectRuns(sim, {
+        {{"-C", "-g", "-z", "paritypercent"},
+         "Parity Check PercentComplete :  - Array:0, Mode:0x5, Errors:3, Complete:40%\n", 0},
+        {{"-C", "-g", "-z", "paritycheck"},
+         "\nParity Check In Progress with Array ID 0 with mode 5: 1 (in progress) \n", 0},
+        {{"-C", "-g", "-z", "regenstate"}, "\nRegen In Progress : 0 (not in progress)", 0},
+        {{"-C", "-g", "-z", "expandarraypercent"}, "\nArray Expansion : 0 (not in progress)", 0},
+    });
 }
 
 TEST(Reports, RaidLevelsAsUsersKnowThem) {
     Simulator sim(scenario({
         {"arrays",
-         {{{"drives", drives(1, 2)}, {"level", 1}, {"chunkKb", 64}, {"name", "mirror"}},
-          {{"drives", drives(3, 4)}, {"level", 10}, {"chunkKb", 64}, {"name", "stripe of mirrors"}},
-          {{"drives", drives(7, 6)}, {"level", 50}, {"chunkKb", 64}, {"name", "fifty"}, {"parityGroups", 2}}}},
+         {{{"drives", driveSlots(1, 2)}, {"level", 1}, {"chunkKb", 64}, {"name", "mirror"}},
+          {{"drives", driveSlots(3, 4)}, {"level", 10}, {"chunkKb", 64}, {"name", "stripe of mirrors"}},
+          {{"drives", driveSlots(7, 6)}, {"level", 50}, {"chunkKb", 64}, {"name", "fifty"}, {"parityGroups", 2}}}},
     }));
-    const std::pair<const char*, const char*> cases[] = {{"0", "1"}, {"1", "10"}, {"2", "50"}};
-    for (const auto& [array, level] : cases) {
-        RunResult r = lqcl(sim, {"-F", "-g", "-z", "arraylevel", "-l", array});
-        EXPECT_EQ(r.out, std::string("Raid level of Array[") + array + "]: " + level);
-        EXPECT_EQ(r.status, 0);
-    }
-    RunResult r = lqcl(sim, {"-F", "-g", "-z", "arraylevel", "-l", "3"});
-    EXPECT_EQ(r.out, errorTail("Error: Invalid array index.", 2004));
-    EXPECT_EQ(r.status, 1);
-    r = lqcl(sim, {"-F", "-g", "-z", "arraylevel"});  // no -l: the filler is out of range
-    EXPECT_EQ(r.out, errorTail("Error: Invalid array index.", 2004));
-    r = lqcl(sim, {"-F", "-n", "-z", "devicesinarray", "-l", "2"});
-    EXPECT_EQ(r.out, "\nNumber Of Devices in arrayID [2]: 6");
+    expectRuns(sim, {
+        {{"-F", "-g", "-z", "arraylevel", "-l", "0"}, "Raid level of Array[0]: 1", 0},
+        {{"-F", "-g", "-z", "arraylevel", "-l", "1"}, "Raid level of Array[1]: 10", 0},
+        {{"-F", "-g", "-z", "arraylevel", "-l", "2"}, "Raid level of Array[2]: 50", 0},
+        {{"-F", "-g", "-z", "arraylevel", "-l", "3"}, errorTail("Error: Invalid array index.", 2004), 1},
+        // No -l: the filler is out of range.
+        {{"-F", "-g", "-z", "arraylevel"}, errorTail("Error: Invalid array index.", 2004), 1},
+        {{"-F", "-n", "-z", "devicesinarray", "-l", "2"}, "\nNumber Of Devices in arrayID [2]: 6", 0},
+    });
 }
 
 TEST(Reports, BackOffAsPercentAndFraction) {
     Simulator sim(scenario({
         {"arrays",
-         {{{"drives", drives(1, 5)}, {"level", 5}, {"chunkKb", 64}, {"name", "half"}, {"backOff", 150}},
-          {{"drives", drives(6, 3)}, {"level", 5}, {"chunkKb", 128}, {"name", "five"}, {"backOff", 5}}}},
+         {{{"drives", driveSlots(1, 5)}, {"level", 5}, {"chunkKb", 64}, {"name", "half"}, {"backOff", 150}},
+          {{"drives", driveSlots(6, 3)}, {"level", 5}, {"chunkKb", 128}, {"name", "five"}, {"backOff", 5}}}},
     }));
     json config = sim.ctl("model", {"0", "dump-config"});
     RunResult r = lqcl(sim, {"-F", "-g", "-z", "rankconfigstruct"});
@@ -203,18 +180,15 @@ TEST(Reports, NoArraysIsNoConfiguration) {
              {"-F", "-g", "-z", "rankconfigstruct"},
              {"-F", "-n", "-z", "totalhotsparecnt"},
              {"-F", "-n", "-z", "regionmap"},
-             {"-C", "-g", "-z", "regenstate"}}) {
-        RunResult r = lqcl(sim, args);
-        EXPECT_EQ(r.out, none) << args[3];
-        EXPECT_EQ(r.status, 1) << args[3];
-    }
+             {"-C", "-g", "-z", "regenstate"}})
+        expectRun(sim, args, none, 1);
 }
 
 TEST(Reports, LunMapEntriesShowTypePortsAndAccess) {
     json lds = json::array();
     for (int i = 0; i < 6; ++i) lds.push_back({{"array", 0}, {"capacityGb", 10}, {"name", "ld" + std::to_string(i)}});
     Simulator sim(scenario({
-        {"arrays", {{{"drives", drives(1, 5)}, {"level", 5}, {"chunkKb", 64}, {"name", "A0"}}}},
+        {"arrays", {{{"drives", driveSlots(1, 5)}, {"level", 5}, {"chunkKb", 64}, {"name", "A0"}}}},
         {"logicalDrives", lds},
         {"mappings",
          {{{"node", "2000001B32A0B0C0"},
@@ -227,21 +201,18 @@ TEST(Reports, LunMapEntriesShowTypePortsAndAccess) {
     }));
     // Entry 1 becomes 0x2405: the snapshot bit on top of 0x2005.
     corrupt(sim, 0x01, 0x4BE00 + 0x32 + 2 * 1 + 1, 0x24);
-    RunResult r = lqcl(sim, {"-F", "-g", "-z", "lunmappingstruct"});
-    EXPECT_EQ(r.out,
+    expectRun(sim, {"-F", "-g", "-z", "lunmappingstruct"},
               "\n\n*************** LUN MAPPING ***************\nTotalLunMappingCount 1"
               "\n-----------------------------------\n"
               "\nNodeName:2000001B32A0B0C0\nPortName:2100001B32A0B0C0\nHostType: 1\nHostName:64622D7365727665"
               "\nControllerLun: 7"
               "\n\nMapped LUN Number:  0\nType: Logical Drive 5\nMapped Ports: C0P0  \nRead/Write access: R "
-              "\n\nMapped LUN Number:  1\nType: Snapshot Number 5\nMapped Ports: C0P1  \nRead/Write access: RW ");
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.status, 0);
+              "\n\nMapped LUN Number:  1\nType: Snapshot Number 5\nMapped Ports: C0P1  \nRead/Write access: RW ", 0);
 }
 
 TEST(Reports, CountsBeyondTheRecordsAreClamped) {
     Simulator sim(scenario({
-        {"arrays", {{{"drives", drives(1, 5)}, {"level", 5}, {"chunkKb", 64}, {"name", "A0"}}}},
+        {"arrays", {{{"drives", driveSlots(1, 5)}, {"level", 5}, {"chunkKb", 64}, {"name", "A0"}}}},
         {"logicalDrives", {{{"array", 0}, {"capacityGb", 10}, {"name", "ld0"}}}},
         {"hosts", {{{"node", "2000001B32A0B0C0"}, {"port", "2100001B32A0B0C0"}}}},
     }));
@@ -267,11 +238,8 @@ TEST(Reports, CountsBeyondTheRecordsAreClamped) {
     // A host count beyond the 512 entries: the last entry answers, the next is refused.
     corrupt(sim, 0x42, 5, 0xFF);
     corrupt(sim, 0x42, 5, 0xFF);
-    r = lqcl(sim, {"-F", "-g", "-z", "host", "-l", "511"});
-    EXPECT_EQ(r.out, "HostWWN (HEX):0000000000000000");
-    r = lqcl(sim, {"-F", "-g", "-z", "host", "-l", "512"});
-    EXPECT_EQ(r.out, errorTail("Error: Invalid host index.", 2005));
-    EXPECT_EQ(r.status, 1);
+    expectRun(sim, {"-F", "-g", "-z", "host", "-l", "511"}, "HostWWN (HEX):0000000000000000", 0);
+    expectRun(sim, {"-F", "-g", "-z", "host", "-l", "512"}, errorTail("Error: Invalid host index.", 2005), 1);
 
     // A reply of random bytes prints whatever it holds and nothing else breaks.
     json garbage = {{"bufferId", 0x40}, {"kind", "garbage"}, {"value", 7}, {"count", 100000}};
@@ -283,44 +251,36 @@ TEST(Reports, CountsBeyondTheRecordsAreClamped) {
 
 TEST(Reports, LogicalDrivePortAndNameQueriesSetWhatDiffers) {
     Simulator sim(scenario({
-        {"arrays", {{{"drives", drives(1, 5)}, {"level", 5}, {"chunkKb", 64}, {"name", "A0"}}}},
+        {"arrays", {{{"drives", driveSlots(1, 5)}, {"level", 5}, {"chunkKb", 64}, {"name", "A0"}}}},
         {"logicalDrives",
          {{{"array", 0}, {"capacityGb", 10}, {"name", "web"}, {"ports", 15}},
           {{"array", 0}, {"capacityGb", 20}, {"name", "database"}, {"ports", 15}}}},
     }));
-    RunResult r = lqcl(sim, {"-F", "-g", "-z", "isldmappedtoport", "-l", "0", "-l", "13"});
-    EXPECT_EQ(r.out, errorTail("Error: Invalid port selected.", 2030));
-    EXPECT_EQ(r.status, 1);
-    r = lqcl(sim, {"-F", "-g", "-z", "isldmappedtoport", "-l", "2", "-l", "1"});
-    EXPECT_EQ(r.out, "Error: lunNo out of range, total luns present:2\n" + errorTail("Error: Invalid LUN index.", 2002));
-    r = lqcl(sim, {"-F", "-g", "-z", "isldmappedtoport", "-l", "1", "-l", "15"});
-    EXPECT_EQ(r.out, "Logical Drive[1] mapped to port:15");
-    EXPECT_EQ(r.status, 0);
-    r = lqcl(sim, {"-F", "-g", "-z", "isldmappedtoport", "-l", "1", "-l", "3"});
-    EXPECT_EQ(r.out, "Logical Drive[1] not mapped to port:3, mappingHost lun availability is set: 1");
-    EXPECT_EQ(r.status, 0);
-    r = lqcl(sim, {"-F", "-g", "-z", "isldmappedtoport", "-l", "1", "-l", "3"});
-    EXPECT_EQ(r.out, "Logical Drive[1] mapped to port:3");
-
-    // The first strlen(name) characters are compared.
-    r = lqcl(sim, {"-F", "-g", "-z", "isldnamematch", "-l", "1", "-m", "data"});
-    EXPECT_EQ(r.out, "Logical Drive[1] name matches to : data \n");
-    r = lqcl(sim, {"-F", "-g", "-z", "isldnamematch", "-l", "0", "-m", "frontend"});
-    EXPECT_EQ(r.out,
-              "Logical Drive[0] name does not matches to : frontend\nsetVolumeID [0]: Success, ret:0\n"
-              "Setting LD name to frontend\n");
-    EXPECT_EQ(r.status, 0);
-    r = lqcl(sim, {"-F", "-g", "-z", "isldnamematch", "-l", "0", "-m", "frontend"});
-    EXPECT_EQ(r.out, "Logical Drive[0] name matches to : frontend \n");
-
-    // Names stay unique; a 33-character name is refused.
-    r = lqcl(sim, {"-F", "-s", "-z", "logicaldrives", "-l", "1", "-m", "frontend"});
-    EXPECT_EQ(r.out, errorTail("Error: Invalid logical drive name.", 2033));
-    r = lqcl(sim, {"-F", "-s", "-z", "logicaldrives", "-l", "1", "-m", std::string(33, 'x')});
-    EXPECT_EQ(r.out, "\nError: LD name exceeds 32 characters" + errorTail("Error: Invalid selection.", 2018));
-    r = lqcl(sim, {"-F", "-s", "-z", "hostlun", "-m", "frontend", "-l", "5"});
-    EXPECT_EQ(r.out, "Host lun availability is set: 0");
-    r = lqcl(sim, {"-F", "-g", "-z", "hostconfigstruct"});
+    const std::string renamed =
+        "Logical Drive[0] name does not matches to : frontend\nsetVolumeID [0]: Success, ret:0\n"
+        "Setting LD name to frontend\n";
+    expectRuns(sim, {
+        {{"-F", "-g", "-z", "isldmappedtoport", "-l", "0", "-l", "13"},
+         errorTail("Error: Invalid port selected.", 2030), 1},
+        {{"-F", "-g", "-z", "isldmappedtoport", "-l", "2", "-l", "1"},
+         "Error: lunNo out of range, total luns present:2\n" + errorTail("Error: Invalid LUN index.", 2002), 1},
+        {{"-F", "-g", "-z", "isldmappedtoport", "-l", "1", "-l", "15"}, "Logical Drive[1] mapped to port:15", 0},
+        {{"-F", "-g", "-z", "isldmappedtoport", "-l", "1", "-l", "3"},
+         "Logical Drive[1] not mapped to port:3, mappingHost lun availability is set: 1", 0},
+        {{"-F", "-g", "-z", "isldmappedtoport", "-l", "1", "-l", "3"}, "Logical Drive[1] mapped to port:3", 0},
+        // The first strlen(name) characters are compared.
+        {{"-F", "-g", "-z", "isldnamematch", "-l", "1", "-m", "data"}, "Logical Drive[1] name matches to : data \n", 0},
+        {{"-F", "-g", "-z", "isldnamematch", "-l", "0", "-m", "frontend"}, renamed, 0},
+        {{"-F", "-g", "-z", "isldnamematch", "-l", "0", "-m", "frontend"},
+         "Logical Drive[0] name matches to : frontend \n", 0},
+        // Names stay unique; a 33-character name is refused.
+        {{"-F", "-s", "-z", "logicaldrives", "-l", "1", "-m", "frontend"},
+         errorTail("Error: Invalid logical drive name.", 2033), 1},
+        {{"-F", "-s", "-z", "logicaldrives", "-l", "1", "-m", std::string(33, 'x')},
+         "\nError: LD name exceeds 32 characters" + errorTail("Error: Invalid selection.", 2018), 1},
+        {{"-F", "-s", "-z", "hostlun", "-m", "frontend", "-l", "5"}, "Host lun availability is set: 0", 0},
+    });
+    RunResult r = lqcl(sim, {"-F", "-g", "-z", "hostconfigstruct"});
     EXPECT_NE(r.out.find("\nName           : frontend                        \n0x83"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\nPort           : 5\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\nPort           : 3\n"), std::string::npos) << r.out;

@@ -17,6 +17,8 @@
 #include "support/simulator.h"
 
 using nlohmann::json;
+using testsupport::expectRun;
+using testsupport::lqcl;
 using testsupport::RunResult;
 using testsupport::Simulator;
 using testsupport::TempDir;
@@ -28,18 +30,9 @@ const std::string kUnknownMinusOne = "\nError: This error code is unknown!\nRetu
 
 // One system behind one path; `extra` adds or replaces model keys.
 std::string scenario(const std::string& wwn, const json& extra = json::object()) {
-    json system = {
-        {"vendor", "TOLVO"},
-        {"product", "TOLVO RAID 7000"},
-        {"revision", "0513"},
-        {"paths", {{{"sg", 0}, {"host", 0}, {"channel", 0}, {"target", 0}, {"lun", 0}, {"portWwn", "2100001122334401"}}}},
-        {"wwn", wwn},
-        {"name", "Save Test"},
-        {"enclosures",
-         {{{"number", 1}, {"slots", 8}, {"drives", {{"wwnBase", "5000C50000A00001"}, {"capacityBlocks", 585937500}}}}}},
-    };
+    json system = {{"wwn", wwn}};
     system.update(extra);
-    return json{{"systems", {system}}}.dump();
+    return testsupport::onePathScenario("Save Test", 8, system);
 }
 
 // Two arrays, three logical drives and a host map.
@@ -57,10 +50,6 @@ json configured() {
                {"name", "hostA"},
                {"luns", {{{"lun", 0}, {"logicalDrive", 0}, {"ports", 15}}, {{"lun", 3}, {"logicalDrive", 2}, {"ports", 1}}}}}}},
             {"spares", {{{"drive", 7}}}}};
-}
-
-RunResult lqcl(const Simulator& sim, const std::vector<std::string>& args) {
-    return testsupport::runLqcl(args, sim.env());
 }
 
 std::string said(const std::string& line) { return "\n" + line + "\n"; }
@@ -95,18 +84,11 @@ std::vector<uint8_t> committedImage(const Simulator& sim, const std::string& sta
 
 // The restore writes the tool sent (WRITE BUFFER, buffer 0x83), their data joined.
 std::vector<uint8_t> restoreWrites(const Simulator& sim, size_t* commands = nullptr) {
-    std::vector<uint8_t> data;
-    size_t n = 0;
-    for (const auto& c : sim.commands()) {
-        std::string cdb = c["cdb"].get<std::string>();
-        for (auto& ch : cdb) ch = static_cast<char>(std::tolower(ch));
-        if (cdb.rfind("3b0283", 0) != 0) continue;
-        ++n;
-        auto bytes = fromHex(c["data"].get<std::string>());
-        data.insert(data.end(), bytes.begin(), bytes.end());
-    }
-    if (commands) *commands = n;
-    return data;
+    const std::vector<std::string> writes = testsupport::sentData(sim, "3b0283");
+    if (commands) *commands = writes.size();
+    std::string joined;
+    for (const auto& w : writes) joined += w;
+    return fromHex(joined);
 }
 
 TEST(SaveRestore, SavingTwiceNeedsTheOverwriteFlagAndTheFileIsTheImage) {
@@ -115,10 +97,8 @@ TEST(SaveRestore, SavingTwiceNeedsTheOverwriteFlagAndTheFileIsTheImage) {
     Simulator sim(scenario("2000001122334400", configured()), {"--state", state});
     const std::string path = work.path() + "/cfg.bin";
 
-    RunResult r = lqcl(sim, {"-F", "-g", "-z", "saveconfig", "-m", path});
-    EXPECT_EQ(r.out, said("Configuration saved successfully to: [" + path + "]"));
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.status, 0);
+    expectRun(sim, {"-F", "-g", "-z", "saveconfig", "-m", path},
+              said("Configuration saved successfully to: [" + path + "]"), 0);
     const auto saved = readFile(path);
     ASSERT_EQ(saved.size(), kImageSize);
     EXPECT_TRUE(saved == committedImage(sim, state));
@@ -129,14 +109,11 @@ TEST(SaveRestore, SavingTwiceNeedsTheOverwriteFlagAndTheFileIsTheImage) {
     for (const std::vector<std::string>& flag : {std::vector<std::string>{}, {"-l", "0"}}) {
         std::vector<std::string> args = {"-F", "-g", "-z", "saveconfig", "-m", path};
         args.insert(args.end(), flag.begin(), flag.end());
-        r = lqcl(sim, args);
-        EXPECT_EQ(r.out, refused);
-        EXPECT_EQ(r.status, 1);
+        expectRun(sim, args, refused, 1);
     }
     writeFile(path, {1, 2, 3});
-    r = lqcl(sim, {"-F", "-g", "-z", "saveconfig", "-m", path, "-l", "1"});
-    EXPECT_EQ(r.out, said("Configuration saved successfully to: [" + path + "]"));
-    EXPECT_EQ(r.status, 0);
+    expectRun(sim, {"-F", "-g", "-z", "saveconfig", "-m", path, "-l", "1"},
+              said("Configuration saved successfully to: [" + path + "]"), 0);
     EXPECT_TRUE(readFile(path) == saved);
     // Nothing but the save itself is left in the directory.
     size_t entries = 0;
@@ -161,15 +138,15 @@ TEST(SaveRestore, PathRules) {
     for (const auto& c : cases) {
         std::vector<std::string> argv = {program, "-F", "-g", "-z", "saveconfig"};
         argv.insert(argv.end(), c.name.begin(), c.name.end());
-        RunResult r = testsupport::run(argv, sim.env(), "", work.path());
-        EXPECT_EQ(r.out, said("Configuration saved successfully to: [" + c.expectedPath + "]")) << c.expectedPath;
-        EXPECT_EQ(r.status, 0);
+        testsupport::expectResult(testsupport::run(argv, sim.env(), "", work.path()),
+                                  said("Configuration saved successfully to: [" + c.expectedPath + "]"), 0,
+                                  c.expectedPath);
         EXPECT_EQ(readFile(c.expectedPath).size(), kImageSize);
     }
     // The restore's default name is not the save's.
-    RunResult r = testsupport::run({program, "-F", "-s", "-z", "restoreconfig", "-m", "raidsystem.cfg"}, sim.env());
-    EXPECT_EQ(r.out, said("Error opening a file: [raidsystem.cfg]") + kUnknownMinusOne);
-    EXPECT_EQ(r.status, 1);
+    testsupport::expectResult(
+        testsupport::run({program, "-F", "-s", "-z", "restoreconfig", "-m", "raidsystem.cfg"}, sim.env()),
+        said("Error opening a file: [raidsystem.cfg]") + kUnknownMinusOne, 1);
 }
 
 TEST(SaveRestore, RestoreRefusesWhatIsNotASavedImage) {
@@ -198,9 +175,7 @@ TEST(SaveRestore, RestoreRefusesWhatIsNotASavedImage) {
                                   "its length field gives 939776 bytes, a saved configuration holds 940032 bytes.")},
     };
     for (const auto& c : cases) {
-        RunResult r = lqcl(sim, {"-F", "-s", "-z", "restoreconfig", "-m", c.name});
-        EXPECT_EQ(r.out, c.out + kUnknownMinusOne) << c.name;
-        EXPECT_EQ(r.status, 1);
+        expectRun(sim, {"-F", "-s", "-z", "restoreconfig", "-m", c.name}, c.out + kUnknownMinusOne, 1);
     }
     size_t sent = 0;
     restoreWrites(sim, &sent);
@@ -212,9 +187,8 @@ TEST(SaveRestore, ABusySystemIsNotSaved) {
     model["arrays"][0]["state"] = "initialising";
     Simulator sim(scenario("2000001122334400", model));
     TempDir work;
-    RunResult r = lqcl(sim, {"-F", "-g", "-z", "saveconfig", "-m", work.path() + "/cfg.bin"});
-    EXPECT_EQ(r.out, said("Error: Save Config failed. System busy.") + kUnknownMinusOne);
-    EXPECT_EQ(r.status, 1);
+    expectRun(sim, {"-F", "-g", "-z", "saveconfig", "-m", work.path() + "/cfg.bin"},
+              said("Error: Save Config failed. System busy.") + kUnknownMinusOne, 1);
     EXPECT_FALSE(std::filesystem::exists(work.path() + "/cfg.bin"));
 }
 
@@ -224,13 +198,11 @@ TEST(SaveRestore, ALinkAtTheTargetIsNeverWrittenThrough) {
     const std::string target = work.path() + "/elsewhere", link = work.path() + "/cfg.bin";
     writeFile(target, {7, 7, 7});
     std::filesystem::create_symlink(target, link);
-    RunResult r = lqcl(sim, {"-F", "-g", "-z", "saveconfig", "-m", link});
-    EXPECT_EQ(r.out, said("File already exists: [" + link + "]") +
+    expectRun(sim, {"-F", "-g", "-z", "saveconfig", "-m", link}, said("File already exists: [" + link + "]") +
                          said("Use: LQCL -F -g -z saveconfig -m <ConfigFileName> [-l <ConfigFileOverwrite>]") +
-                         kUnknownMinusOne);
-    r = lqcl(sim, {"-F", "-g", "-z", "saveconfig", "-m", link, "-l", "1"});
-    EXPECT_EQ(r.out, said("Error writing to a file: [" + link + "]") + kUnknownMinusOne);
-    EXPECT_EQ(r.status, 1);
+                         kUnknownMinusOne, 1);
+    expectRun(sim, {"-F", "-g", "-z", "saveconfig", "-m", link, "-l", "1"},
+              said("Error writing to a file: [" + link + "]") + kUnknownMinusOne, 1);
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_TRUE(readFile(target) == std::vector<uint8_t>({7, 7, 7}));
 }
@@ -267,9 +239,8 @@ TEST(SaveRestore, RoundTripIntoAnotherSystem) {
     ASSERT_EQ(lqcl(source, {"-F", "-g", "-z", "saveconfig", "-m", path}).status, 0);
 
     target.clearCommands();
-    RunResult r = lqcl(target, {"-F", "-s", "-z", "restoreconfig", "-m", path});
-    EXPECT_EQ(r.out, said("Configuration restored successfully from: [" + path + "]"));
-    EXPECT_EQ(r.status, 0);
+    expectRun(target, {"-F", "-s", "-z", "restoreconfig", "-m", path},
+              said("Configuration restored successfully from: [" + path + "]"), 0);
     size_t writes = 0;
     EXPECT_TRUE(restoreWrites(target, &writes) == readFile(path));
     EXPECT_EQ(writes, 29u);   // 940,032 bytes in pieces of 32,768

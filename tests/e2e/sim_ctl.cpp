@@ -1,12 +1,9 @@
 // `tolvo-sim ctl` and the daemon mode, as a script would use them.
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <fstream>
 #include <thread>
 
@@ -54,30 +51,6 @@ TEST(SimCtl, AnswersAreJsonAndTheStatusSaysWhetherTheyFailed) {
 }
 
 // Raw requests on the control socket, as a client in another language would send them.
-std::string rawRequest(const std::string& dir, const std::string& text) {
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s/.control", dir.c_str());
-    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        close(fd);
-        return "";
-    }
-    size_t sent = 0;
-    while (sent < text.size()) {
-        ssize_t n = send(fd, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) break;
-        sent += static_cast<size_t>(n);
-    }
-    shutdown(fd, SHUT_WR);
-    std::string answer;
-    char buf[4096];
-    ssize_t n;
-    while ((n = recv(fd, buf, sizeof buf, 0)) > 0) answer.append(buf, static_cast<size_t>(n));
-    close(fd);
-    return answer;
-}
-
 TEST(SimCtl, RawRequestsOnTheControlSocket) {
     Simulator sim;
     struct Case {
@@ -90,14 +63,14 @@ TEST(SimCtl, RawRequestsOnTheControlSocket) {
         {"", "the request is not valid JSON"},
     };
     for (const auto& c : cases) {
-        std::string answer = rawRequest(sim.dir(), c.request);
+        std::string answer = testsupport::controlRequest(sim.dir(), c.request);
         ASSERT_FALSE(answer.empty()) << c.request;
         EXPECT_EQ(answer.back(), '\n');
         auto j = nlohmann::json::parse(answer);
         EXPECT_EQ(j["error"].get<std::string>().rfind(c.error, 0), 0u) << answer;
     }
     // Without the final newline the end of the client's side ends the request.
-    EXPECT_EQ(nlohmann::json::parse(rawRequest(sim.dir(), R"({"verb":"clock"})")).count("nowMs"), 1u);
+    EXPECT_EQ(nlohmann::json::parse(testsupport::controlRequest(sim.dir(), R"({"verb":"clock"})")).count("nowMs"), 1u);
     EXPECT_EQ(sim.ctl("devices")["devices"].size(), 2u);
 }
 

@@ -4,9 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -25,15 +23,8 @@ const Bytes kReadConfigHeader = {0x3C, 0x01, 0x03, 0, 0, 0, 0, 0x02, 0x00, 0};
 
 std::string writeFile(const TempDir& dir, const std::string& name, const std::string& text) {
     std::string path = dir.path() + "/" + name;
-    std::ofstream(path, std::ios::binary) << text;
+    testsupport::writeFile(path, text);
     return path;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
 }
 
 // Data bytes of a GOOD reply, or empty.
@@ -48,24 +39,6 @@ bool validConfigHeader(const Bytes& h) {
     bool nonZero = h[0] || h[1] || h[2] || h[3];
     auto flag = [&](size_t i) { return h[i] == 0xF0 || h[i] == 0xF1; };
     return nonZero && h[170] != 0 && flag(171) && flag(208) && flag(209);
-}
-
-TEST(SimScenarios, TheBuiltInDefaultServesTwoPathsToOneSystem) {
-    Simulator sim;
-    auto devices = sim.ctl("devices")["devices"];
-    ASSERT_EQ(devices.size(), 2u);
-    Bytes wwn[2];
-    for (int i = 0; i < 2; ++i) {
-        SgNode n(sim.dir() + "/sg" + std::to_string(i));
-        ASSERT_EQ(n.open(O_RDWR | O_EXCL), 0);
-        Bytes inq = goodData(n.command(kInquiry, 96));
-        ASSERT_EQ(inq.size(), 96u);
-        EXPECT_EQ(std::string(inq.begin() + 16, inq.begin() + 31), "TOLVO RAID 7000");
-        Bytes header = goodData(n.command(kReadConfigHeader, 512));
-        EXPECT_TRUE(validConfigHeader(header)) << i;
-        if (header.size() >= 32) wwn[i].assign(header.begin() + 24, header.begin() + 32);
-    }
-    EXPECT_EQ(wwn[0], wwn[1]);
 }
 
 TEST(SimScenarios, EveryShippedScenarioStartsAndAnswersOnEveryPath) {
@@ -165,7 +138,7 @@ TEST(SimScenarios, StateSurvivesARestart) {
         EXPECT_EQ(sim.ctl("save-state")["saved"], state);
         EXPECT_EQ(sim.stop(), 0);
     }
-    auto saved = nlohmann::json::parse(readFile(state));
+    auto saved = nlohmann::json::parse(testsupport::readFile(state));
     ASSERT_EQ(saved["systems"].size(), 1u);
     EXPECT_EQ(saved["systems"][0]["paths"].size(), 2u);
     EXPECT_EQ(saved["systems"][0]["product"], "TOLVO RAID 7000");

@@ -103,18 +103,6 @@ TEST_F(SimTransport, OpenScsiIdAndInquiry) {
     for (int i = 0; i < 20; ++i) EXPECT_EQ(decode(n.command(kInquiry, 36)).data.size(), 36u);
 }
 
-TEST_F(SimTransport, VendorReadThroughTheModel) {
-    SgNode n(node(0));
-    ASSERT_EQ(n.open(O_RDWR | O_EXCL), 0);
-    Reply r = decode(n.command({0x3C, 0x01, 0x03, 0, 0, 0, 0, 0x02, 0x00, 0}, 512));
-    EXPECT_EQ(r.targetStatus, 0u);
-    ASSERT_EQ(r.data.size(), 512u);
-    // The configuration header: RAID system WWN at bytes 24-31, byte 170 non-zero.
-    EXPECT_EQ(Bytes(r.data.begin() + 24, r.data.begin() + 32),
-              (Bytes{0x20, 0x00, 0x00, 0x11, 0x22, 0x33, 0x44, 0x00}));
-    EXPECT_NE(r.data[170], 0);
-}
-
 TEST_F(SimTransport, ExclusiveOpenIsHonouredAcrossConnections) {
     auto holder = std::make_unique<SgNode>(node(0));
     ASSERT_EQ(holder->open(O_RDWR | O_EXCL), 0);
@@ -165,33 +153,6 @@ TEST_F(SimTransport, MalformedCommandsGetAnErrorResultAndTheConnectionGoesOn) {
     ASSERT_EQ(cmds.size(), 4u);
     EXPECT_TRUE(cmds[0].contains("malformed"));
     EXPECT_FALSE(cmds[3].contains("malformed"));
-}
-
-TEST_F(SimTransport, FaultsThroughTheControlSocket) {
-    sim.inject("sg1", "vanish", R"({"count":1})");
-    {
-        SgNode n(node(1));
-        EXPECT_EQ(n.open(O_RDWR | O_EXCL), ENXIO);
-    }
-    sim.inject("sg1", "ebusy-open");
-    {
-        SgNode n(node(1));
-        EXPECT_EQ(n.open(O_RDWR | O_EXCL), EBUSY);
-    }
-    SgNode n(node(1));
-    ASSERT_EQ(n.open(O_RDWR | O_EXCL), 0);
-    sim.inject("system:0", "not-ready");
-    sim.inject("sg1", "fail-path");
-    sim.inject("sg1", "short-reply", R"({"length":40})");
-    Reply notReady = decode(n.command(kInquiry, 96));
-    EXPECT_EQ(notReady.targetStatus, 0x01u);
-    EXPECT_EQ(notReady.sense[2], 0x02);
-    EXPECT_EQ(notReady.sense[12], 0x04);
-    Reply failed = decode(n.command(kInquiry, 96));
-    EXPECT_EQ(failed.hostStatus, 0x01u);
-    EXPECT_NE(failed.result, 0);
-    EXPECT_EQ(n.command(kInquiry, 96).size(), 40u);
-    EXPECT_EQ(n.command(kInquiry, 96).size(), 36u + 96u);
 }
 
 TEST_F(SimTransport, LargeTransfersBothWays) {
@@ -276,9 +237,7 @@ TEST(SimLifecycle, StaleSocketsAreReplacedButALiveServerIsNot) {
     ASSERT_TRUE(isSocket(dir.path() + "/sg0"));
     testsupport::TempDir files;
     std::string scenarioFile = files.path() + "/s.json";
-    FILE* f = fopen(scenarioFile.c_str(), "w");
-    fputs(kScenario, f);
-    fclose(f);
+    testsupport::writeFile(scenarioFile, kScenario);
     pid_t pid = fork();
     if (pid == 0) {
         int null = ::open("/dev/null", O_WRONLY);

@@ -11,6 +11,8 @@
 #include "support/simulator.h"
 
 using nlohmann::json;
+using testsupport::errorTail;
+using testsupport::expectRuns;
 using testsupport::RunResult;
 using testsupport::Simulator;
 
@@ -20,14 +22,7 @@ namespace {
 // is assigned to drive 0. Drive 0 has two snapshots, listed newest first.
 std::string scenario(bool r2_2, const json& extra = json::object()) {
     json system = {
-        {"vendor", "TOLVO"},
-        {"product", "TOLVO RAID 7000"},
-        {"revision", "0513"},
-        {"paths", {{{"sg", 0}, {"host", 0}, {"channel", 0}, {"target", 0}, {"lun", 0}, {"portWwn", "2100001122334401"}}}},
-        {"wwn", "2000001122334400"},
         {"features", r2_2 ? json{"r2_2"} : json::array()},
-        {"enclosures",
-         {{{"number", 1}, {"slots", 8}, {"drives", {{"wwnBase", "5000C50000A00001"}, {"capacityBlocks", 585937500}}}}}},
         {"arrays", {{{"drives", {0, 1, 2}}, {"level", 5}, {"chunkKb", 64}}}},
         {"logicalDrives",
          {{{"array", 0}, {"capacityGb", 100}, {"name", "data"}},
@@ -43,28 +38,7 @@ std::string scenario(bool r2_2, const json& extra = json::object()) {
              {"created", 1764576000}, {"order", 3}}}}}},
     };
     system.update(extra);
-    return json{{"systems", {system}}}.dump();
-}
-
-std::string errorTail(const std::string& message, int code) {
-    return "\n" + message + "\nReturn code: " + std::to_string(code) + "\n";
-}
-
-struct Case {
-    std::vector<std::string> args;
-    std::string out;
-    int status;
-};
-
-void runCases(const Simulator& sim, const std::vector<Case>& cases) {
-    for (const auto& c : cases) {
-        RunResult r = testsupport::runLqcl(c.args, sim.env());
-        std::string line;
-        for (const auto& a : c.args) line += a + " ";
-        EXPECT_EQ(r.out, c.out) << line;
-        EXPECT_EQ(r.err, "") << line;
-        EXPECT_EQ(r.status, c.status) << line;
-    }
+    return testsupport::onePathScenario("", 8, system);
 }
 
 std::string r22Snapshot(int number, const char* enabled, const char* assigned, int vlun, int stripes, const char* day,
@@ -81,7 +55,7 @@ std::string r22Snapshot(int number, const char* enabled, const char* assigned, i
 
 TEST(Snapshots, R2_2ReportsListSnapshotsOldestFirst) {
     Simulator sim(scenario(true));
-    runCases(sim, {
+    expectRuns(sim, {
         {{"-F", "-g", "-z", "snapshotdata", "-l", "0"},
          "\nNumber of snapshots:      2" + r22Snapshot(0, "Yes", "Yes", 8, 700, "Monday", "1.12.2025") +
              r22Snapshot(1, "No", "No", 65535, 500, "Tuesday", "2.12.2025") + "\n",
@@ -115,7 +89,7 @@ TEST(Snapshots, FirstGenerationReportsEveryDrivesTable) {
     const std::string snapshot0 =
         "\nSnapshotNumber:     0\nbOdaNumber:         0\nbVirtualLunFlags:   6\nwVirtualLun:        8"
         "\nwLunReferenceNo:    0\n";
-    runCases(sim, {
+    expectRuns(sim, {
         {{"-F", "-g", "-z", "snapshotdata", "-l", "0"},
          "\nLogicalDriveNumber: 0\nSnapshots:          2\n------------------------" + snapshot1 + snapshot0 +
              "\nNumber of snapshot for LD 1: 0\n\nNumber of snapshot for LD 2: 0\n",
@@ -134,7 +108,7 @@ TEST(Snapshots, FirstGenerationReportsEveryDrivesTable) {
 
 TEST(Snapshots, ChecksBeforeAnythingIsSent) {
     Simulator sim(scenario(true));
-    runCases(sim, {
+    expectRuns(sim, {
         {{"-F", "-c", "-z", "oda", "-l", "2", "-l", "100"}, errorTail("Error: Invalid stripe size.", 2010), 1},
         {{"-F", "-c", "-z", "oda", "-l", "3", "-l", "512"}, errorTail("Error: Invalid LUN index.", 2002), 1},
         {{"-F", "-c", "-z", "oda", "-m", "nosuch", "-l", "512"}, errorTail("Error: Invalid logical drive name.", 2033), 1},
@@ -168,24 +142,17 @@ json twoSnapshottedDrives() {
 // The parameter records of the writes with this buffer ID, after the
 // 16-byte validation header, as hexadecimal text.
 std::vector<std::string> sentRecords(const Simulator& sim, const std::string& bufferId) {
-    std::vector<std::string> out;
-    for (const auto& c : sim.commands()) {
-        std::string cdb = c["cdb"].get<std::string>();
-        for (auto& ch : cdb) ch = static_cast<char>(std::tolower(ch));
-        if (cdb.rfind("3b01" + bufferId, 0) != 0 || !c.contains("data")) continue;
-        std::string data = c["data"].get<std::string>();
-        for (auto& ch : data) ch = static_cast<char>(std::tolower(ch));
-        out.push_back(data.substr(32));
-    }
+    std::vector<std::string> out = testsupport::sentData(sim, "3b01" + bufferId);
+    for (auto& data : out) data = data.substr(32);
     return out;
 }
 
 TEST(SnapshotWrites, DeletingAllSnapshotsOfOneDriveOnR2_2) {
     Simulator sim(json{{"systems", {twoSnapshottedDrives()}}}.dump());
-    runCases(sim, {{{"-F", "-d", "-z", "snapshot", "-l", "0", "-l", "3", "-l", "1"},
+    expectRuns(sim, {{{"-F", "-d", "-z", "snapshot", "-l", "0", "-l", "3", "-l", "1"},
                     "Deleted All Snapshots taken on: 3", 0}});
     EXPECT_EQ(sentRecords(sim, "74"), std::vector<std::string>{"740000080300" "0200"});
-    runCases(sim, {{{"-F", "-n", "-z", "snapshotdata", "-l", "3"}, "Number of snapshots for LD[3]:0", 0},
+    expectRuns(sim, {{{"-F", "-n", "-z", "snapshotdata", "-l", "3"}, "Number of snapshots for LD[3]:0", 0},
                    {{"-F", "-n", "-z", "snapshotdata", "-l", "0"}, "Number of snapshots for LD[0]:2", 0},
                    // One snapshot: mode 0, the number in the record's last byte.
                    {{"-F", "-d", "-z", "snapshot", "-l", "1", "-l", "0", "-l", "0"},
@@ -198,9 +165,9 @@ TEST(SnapshotWrites, TakeNewOdaAndSnapBack) {
     Simulator sim(scenario(true));
     sim.ctl("freeze");   // the snap back moves only when the clock is advanced
     // A 512 ODA goes out as 1024, numbered after the ODAs present.
-    runCases(sim, {{{"-F", "-c", "-z", "oda", "-m", "copy", "-l", "512"}, "ODA: 1", 0}});
+    expectRuns(sim, {{{"-F", "-c", "-z", "oda", "-m", "copy", "-l", "512"}, "ODA: 1", 0}});
     EXPECT_EQ(sentRecords(sim, "70"), std::vector<std::string>{"7000000a" "0100" "0100" "0004"});
-    runCases(sim, {
+    expectRuns(sim, {
         {{"-F", "-g", "-z", "intldassignflag", "-l", "1"}, "Created ODA on this internal drive :1", 0},
         {{"-F", "-c", "-z", "snapshot", "-l", "0"}, "Snapshot No : 2\n", 0},
         {{"-F", "-n", "-z", "snapshotdata", "-l", "0"}, "Number of snapshots for LD[0]:3", 0},
@@ -211,7 +178,7 @@ TEST(SnapshotWrites, TakeNewOdaAndSnapBack) {
         {{"-F", "-g", "-z", "snapbackinprogress", "-l", "0"}, "Snapback for this LD[0] (InProgress - 0 %): 1\n", 0},
     });
     sim.ctl("advance", {"31"});
-    runCases(sim, {{{"-F", "-g", "-z", "snapbackinprogress", "-l", "0"},
+    expectRuns(sim, {{{"-F", "-g", "-z", "snapbackinprogress", "-l", "0"},
                     "Snapback for this LD[0] (Not InProgress - 100 %): 0\n", 0}});
     EXPECT_EQ(sim.ctl("model", {"0", "snapshots"})["logicalDrivesAtSnapshot"], json({{"0", 1}}));
 }
@@ -219,7 +186,7 @@ TEST(SnapshotWrites, TakeNewOdaAndSnapBack) {
 TEST(VolumeCopy, StatusNumbersFollowTheCopy) {
     Simulator sim(scenario(true));
     sim.ctl("freeze");
-    runCases(sim, {
+    expectRuns(sim, {
         {{"-F", "-g", "-z", "vcopystatus", "-l", "1"}, "\n-2\n", 0},
         {{"-F", "-s", "-z", "vcopysetup", "-m", "data", "-m", "copy", "-l", "0", "-l", "5"}, "0\n", 0},
         {{"-F", "-g", "-z", "vcopystatus", "-l", "1"}, "\n1\n", 0},
@@ -230,7 +197,7 @@ TEST(VolumeCopy, StatusNumbersFollowTheCopy) {
     });
     EXPECT_EQ(sentRecords(sim, "79"), std::vector<std::string>{"20010500" "0000" "0100" + std::string(48, '0')});
     sim.ctl("advance", {"70"});
-    runCases(sim, {
+    expectRuns(sim, {
         {{"-F", "-g", "-z", "vcopystatus", "-l", "1"}, "\n0\n", 0},
         {{"-F", "-g", "-z", "vcopyprogress", "-l", "1"}, "100 100\n", 0},
         // A copy back, paused: state 7 is 5 for a copy back.

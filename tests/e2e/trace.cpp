@@ -3,21 +3,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "support/process.h"
 #include "support/simulator.h"
 
 namespace {
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 const std::string kOneSystem = "\nIn-Band -> Number of RAID Systems found : 1\n";
 
@@ -27,12 +18,9 @@ TEST(Trace, NamedFileReceivesEveryDeviceCommandAndTheReportIsUnchanged) {
     const std::string file = work.path() + "/trace.txt";
     auto env = sim.env();
     env["LQCL_TRACE"] = file;
-    auto r = testsupport::runLqcl({"-F", "-n", "-z", "raidsystems"}, env);
-    EXPECT_EQ(r.out, kOneSystem);
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.status, 0);
+    testsupport::expectResult(testsupport::runLqcl({"-F", "-n", "-z", "raidsystems"}, env), kOneSystem, 0);
 
-    const std::string trace = slurp(file);
+    const std::string trace = testsupport::readFile(file);
     // Discovery sends INQUIRY to both paths of the default scenario.
     for (const char* node : {"/sg0: CDB 12 ", "/sg1: CDB 12 "})
         EXPECT_NE(trace.find(sim.dir() + node), std::string::npos) << node << " not traced:\n" << trace;
@@ -41,16 +29,15 @@ TEST(Trace, NamedFileReceivesEveryDeviceCommandAndTheReportIsUnchanged) {
     // The type mask selects: discovery alone leaves the device commands out.
     env["LQCL_TRACE"] = work.path() + "/discovery.txt";
     env["LQCL_TRACE_TYPES"] = "20";
-    r = testsupport::runLqcl({"-F", "-n", "-z", "raidsystems"}, env);
-    EXPECT_EQ(r.out, kOneSystem);
-    EXPECT_EQ(slurp(work.path() + "/discovery.txt").find("CDB"), std::string::npos);
+    testsupport::expectResult(testsupport::runLqcl({"-F", "-n", "-z", "raidsystems"}, env), kOneSystem, 0);
+    EXPECT_EQ(testsupport::readFile(work.path() + "/discovery.txt").find("CDB"), std::string::npos);
 }
 
 TEST(Trace, SymbolicLinkIsRefusedAndItsTargetUntouched) {
     testsupport::Simulator sim;
     testsupport::TempDir work;
     const std::string target = work.path() + "/target";
-    { std::ofstream(target) << "keep"; }
+    testsupport::writeFile(target, "keep");
     ASSERT_EQ(symlink(target.c_str(), (work.path() + "/link").c_str()), 0);
     auto env = sim.env();
     env["LQCL_TRACE"] = work.path() + "/link";
@@ -58,7 +45,7 @@ TEST(Trace, SymbolicLinkIsRefusedAndItsTargetUntouched) {
     EXPECT_EQ(r.out, kOneSystem);
     EXPECT_EQ(r.err, "lqcl: cannot open the trace file " + work.path() + "/link: Too many levels of symbolic links\n");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(slurp(target), "keep");
+    EXPECT_EQ(testsupport::readFile(target), "keep");
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "support/netlab.h"
 
+#include <fstream>
+
 #include <fcntl.h>
 #include <sched.h>
 #include <signal.h>
@@ -104,8 +106,11 @@ std::unique_ptr<Simulator> NetLab::startSimulator(const std::string& scenario) {
     return within(moduleNs_, hostNs_, [&] { return std::make_unique<Simulator>(scenario); });
 }
 
-RunResult NetLab::inModule(const std::vector<std::string>& argv) {
-    return within(moduleNs_, hostNs_, [&] { return run(argv); });
+std::string defaultScenarioWithModule(const nlohmann::json& network) {
+    std::ifstream in(std::string(LQCL_SOURCE_DIR) + "/sim/scenarios/default.json");
+    nlohmann::json doc = nlohmann::json::parse(in);
+    doc["systems"][0]["network"] = network;
+    return doc.dump();
 }
 
 }  // namespace testsupport

@@ -32,8 +32,6 @@ public:
 
     // Starts tolvo-sim inside the module namespace.
     std::unique_ptr<Simulator> startSimulator(const std::string& scenario);
-    // Runs a command inside the module namespace.
-    RunResult inModule(const std::vector<std::string>& argv);
 
 private:
     bool ok_ = false;
@@ -42,6 +40,9 @@ private:
     int hostNs_ = -1;
     int moduleNs_ = -1;
 };
+
+// The emulator's default scenario with the network module `network` on its system.
+std::string defaultScenarioWithModule(const nlohmann::json& network);
 
 // The test process's own namespace with only loopback up (created once per
 // process); false when that is not possible.

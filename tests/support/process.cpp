@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace testsupport {
@@ -112,6 +114,13 @@ RunResult runLqclNamed(const std::vector<std::string>& args, const std::map<std:
     argv.insert(argv.end(), args.begin(), args.end());
     return run(argv, env, "", "", "lqcl");
 }
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 TempDir::TempDir() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "lqcl-test-XXXXXX").string();

@@ -31,6 +31,11 @@ RunResult runLqcl(const std::vector<std::string>& args,
 RunResult runLqclNamed(const std::vector<std::string>& args,
                        const std::map<std::string, std::string>& env = {});
 
+// The whole content of a file (empty when it cannot be read).
+std::string readFile(const std::string& path);
+// Creates or replaces a file with exactly these bytes.
+void writeFile(const std::string& path, const std::string& bytes);
+
 // A fresh empty directory under the system temporary directory, removed with its
 // contents when the object goes away.
 class TempDir {

@@ -8,13 +8,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
+
+#include <gtest/gtest.h>
 
 namespace testsupport {
 namespace {
@@ -32,13 +33,6 @@ bool looksLikeJson(const std::string& s) {
         return c == '{';
     }
     return false;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
 }
 
 int waitWithTimeout(pid_t pid, std::chrono::steady_clock::duration limit) {
@@ -133,7 +127,7 @@ Simulator::Simulator(const std::string& scenario, const std::vector<std::string>
     std::vector<std::string> argv = {binary, "serve", dir()};
     if (looksLikeJson(scenario)) {
         std::string file = work_.path() + "/scenario.json";
-        std::ofstream(file, std::ios::binary) << scenario;
+        writeFile(file, scenario);
         argv.push_back(file);
     } else if (!scenario.empty()) {
         argv.push_back(scenario);
@@ -198,10 +192,12 @@ int Simulator::stop() {
     return status_;
 }
 
-std::string Simulator::stderrText() const { return readFile(work_.path() + "/stderr.txt"); }
-
 nlohmann::json Simulator::ctl(const std::string& verb, const std::vector<std::string>& args) const {
-    std::string path = dir() + "/.control";
+    return nlohmann::json::parse(controlRequest(dir(), nlohmann::json{{"verb", verb}, {"args", args}}.dump() + "\n"));
+}
+
+std::string controlRequest(const std::string& dir, const std::string& request) {
+    std::string path = dir + "/.control";
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     if (path.size() >= sizeof addr.sun_path) throw std::runtime_error("control socket path too long");
@@ -212,7 +208,6 @@ nlohmann::json Simulator::ctl(const std::string& verb, const std::vector<std::st
         close(fd);
         throw std::runtime_error("cannot reach tolvo-sim at " + path + ": " + std::strerror(errno));
     }
-    std::string request = nlohmann::json{{"verb", verb}, {"args", args}}.dump() + "\n";
     size_t sent = 0;
     while (sent < request.size()) {
         ssize_t n = send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
@@ -233,7 +228,7 @@ nlohmann::json Simulator::ctl(const std::string& verb, const std::vector<std::st
         answer.append(buf, static_cast<size_t>(n));
     }
     close(fd);
-    return nlohmann::json::parse(answer);
+    return answer;
 }
 
 nlohmann::json Simulator::commands() const { return ctl("commands").at("commands"); }
@@ -254,14 +249,76 @@ std::string twoPathScenario(const std::string& name, int slots, const nlohmann::
          {{{"sg", 0}, {"host", 0}, {"channel", 0}, {"target", 0}, {"lun", 0}, {"portWwn", "2100001122334401"}},
           {{"sg", 1}, {"host", 1}, {"channel", 1}, {"target", 0}, {"lun", 0}, {"portWwn", "2100001122334402"}}}},
         {"wwn", "2000001122334400"},
-        {"name", name},
         {"enclosures",
          {{{"number", 1},
            {"slots", slots},
            {"drives", {{"wwnBase", "5000C50000A00001"}, {"capacityBlocks", 585937500}}}}}},
     };
+    if (!name.empty()) system["name"] = name;
     if (model.is_object()) system.update(model);
     return nlohmann::json{{"systems", {system}}}.dump();
+}
+
+std::string onePathScenario(const std::string& name, int slots, const nlohmann::json& model) {
+    nlohmann::json scenario = nlohmann::json::parse(twoPathScenario(name, slots, model));
+    if (!model.contains("paths")) scenario["systems"][0]["paths"].erase(1);
+    return scenario.dump();
+}
+
+std::string errorTail(const std::string& message, int code) {
+    return "\n" + message + "\nReturn code: " + std::to_string(code) + "\n";
+}
+
+RunResult lqcl(const Simulator& sim, const std::vector<std::string>& args) {
+    return runLqcl(args, sim.env(), sim.dir());
+}
+
+void expectResult(const RunResult& r, const std::string& out, int status, const std::string& what) {
+    EXPECT_EQ(r.out, out) << what;
+    EXPECT_EQ(r.err, "") << what;
+    EXPECT_EQ(r.status, status) << what;
+}
+
+void expectRun(const Simulator& sim, const std::vector<std::string>& args, const std::string& out, int status) {
+    std::string line;
+    for (const auto& a : args) line += a + " ";
+    expectResult(lqcl(sim, args), out, status, line);
+}
+
+void expectRuns(const Simulator& sim, const std::vector<Case>& cases) {
+    for (const auto& c : cases) expectRun(sim, c.args, c.out, c.status);
+}
+
+namespace {
+
+std::string lower(std::string s) {
+    for (auto& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return s;
+}
+
+// The field `key` of each command sent whose CDB starts with `prefix` and that has the field.
+std::vector<std::string> sentField(const Simulator& sim, const std::string& prefix, const char* key) {
+    std::vector<std::string> out;
+    for (const auto& c : sim.commands())
+        if (lower(c["cdb"].get<std::string>()).rfind(prefix, 0) == 0 && c.contains(key))
+            out.push_back(lower(c[key].get<std::string>()));
+    return out;
+}
+
+}  // namespace
+
+std::vector<std::string> sentCdbs(const Simulator& sim, const std::string& prefix) {
+    return sentField(sim, prefix, "cdb");
+}
+
+std::vector<std::string> sentData(const Simulator& sim, const std::string& prefix) {
+    return sentField(sim, prefix, "data");
+}
+
+nlohmann::json driveSlots(int first, int count) {
+    nlohmann::json list = nlohmann::json::array();
+    for (int i = 0; i < count; ++i) list.push_back({{"enclosure", 1}, {"slot", first + i}});
+    return list;
 }
 
 }  // namespace testsupport

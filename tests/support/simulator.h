@@ -50,9 +50,17 @@ private:
     int fd_ = -1;
 };
 
+// Sends `request` as it is on the control socket of the emulator serving
+// `dir`, ends the sending side and returns the whole answer. Throws
+// std::runtime_error when the emulator cannot be reached.
+std::string controlRequest(const std::string& dir, const std::string& request);
+
 // A scenario of one RAID system reached through two paths (sg0, sg1), with
-// `slots` drives of 300 GB in enclosure 1 and the model keys of `model` added.
+// `slots` drives of 300 GB in enclosure 1 and the model keys of `model` added
+// (an empty `name` leaves the system unnamed).
 std::string twoPathScenario(const std::string& name, int slots, const nlohmann::json& model);
+// The same system reached through sg0 only.
+std::string onePathScenario(const std::string& name, int slots, const nlohmann::json& model);
 
 class Simulator {
 public:
@@ -85,8 +93,6 @@ public:
     // Sends SIGTERM and waits; returns the exit status (128 + signal when it
     // was killed). Idempotent: later calls return the same status.
     int stop();
-    // What the emulator wrote on standard error so far.
-    std::string stderrText() const;
 
 private:
     TempDir devices_;
@@ -94,5 +100,33 @@ private:
     pid_t pid_ = -1;
     int status_ = -1;
 };
+
+// Slots first .. first + count - 1 of enclosure 1, as a scenario's drive list.
+nlohmann::json driveSlots(int first, int count);
+
+// The tail lqcl prints after a failed call: the message and its return code.
+std::string errorTail(const std::string& message, int code);
+
+// Runs lqcl against the emulator, in its device directory.
+RunResult lqcl(const Simulator& sim, const std::vector<std::string>& args);
+
+// One run of lqcl and what it must print on standard output (standard error
+// must stay empty) and exit with.
+struct Case {
+    std::vector<std::string> args;
+    std::string out;
+    int status;
+};
+// Compares a finished run's whole standard output and exit status; standard
+// error must be empty.
+void expectResult(const RunResult& r, const std::string& out, int status, const std::string& what = "");
+void expectRun(const Simulator& sim, const std::vector<std::string>& args, const std::string& out, int status);
+void expectRuns(const Simulator& sim, const std::vector<Case>& cases);
+
+// The CDBs (lower-case hexadecimal) the tool sent that start with `prefix`.
+std::vector<std::string> sentCdbs(const Simulator& sim, const std::string& prefix);
+// The data (lower-case hexadecimal) of the commands sent with data whose CDB
+// starts with `prefix`.
+std::vector<std::string> sentData(const Simulator& sim, const std::string& prefix);
 
 }  // namespace testsupport
