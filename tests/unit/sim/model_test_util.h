@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <span>
@@ -103,6 +105,33 @@ inline uint64_t be64(const std::vector<uint8_t>& d, size_t off) {
 }
 inline std::string text(const std::vector<uint8_t>& d, size_t off, size_t n) {
     return std::string(reinterpret_cast<const char*>(d.data() + off), n);
+}
+
+// One expected field of a reply: offset, value and width (1 byte; 2 or 4 bytes
+// little-endian; 8 bytes big-endian, the WWNs).
+struct Field {
+    size_t off;
+    uint64_t value;
+    unsigned width = 1;
+};
+
+// The fields that differ from the expected ones, "" when all match.
+inline std::string mismatches(const std::vector<uint8_t>& d, std::initializer_list<Field> fields) {
+    std::string out;
+    for (const Field& f : fields) {
+        char b[80];
+        if (f.off + f.width > d.size()) {
+            std::snprintf(b, sizeof b, " [0x%zx: beyond the %zu-byte reply]", f.off, d.size());
+        } else {
+            uint64_t got = f.width == 1 ? d[f.off] : f.width == 2 ? le16(d, f.off) : f.width == 4 ? le32(d, f.off)
+                                                                                                  : be64(d, f.off);
+            if (got == f.value) continue;
+            std::snprintf(b, sizeof b, " [0x%zx: 0x%llx, expected 0x%llx]", f.off, static_cast<unsigned long long>(got),
+                          static_cast<unsigned long long>(f.value));
+        }
+        out += b;
+    }
+    return out;
 }
 
 }  // namespace modeltest
