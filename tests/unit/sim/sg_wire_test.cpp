@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -34,15 +35,11 @@ TEST(SgWire, HeaderLayoutMatchesTheKernelStructure) {
 
     auto decoded = sim::sg::decodeHeader(std::span<const uint8_t>(kernelBytes, 36));
     ASSERT_TRUE(decoded);
-    EXPECT_EQ(decoded->packLen, 0x01020304);
-    EXPECT_EQ(decoded->replyLen, 0x0A0B0C0D);
-    EXPECT_EQ(decoded->packId, -2);
-    EXPECT_EQ(decoded->result, 5);
-    EXPECT_TRUE(decoded->twelveByte);
-    EXPECT_EQ(decoded->targetStatus, 0x0C);
-    EXPECT_EQ(decoded->hostStatus, 0x07);
-    EXPECT_EQ(decoded->driverStatus, 0x08);
-    EXPECT_EQ(decoded->otherFlags, 0x2AB);
+    const auto& d = *decoded;
+    EXPECT_EQ(std::tuple(d.packLen, d.replyLen, d.packId, d.result), std::tuple(0x01020304, 0x0A0B0C0D, -2, 5));
+    EXPECT_TRUE(d.twelveByte);
+    EXPECT_EQ(std::tuple(int(d.targetStatus), int(d.hostStatus), int(d.driverStatus), int(d.otherFlags)),
+              std::tuple(0x0C, 0x07, 0x08, 0x2AB));
 
     uint8_t ours[36];
     sim::sg::encodeHeader(*decoded, ours);
@@ -115,15 +112,9 @@ TEST(SgWire, ScsiIdLayoutMatchesTheKernelStructure) {
     ASSERT_EQ(bytes.size(), 32u);
     sg_scsi_id k{};
     std::memcpy(&k, bytes.data(), sizeof k);
-    EXPECT_EQ(k.host_no, 7);
-    EXPECT_EQ(k.channel, 1);
-    EXPECT_EQ(k.scsi_id, 9);
-    EXPECT_EQ(k.lun, 3);
-    EXPECT_EQ(k.scsi_type, 0x0C);
-    EXPECT_EQ(k.h_cmd_per_lun, 2);
-    EXPECT_EQ(k.d_queue_depth, 16);
-    EXPECT_EQ(k.unused[0], 0);
-    EXPECT_EQ(k.unused[1], 0);
+    EXPECT_EQ((std::vector<int>{k.host_no, k.channel, k.scsi_id, k.lun, k.scsi_type, k.h_cmd_per_lun, k.d_queue_depth,
+                                k.unused[0], k.unused[1]}),
+              (std::vector<int>{7, 1, 9, 3, 0x0C, 2, 16, 0, 0}));
     const uint8_t hand[8] = {7, 0, 0, 0, 1, 0, 0, 0};
     EXPECT_EQ(0, std::memcmp(bytes.data(), hand, 8));
 }
