@@ -62,16 +62,11 @@ TEST_F(EmulatorTest, ExclusiveOpensFollowTheSgDriver) {
 }
 
 TEST_F(EmulatorTest, ScsiIdReportsThePathAddress) {
-    Bytes id = emu->scsiId(dev(1));
+    Bytes id = emu->scsiId(dev(1)), other = emu->scsiId(dev(5));
     ASSERT_EQ(id.size(), 32u);
-    EXPECT_EQ(id[0], 3);   // host
-    EXPECT_EQ(id[4], 1);   // channel
-    EXPECT_EQ(id[8], 1);   // target
-    EXPECT_EQ(id[12], 0);  // lun
-    Bytes other = emu->scsiId(dev(5));
-    EXPECT_EQ(other[0], 4);
-    EXPECT_EQ(other[8], 3);
-    EXPECT_EQ(other[12], 2);
+    ASSERT_EQ(other.size(), 32u);
+    EXPECT_EQ((Bytes{id[0], id[4], id[8], id[12]}), (Bytes{3, 1, 1, 0}));  // host, channel, target, lun
+    EXPECT_EQ((Bytes{other[0], other[8], other[12]}), (Bytes{4, 3, 2}));
 }
 
 TEST_F(EmulatorTest, VendorCommandsReachTheModelWithTheirPath) {
@@ -131,11 +126,11 @@ TEST_F(EmulatorTest, ReplyHeaderEchoesTheRequest) {
 }
 
 TEST_F(EmulatorTest, InjectedFaultsComeFirstAndRunOut) {
-    ASSERT_FALSE(ctl({"inject", "sg0", "busy", R"({"count":2})"}).contains("error"));
-    ASSERT_FALSE(ctl({"inject", "system:0", "not-ready"}).contains("error"));
-    ASSERT_FALSE(ctl({"inject", "sg1", "check", R"({"key":6,"asc":41,"ascq":1})"}).contains("error"));
-    ASSERT_FALSE(ctl({"inject", "sg5", "fail-path", R"({"hostStatus":3})"}).contains("error"));
-    ASSERT_FALSE(ctl({"inject", "sg5", "conflict", R"({"skip":1})"}).contains("error"));
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"inject", "sg0", "busy", R"({"count":2})"}, {"inject", "system:0", "not-ready"},
+          {"inject", "sg1", "check", R"({"key":6,"asc":41,"ascq":1})"}, {"inject", "sg5", "fail-path", R"({"hostStatus":3})"},
+          {"inject", "sg5", "conflict", R"({"skip":1})"}})
+        ASSERT_FALSE(ctl(words).contains("error")) << words[1] << " " << words[2];
 
     auto busy1 = run(0, kReadHeader, 512);
     auto busy2 = run(0, kReadHeader, 512);
@@ -248,27 +243,16 @@ TEST_F(EmulatorTest, CommandRecordListsWhatWasSent) {
     run(5, {0x00, 0, 0, 0, 0, 0}, 0);
     json all = ctl({"commands"});
     ASSERT_EQ(all["commands"].size(), 3u);
-    json first = all["commands"][0];
-    EXPECT_EQ(first["device"], "sg0");
-    EXPECT_EQ(first["system"], 0);
-    EXPECT_EQ(first["path"], 0);
-    EXPECT_EQ(first["cdb"], "120000006000");
-    EXPECT_EQ(first["direction"], "in");
-    EXPECT_EQ(first["dataLength"], 96);
-    EXPECT_EQ(first["packId"], 5678);
-    EXPECT_EQ(first["reply"]["status"], "GOOD");
-    EXPECT_EQ(first["reply"]["dataBytes"], 96);
-    json write = all["commands"][1];
-    EXPECT_EQ(write["device"], "sg1");
-    EXPECT_EQ(write["path"], 1);
-    EXPECT_EQ(write["direction"], "out");
-    EXPECT_EQ(write["dataLength"], 3);
-    EXPECT_EQ(write["data"], "dead01");
-    json tur = all["commands"][2];
-    EXPECT_FALSE(tur.contains("system"));
-    EXPECT_EQ(tur["direction"], "none");
-    EXPECT_EQ(tur["reply"]["status"], "BUSY");
-    EXPECT_EQ(tur["reply"]["fault"], "busy");
+    using Fields = std::vector<std::pair<std::string, json>>;
+    const Fields expected[] = {
+        {{"/device", "sg0"}, {"/system", 0}, {"/path", 0}, {"/cdb", "120000006000"}, {"/direction", "in"},
+         {"/dataLength", 96}, {"/packId", 5678}, {"/reply/status", "GOOD"}, {"/reply/dataBytes", 96}},
+        {{"/device", "sg1"}, {"/path", 1}, {"/direction", "out"}, {"/dataLength", 3}, {"/data", "dead01"}},
+        {{"/direction", "none"}, {"/reply/status", "BUSY"}, {"/reply/fault", "busy"}}};
+    for (size_t i = 0; i < 3; ++i)
+        for (const auto& [field, value] : expected[i])
+            EXPECT_EQ(all["commands"][i][json::json_pointer(field)], value) << i << field;
+    EXPECT_FALSE(all["commands"][2].contains("system"));
 
     EXPECT_EQ(ctl({"commands", "sg1"})["commands"].size(), 1u);
     EXPECT_EQ(ctl({"commands", "after=2"})["commands"].size(), 1u);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "model/event_log.h"
 
@@ -40,13 +41,8 @@ TEST(EventLogs, OldestDroppedAtCapacityAndLatestEmptiedByItsRead) {
 
 TEST(EventLogs, ClockRecordIsUtcFields) {
     auto c = sim::model::clockRecordAt(1767225600 + 3661);   // Thu 2026-01-01 01:01:01
-    EXPECT_EQ(c.year.get(), 2026);
-    EXPECT_EQ(c.month, 1);
-    EXPECT_EQ(c.day, 1);
-    EXPECT_EQ(c.dayOfWeek, 5);
-    EXPECT_EQ(c.hour, 1);
-    EXPECT_EQ(c.minute, 1);
-    EXPECT_EQ(c.second, 1);
+    EXPECT_EQ((std::vector<int>{c.year.get(), c.month, c.day, c.dayOfWeek, c.hour, c.minute, c.second}),
+              (std::vector<int>{2026, 1, 1, 5, 1, 1, 1}));
 }
 
 }  // namespace

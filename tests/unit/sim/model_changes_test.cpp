@@ -67,40 +67,7 @@ public:
         Result s = write1(*model, 0x82);
         ASSERT_TRUE(s.good()) << s.sense();
     }
-    // Free plus used equals the ranks' capacity; region numbering follows the
-    // ranks and addresses; the image passes the model's own consistency check.
-    void checkInvariants() {
-        auto map = regionMap();
-        Result cfg = read2(*model, 0x01, 940032);
-        ASSERT_TRUE(cfg.good());
-        uint32_t capacity = 0;
-        for (unsigned r = 0; r < le16(cfg.data, 0x90); ++r) capacity += le16(cfg.data, 0x200 + 240 * r + 6);
-        EXPECT_EQ(le32(map, 8) + le32(map, 12), capacity);
-        uint32_t count = le32(map, 4);
-        uint32_t used = 0, unused = 0;
-        uint16_t lastRank = 0;
-        uint64_t nextStart = 0;
-        for (uint32_t i = 0; i < count; ++i) {
-            size_t off = 0x18 + 32 * i;
-            uint16_t rank = le16(map, off + 0x1A);
-            uint64_t start = le32(map, off) | uint64_t{le32(map, off + 4)} << 32;
-            uint64_t blocks = le32(map, off + 0x10) | uint64_t{le32(map, off + 0x14)} << 32;
-            if (i == 0 || rank != lastRank) {
-                EXPECT_TRUE(i == 0 || rank == lastRank + 1) << "ranks in order";
-                EXPECT_EQ(start, 0u) << "each rank's first region starts at 0";
-            } else {
-                EXPECT_EQ(start, nextStart) << "regions of a rank are contiguous";
-            }
-            EXPECT_EQ(le32(map, off + 8) | uint64_t{le32(map, off + 12)} << 32, start + blocks - 1);
-            (le16(map, off + 0x1C) == 0xFFFF ? unused : used) += le16(map, off + 0x18);
-            lastRank = rank;
-            nextStart = start + blocks;
-        }
-        EXPECT_EQ(used, le32(map, 8));
-        EXPECT_EQ(unused, le32(map, 12));
-        std::string why;
-        EXPECT_TRUE(model->imageConsistent(model->committed(), &why)) << why;
-    }
+    void checkInvariants() { modeltest::checkInvariants(*model); }
 
     FakeClock clock;
     std::unique_ptr<sim::model::FirmwareModel> model;
@@ -109,15 +76,10 @@ public:
 TEST_F(ModelChanges, DefaultLayoutOfRegions) {
     auto map = regionMap();
     ASSERT_EQ(le32(map, 4), 3u);   // LD 0, LD 1, free tail
-    EXPECT_EQ(le16(map, 0x18 + 0x18), 100);
-    EXPECT_EQ(le16(map, 0x18 + 0x1C), 0);
-    EXPECT_EQ(le16(map, 0x38 + 0x18), 200);
-    EXPECT_EQ(le16(map, 0x38 + 0x1C), 1);
-    EXPECT_EQ(le16(map, 0x58 + 0x1C), 0xFFFF);
     // 5 x 300 GB drives in RAID 5: 4 x 585937500 blocks = 1199 GB of 1953792 blocks.
-    EXPECT_EQ(le16(map, 0x58 + 0x18), 1199 - 300);
-    EXPECT_EQ(le32(map, 0x10), 899u);
-    EXPECT_EQ(le16(map, 0x14), 2);
+    EXPECT_EQ(mismatches(map, {{0x18 + 0x18, 100, 2}, {0x18 + 0x1C, 0, 2}, {0x38 + 0x18, 200, 2}, {0x38 + 0x1C, 1, 2},
+                               {0x58 + 0x1C, 0xFFFF, 2}, {0x58 + 0x18, 1199 - 300, 2}, {0x10, 899, 4}, {0x14, 2, 2}}),
+              "");
     checkInvariants();
 }
 
@@ -169,37 +131,29 @@ TEST_F(ModelChanges, LogicalDriveFromTwoFreeRegionsAsTheToolNumbersThem) {
     });
     Result cfg = read2(*model, 0x01, 940032);
     const size_t ld = 0x3E00 + 576 * 1;
-    EXPECT_EQ(le16(cfg.data, ld + 4), 300);
-    EXPECT_EQ(cfg.data[ld + 3], 2);
+    EXPECT_EQ(mismatches(cfg.data, {{ld + 4, 300, 2}, {ld + 3, 2}}), "");
     EXPECT_EQ(text(cfg.data, ld + 0x209, 3), "Big");
     map = regionMap();
     ASSERT_EQ(le32(map, 4), 4u);   // Big seg 0, LD 1, Big seg 1, free
-    EXPECT_EQ(le16(map, 0x18 + 0x1C), le16(cfg.data, ld));
-    EXPECT_EQ(le16(map, 0x18 + 0x1E), 0);
-    EXPECT_EQ(le16(map, 0x58 + 0x1C), le16(cfg.data, ld));
-    EXPECT_EQ(le16(map, 0x58 + 0x1E), 1);
-    EXPECT_EQ(le16(map, 0x78 + 0x18), 699);
+    const uint16_t big = le16(cfg.data, ld);
+    EXPECT_EQ(mismatches(map, {{0x18 + 0x1C, big, 2}, {0x18 + 0x1E, 0, 2}, {0x58 + 0x1C, big, 2}, {0x58 + 0x1E, 1, 2},
+                               {0x78 + 0x18, 699, 2}}),
+              "");
     checkInvariants();
 }
 
 TEST_F(ModelChanges, NewLogicalDriveNumbersAndWlun) {
     change([&] { ASSERT_TRUE(addLun(10, 0, "Third").good()); });
     Result cfg = read2(*model, 0x01, 940032);
-    const size_t ld = 0x3E00 + 576 * 2;
-    EXPECT_EQ(le16(cfg.data, ld), 2);             // LUN number
-    EXPECT_EQ(le16(cfg.data, ld + 0x22A), 3);     // WLUN reference
-    EXPECT_EQ(cfg.data[ld + 0x208], 0x0F);
-    EXPECT_EQ(le16(cfg.data, ld + 0x22C), 512);
+    const size_t ld = 0x3E00 + 576 * 2;   // LUN number, WLUN reference, read-ahead, block size
+    EXPECT_EQ(mismatches(cfg.data, {{ld, 2, 2}, {ld + 0x22A, 3, 2}, {ld + 0x208, 0x0F}, {ld + 0x22C, 512, 2}}), "");
     // Deleting LD 0 frees number 0 and WLUN 1 for the next one, and unmaps it.
     change([&] {
         ASSERT_TRUE(write1(*model, 0xB1, {}, 0, 0).good());
         ASSERT_TRUE(addLun(10, 0, "Fourth").good());
     });
-    cfg = read2(*model, 0x01, 940032);
-    const size_t last = 0x3E00 + 576 * 2;
-    EXPECT_EQ(le16(cfg.data, last), 0);
-    EXPECT_EQ(le16(cfg.data, last + 0x22A), 1);
-    EXPECT_EQ(le16(cfg.data, 0x4BE00 + 0x32), 0xFFFF);   // host's LUN 0 unmapped
+    cfg = read2(*model, 0x01, 940032);   // the host's LUN 0 is unmapped
+    EXPECT_EQ(mismatches(cfg.data, {{ld, 0, 2}, {ld + 0x22A, 1, 2}, {0x4BE00 + 0x32, 0xFFFF, 2}}), "");
     checkInvariants();
 }
 
@@ -251,27 +205,16 @@ TEST_F(ModelChanges, NewRankInitialisesWithTime) {
     change([&] { ASSERT_TRUE(write1(*model, 0x90, payload(r)).good()); });
     Result rank = read1(*model, 0x04, 240, 0, 1);
     ASSERT_TRUE(rank.good()) << rank.sense();
-    EXPECT_EQ(rank.data[0], 1);          // rank ID
-    EXPECT_EQ(rank.data[2], 4);
-    EXPECT_EQ(rank.data[0xB0], 1);       // parity groups
-    EXPECT_EQ(rank.data[0xB1], 1);       // not initialised yet
-    EXPECT_EQ(rank.data[0xB8], 0xF0);
-    EXPECT_EQ(le16(rank.data, 6), 899);  // 3 x 585937500 / 1953792
-    EXPECT_EQ(be64(rank.data, 0x20 + 8 * 3), kDrive1 + 9);
+    // Rank ID, drives, parity groups, not initialised yet, 3 x 585937500 / 1953792 GB.
+    EXPECT_EQ(mismatches(rank.data, {{0, 1}, {2, 4}, {0xB0, 1}, {0xB1, 1}, {0xB8, 0xF0}, {6, 899, 2},
+                                     {0x20 + 8 * 3, kDrive1 + 9, 8}}),
+              "");
     clock.ms += 60'000;
-    Result init = read1(*model, 0x57, 256);
-    EXPECT_EQ(init.data[4], 0xF1);
-    EXPECT_EQ(init.data[5], 50);
-    Result info = read2(*model, 0x40, 1792);
-    EXPECT_EQ(info.data[460], 0xF1);
-    EXPECT_EQ(info.data[461], 1);
-    EXPECT_EQ(info.data[462], 50);
+    EXPECT_EQ(mismatches(read1(*model, 0x57, 256).data, {{4, 0xF1}, {5, 50}}), "");
+    EXPECT_EQ(mismatches(read2(*model, 0x40, 1792).data, {{460, 0xF1}, {461, 1}, {462, 50}}), "");
     clock.ms += 60'000;
-    init = read1(*model, 0x57, 256);
-    EXPECT_EQ(init.data[4], 0xF0);
-    rank = read1(*model, 0x04, 240, 0, 1);
-    EXPECT_EQ(rank.data[0xB8], 0xF1);
-    EXPECT_EQ(rank.data[0xB1], 0xFF);
+    EXPECT_EQ(read1(*model, 0x57, 256).data[4], 0xF0);
+    EXPECT_EQ(mismatches(read1(*model, 0x04, 240, 0, 1).data, {{0xB8, 0xF1}, {0xB1, 0xFF}}), "");
     checkInvariants();
 }
 
@@ -284,14 +227,9 @@ TEST_F(ModelChanges, ExpansionGrowsTheRankWhenDone) {
     change([&] { ASSERT_TRUE(write1(*model, 0xAB, payload(e)).good()); });
     Result u = read1(*model, 0x5E, 144, 1);
     EXPECT_EQ(u.data[5], 0xF1);
-    Result rank = read1(*model, 0x04, 240);
-    EXPECT_EQ(rank.data[0xB1], 3);   // expanding
-    EXPECT_EQ(rank.data[2], 6);
-    EXPECT_EQ(le16(rank.data, 6), 1199);
+    EXPECT_EQ(mismatches(read1(*model, 0x04, 240).data, {{0xB1, 3}, {2, 6}, {6, 1199, 2}}), "");   // expanding
     clock.ms += 300'000;
-    rank = read1(*model, 0x04, 240);
-    EXPECT_EQ(rank.data[0xB1], 0xFF);
-    EXPECT_EQ(le16(rank.data, 6), 1499);   // 5 data drives
+    EXPECT_EQ(mismatches(read1(*model, 0x04, 240).data, {{0xB1, 0xFF}, {6, 1499, 2}}), "");   // 5 data drives
     auto map = regionMap();
     EXPECT_EQ(le32(map, 12), 1199u);
     checkInvariants();
@@ -299,19 +237,13 @@ TEST_F(ModelChanges, ExpansionGrowsTheRankWhenDone) {
 
 TEST_F(ModelChanges, FailedMemberIsReplacedByTheSpare) {
     ASSERT_TRUE(write1(*model, 0xC8, {}, 1, 0, 2).good());
-    Result info = read2(*model, 0x40, 1792);
-    EXPECT_EQ(info.data[448], 0xF1);
-    EXPECT_EQ(info.data[449], 0);
-    EXPECT_EQ(info.data[450], 2);
-    EXPECT_EQ(be64(info.data, 452), kDrive1 + 5);
-    Result drives = read2(*model, 0x41, 9080);
-    EXPECT_EQ(drives.data[8 + 72 * 2 + 11], 17);     // failed
-    EXPECT_EQ(drives.data[8 + 72 * 2 + 9], 0xFF);    // no longer a member
-    EXPECT_EQ(drives.data[8 + 72 * 5 + 9], 0);       // the spare is
+    EXPECT_EQ(mismatches(read2(*model, 0x40, 1792).data, {{448, 0xF1}, {449, 0}, {450, 2}, {452, kDrive1 + 5, 8}}), "");
+    // Drive 2 failed and no longer a member; the spare is.
+    EXPECT_EQ(mismatches(read2(*model, 0x41, 9080).data, {{8 + 72 * 2 + 11, 17}, {8 + 72 * 2 + 9, 0xFF}, {8 + 72 * 5 + 9, 0}}),
+              "");
     EXPECT_EQ(headerCount(0x96), 0);
     clock.ms += 180'000;
-    info = read2(*model, 0x40, 1792);
-    EXPECT_NE(info.data[448], 0xF1);
+    EXPECT_NE(read2(*model, 0x40, 1792).data[448], 0xF1);
     EXPECT_EQ(read1(*model, 0x04, 240).data[0xB1], 0xFF);
 }
 
@@ -418,10 +350,7 @@ TEST_F(ModelChanges, StateSurvivesSaveAndRestore) {
     FakeClock other;
     sim::model::FirmwareModel back(state, other);
     EXPECT_EQ(std::memcmp(&back.committed(), &model->committed(), sizeof(wire::CONFIG_STORAGE_STRUCT)), 0);
-    Result info = read2(back, 0x40, 1792);
-    EXPECT_EQ(info.data[468], 0xF1);
-    EXPECT_EQ(info.data[470], 50);
-    EXPECT_EQ(info.data[471], 2);
+    EXPECT_EQ(mismatches(read2(back, 0x40, 1792).data, {{468, 0xF1}, {470, 50}, {471, 2}}), "");
 }
 
 TEST_F(ModelChanges, ModifiedMapKeepsItsPlace) {
@@ -439,13 +368,12 @@ TEST_F(ModelChanges, ModifiedMapKeepsItsPlace) {
     map[0x33 + 14] = 0xC0;   // LUN 7: LD 0 on C0P0, read-only
     change([&] { ASSERT_TRUE(write1(*model, 0x9E, map, 0, 0).good()); });
     cfg = read2(*model, 0x01, 940032);
-    EXPECT_EQ(le16(cfg.data, 0x94), 2);
-    EXPECT_EQ(be64(cfg.data, 0x4BE00 + 8), 0x2100001B32A0B0C0ULL);
-    EXPECT_EQ(le16(cfg.data, 0x4BE00 + 0x32 + 14), 0xC000);
-    EXPECT_EQ(be64(cfg.data, 0x4BE00 + 1088 + 8), 0x2100000000000002ULL);
+    EXPECT_EQ(mismatches(cfg.data, {{0x94, 2, 2}, {0x4BE00 + 8, 0x2100001B32A0B0C0ULL, 8}, {0x4BE00 + 0x32 + 14, 0xC000, 2},
+                                    {0x4BE00 + 1088 + 8, 0x2100000000000002ULL, 8}}),
+              "");
     // A map that would take the second host's port is refused and changes nothing.
-    map[15] = 0x02;
-    map[8] = 0x21; map[9] = 0; map[10] = 0; map[11] = 0; map[12] = 0; map[13] = 0; map[14] = 0;
+    const uint8_t secondPort[8] = {0x21, 0, 0, 0, 0, 0, 0, 0x02};
+    std::copy(secondPort, secondPort + 8, map.begin() + 8);
     change([&] { EXPECT_EQ(write1(*model, 0x9E, map, 0, 0).sense(), "05/26/00"); });
     EXPECT_EQ(read2(*model, 0x01, 940032).data, cfg.data);
 }
@@ -532,15 +460,12 @@ TEST_F(ModelChanges, DeletingTheFirstOfTwoRanks) {
     make(sys);
     auto map = regionMap();
     ASSERT_EQ(le32(map, 4), 5u);   // LD 0, LD 1, free | LD 2, free
-    EXPECT_EQ(le16(map, 0x18 + 32 * 3 + 0x1A), 1);
-    EXPECT_EQ(le16(map, 0x18 + 32 * 3 + 0x1C), 2);
-    EXPECT_EQ(le16(map, 0x18 + 32 * 3), 0);   // starts at the second rank's block 0
+    // LD 2 starts at the second rank's block 0.
+    EXPECT_EQ(mismatches(map, {{0x18 + 32 * 3 + 0x1A, 1, 2}, {0x18 + 32 * 3 + 0x1C, 2, 2}, {0x18 + 32 * 3, 0, 2}}), "");
     checkInvariants();
     // Free region 1 is the second rank's tail: a logical drive taken from it lands there.
     change([&] { ASSERT_TRUE(addLun(10, 1, "Tail").good()); });
-    map = regionMap();
-    EXPECT_EQ(le16(map, 0x18 + 32 * 4 + 0x1A), 1);
-    EXPECT_EQ(le16(map, 0x18 + 32 * 4 + 0x1C), 3);
+    EXPECT_EQ(mismatches(regionMap(), {{0x18 + 32 * 4 + 0x1A, 1, 2}, {0x18 + 32 * 4 + 0x1C, 3, 2}}), "");
     change([&] { ASSERT_TRUE(write1(*model, 0xB0, {}, 0).good()); });
     EXPECT_EQ(headerCount(0x90), 1);
     EXPECT_EQ(headerCount(0x92), 2);
@@ -551,17 +476,13 @@ TEST_F(ModelChanges, DeletingTheFirstOfTwoRanks) {
     map = regionMap();
     ASSERT_EQ(le32(map, 4), 3u);
     for (unsigned r = 0; r < 3; ++r) EXPECT_EQ(le16(map, 0x18 + 32 * r + 0x1A), 0);
-    Result cfg = read2(*model, 0x01, 940032);
-    EXPECT_EQ(cfg.data[0xD3E00 + 8], 0xFF);       // the global spare
-    EXPECT_EQ(cfg.data[0xD3E00 + 16 + 8], 0);     // the second rank's spare follows it
-    Result drives = read2(*model, 0x41, 9080);
-    EXPECT_EQ(drives.data[8 + 72 * 0 + 9], 0xFF);
-    EXPECT_EQ(drives.data[8 + 72 * 6 + 9], 0);
-    EXPECT_EQ(drives.data[8 + 72 * 9 + 9], 0xF5);
-    // The mapping of the deleted drives is gone; the host's map stays.
-    EXPECT_EQ(le16(cfg.data, 0x94), 1);
-    EXPECT_EQ(le16(cfg.data, 0x4BE00 + 0x32), 0xFFFF);
-    EXPECT_EQ(le16(cfg.data, 0x4BE00 + 0x34), 0xFFFF);
+    // The global spare, then the second rank's spare; the mapping of the
+    // deleted drives is gone and the host's map stays.
+    EXPECT_EQ(mismatches(read2(*model, 0x01, 940032).data, {{0xD3E00 + 8, 0xFF}, {0xD3E00 + 16 + 8, 0}, {0x94, 1, 2},
+                                                            {0x4BE00 + 0x32, 0xFFFF, 2}, {0x4BE00 + 0x34, 0xFFFF, 2}}),
+              "");
+    EXPECT_EQ(mismatches(read2(*model, 0x41, 9080).data, {{8 + 72 * 0 + 9, 0xFF}, {8 + 72 * 6 + 9, 0}, {8 + 72 * 9 + 9, 0xF5}}),
+              "");
     checkInvariants();
 }
 

@@ -40,35 +40,21 @@ TEST(ModelScenarios, BusyR22System) {
     auto sys = nlohmann::json::parse(in).at("systems").at(0);
     FakeClock clock;
     sim::model::FirmwareModel m(sys, clock);
-    Result info = read2(m, 0x40, 1792);
-    EXPECT_EQ(info.data[8 + 182], 0xC0 | 17);
-    EXPECT_EQ(le16(info.data, 8 + 218), 0x80 | 0x100 | 0x200 | 0x400 | 0x1000);
-    EXPECT_EQ(info.data[8 + 216], 6);
-    EXPECT_EQ(info.data[228 + 180], 0xF2);            // controller B: no battery
-    EXPECT_EQ(info.data[460], 0xF1);                  // RAID 6 initialising
-    EXPECT_EQ(info.data[462], 40);
-    EXPECT_EQ(info.data[468], 0xF1);                  // parity check on the RAID 1
-    EXPECT_EQ(info.data[469], 1);
-    EXPECT_EQ(info.data[471], 3);
-    EXPECT_EQ(le32(info.data, 472), 2u);
-    Result r6 = read1(m, 0x04, 240, 0, 0);
-    EXPECT_EQ(r6.data[1], 0x06);
-    EXPECT_EQ(r6.data[0xB0], 2);
-    // 6 x 1953525168 blocks, 4 data drives: 3999 GB.
-    EXPECT_EQ(le16(r6.data, 6), 3999);
-    Result r1 = read1(m, 0x04, 240, 0, 1);
-    EXPECT_EQ(r1.data[1], 0x10);
-    EXPECT_EQ(r1.data[0xB0], 1);
-    EXPECT_EQ(r1.data[0xBA], 150);
-    EXPECT_EQ(le16(r1.data, 6), 994);   // 1953525168 blocks less 0.5 %
+    // Controller A's battery and flags, controller B without a battery, RAID 6
+    // initialising, parity check on the RAID 1.
+    EXPECT_EQ(mismatches(read2(m, 0x40, 1792).data,
+                         {{8 + 182, 0xC0 | 17}, {8 + 218, 0x80 | 0x100 | 0x200 | 0x400 | 0x1000, 2}, {8 + 216, 6},
+                          {228 + 180, 0xF2}, {460, 0xF1}, {462, 40}, {468, 0xF1}, {469, 1}, {471, 3}, {472, 2, 4}}),
+              "");
+    // 6 x 1953525168 blocks, 4 data drives: 3999 GB; the RAID 1 1953525168 blocks less 0.5 %.
+    EXPECT_EQ(mismatches(read1(m, 0x04, 240, 0, 0).data, {{1, 0x06}, {0xB0, 2}, {6, 3999, 2}}), "");
+    EXPECT_EQ(mismatches(read1(m, 0x04, 240, 0, 1).data, {{1, 0x10}, {0xB0, 1}, {0xBA, 150}, {6, 994, 2}}), "");
     Result cfg = read2(m, 0x01, 940032);
-    EXPECT_EQ(le16(cfg.data, 0xCC), 31);
-    EXPECT_EQ(le16(cfg.data, 0x3E00 + 0x22C), 4096);
-    EXPECT_EQ(cfg.data[0x3E00 + 576 + 0x208], 5);
+    EXPECT_EQ(mismatches(cfg.data, {{0xCC, 31, 2}, {0x3E00 + 0x22C, 4096, 2}, {0x3E00 + 576 + 0x208, 5},
+                                    {0x4BE00 + 0x32 + 2, 0x8000 | 0x4000 | 0x1000 | 1, 2}, {0xD3E00 + 8, 0},
+                                    {0xD3E00 + 16 + 8, 0xFF}}),
+              "");
     EXPECT_EQ(text(cfg.data, 0x4BE00 + 0x12, 5), "web01");
-    EXPECT_EQ(le16(cfg.data, 0x4BE00 + 0x32 + 2), 0x8000 | 0x4000 | 0x1000 | 1);
-    EXPECT_EQ(cfg.data[0xD3E00 + 8], 0);
-    EXPECT_EQ(cfg.data[0xD3E00 + 16 + 8], 0xFF);
     Result u = read1(m, 0x5E, 144, 1, 0, 0, 1);
     EXPECT_EQ(u.data[8], 2);
 }

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <span>
@@ -14,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/model_api.h"
+#include "model/firmware_model.h"
 
 namespace modeltest {
 
@@ -103,6 +106,70 @@ inline uint64_t be64(const std::vector<uint8_t>& d, size_t off) {
 }
 inline std::string text(const std::vector<uint8_t>& d, size_t off, size_t n) {
     return std::string(reinterpret_cast<const char*>(d.data() + off), n);
+}
+
+// One expected field of a reply: offset, value and width (1 byte; 2 or 4 bytes
+// little-endian; 8 bytes big-endian, the WWNs).
+struct Field {
+    size_t off;
+    uint64_t value;
+    unsigned width = 1;
+};
+
+// The fields that differ from the expected ones, "" when all match.
+inline std::string mismatches(const std::vector<uint8_t>& d, std::initializer_list<Field> fields) {
+    std::string out;
+    for (const Field& f : fields) {
+        char b[80];
+        if (f.off + f.width > d.size()) {
+            std::snprintf(b, sizeof b, " [0x%zx: beyond the %zu-byte reply]", f.off, d.size());
+        } else {
+            uint64_t got = f.width == 1 ? d[f.off] : f.width == 2 ? le16(d, f.off) : f.width == 4 ? le32(d, f.off)
+                                                                                                  : be64(d, f.off);
+            if (got == f.value) continue;
+            std::snprintf(b, sizeof b, " [0x%zx: 0x%llx, expected 0x%llx]", f.off, static_cast<unsigned long long>(got),
+                          static_cast<unsigned long long>(f.value));
+        }
+        out += b;
+    }
+    return out;
+}
+
+// Free plus used equals the ranks' capacity; region numbering follows the
+// ranks and addresses; the image passes the model's own consistency check.
+inline void checkInvariants(sim::model::FirmwareModel& model) {
+    Result mapRead = read1(model, 0x20, 21656, 0, 0xF1);
+    ASSERT_TRUE(mapRead.good()) << mapRead.sense();
+    const std::vector<uint8_t>& map = mapRead.data;
+    Result cfg = read2(model, 0x01, 940032);
+    ASSERT_TRUE(cfg.good());
+    uint32_t capacity = 0;
+    for (unsigned r = 0; r < le16(cfg.data, 0x90); ++r) capacity += le16(cfg.data, 0x200 + 240 * r + 6);
+    EXPECT_EQ(le32(map, 8) + le32(map, 12), capacity);
+    uint32_t count = le32(map, 4);
+    uint32_t used = 0, unused = 0;
+    uint16_t lastRank = 0;
+    uint64_t nextStart = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        size_t off = 0x18 + 32 * i;
+        uint16_t rank = le16(map, off + 0x1A);
+        uint64_t start = le32(map, off) | uint64_t{le32(map, off + 4)} << 32;
+        uint64_t blocks = le32(map, off + 0x10) | uint64_t{le32(map, off + 0x14)} << 32;
+        if (i == 0 || rank != lastRank) {
+            EXPECT_TRUE(i == 0 || rank == lastRank + 1) << "ranks in order";
+            EXPECT_EQ(start, 0u) << "each rank's first region starts at 0";
+        } else {
+            EXPECT_EQ(start, nextStart) << "regions of a rank are contiguous";
+        }
+        EXPECT_EQ(le32(map, off + 8) | uint64_t{le32(map, off + 12)} << 32, start + blocks - 1);
+        (le16(map, off + 0x1C) == 0xFFFF ? unused : used) += le16(map, off + 0x18);
+        lastRank = rank;
+        nextStart = start + blocks;
+    }
+    EXPECT_EQ(used, le32(map, 8));
+    EXPECT_EQ(unused, le32(map, 12));
+    std::string why;
+    EXPECT_TRUE(model.imageConsistent(model.committed(), &why)) << why;
 }
 
 }  // namespace modeltest

@@ -94,22 +94,6 @@ TEST_F(Reservations, InvalidReleaseHasItsOwnSense) {
     EXPECT_EQ(aptpl.sense[13], 0x00);
 }
 
-TEST_F(Reservations, ReadKeysAndReadReservationLayouts) {
-    EXPECT_EQ(prIn(0, 1), (Bytes{0, 0, 0, 0, 0, 0, 0, 0}));  // no reservation
-    prOut(0, 0, 0, 0, A);
-    prOut(1, 0, 0, 0, B);
-    prOut(1, 1, 3, B, 0);
-    Bytes keys = prIn(0, 0);
-    Bytes expectedKeys = {0, 0, 0, 2, 0, 0, 0, 16};
-    for (int i = 0; i < 8; ++i) expectedKeys.push_back(0x11);
-    for (int i = 0; i < 8; ++i) expectedKeys.push_back(0x22);
-    EXPECT_EQ(keys, expectedKeys);
-    Bytes res = prIn(0, 1);
-    Bytes expectedRes = {0, 0, 0, 2, 0, 0, 0, 16, 0x22, 0x22, 0x22, 0x22, 0x22, 0x22, 0x22, 0x22,
-                         0, 0, 0, 0, 0, 0x03, 0, 0};
-    EXPECT_EQ(res, expectedRes);
-}
-
 TEST_F(Reservations, ReportCapabilities) {
     EXPECT_EQ(prIn(1, 2), (Bytes{0x00, 0x08, 0x00, 0x80, 0xEA, 0x01, 0x00, 0x00}));
 }

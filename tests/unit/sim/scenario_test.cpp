@@ -24,23 +24,17 @@ TEST(Scenario, DefaultsOfSystemsAndPaths) {
     EXPECT_EQ(s.paths[1].initiatorWwn, 0x10000000C9000002ull);
 }
 
-TEST(Scenario, TheModelKeysTravelUntouched) {
+TEST(Scenario, ModelKeysTravelUntouchedAndEmptyOrEmbeddedScenariosParse) {
     auto sc = sim::parseScenarioText(R"({"systems":[{"paths":[{"sg":0}],"wwn":"20000011AABBCCDD","drives":[1,2]}]})");
     EXPECT_EQ(sc.systems[0].object["wwn"], "20000011AABBCCDD");
     EXPECT_EQ(sc.systems[0].object["drives"].size(), 2u);
-}
-
-TEST(Scenario, EmptyScenarioServesNothing) {
-    auto sc = sim::parseScenarioText("{}");
-    EXPECT_TRUE(sc.systems.empty());
-    EXPECT_TRUE(sc.devices.empty());
-}
-
-TEST(Scenario, TheEmbeddedDefaultIsValid) {
-    auto sc = sim::parseScenarioText(sim::embeddedDefaultScenario());
-    ASSERT_EQ(sc.systems.size(), 1u);
-    EXPECT_EQ(sc.systems[0].paths.size(), 2u);
-    EXPECT_EQ(sc.systems[0].unit.product.rfind("TOLVO RAID", 0), 0u);
+    auto empty = sim::parseScenarioText("{}");
+    EXPECT_TRUE(empty.systems.empty());
+    EXPECT_TRUE(empty.devices.empty());
+    auto embedded = sim::parseScenarioText(sim::embeddedDefaultScenario());
+    ASSERT_EQ(embedded.systems.size(), 1u);
+    EXPECT_EQ(embedded.systems[0].paths.size(), 2u);
+    EXPECT_EQ(embedded.systems[0].unit.product.rfind("TOLVO RAID", 0), 0u);
 }
 
 TEST(Scenario, MalformedScenariosNameTheirFault) {

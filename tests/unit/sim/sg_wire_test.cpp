@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -34,34 +35,15 @@ TEST(SgWire, HeaderLayoutMatchesTheKernelStructure) {
 
     auto decoded = sim::sg::decodeHeader(std::span<const uint8_t>(kernelBytes, 36));
     ASSERT_TRUE(decoded);
-    EXPECT_EQ(decoded->packLen, 0x01020304);
-    EXPECT_EQ(decoded->replyLen, 0x0A0B0C0D);
-    EXPECT_EQ(decoded->packId, -2);
-    EXPECT_EQ(decoded->result, 5);
-    EXPECT_TRUE(decoded->twelveByte);
-    EXPECT_EQ(decoded->targetStatus, 0x0C);
-    EXPECT_EQ(decoded->hostStatus, 0x07);
-    EXPECT_EQ(decoded->driverStatus, 0x08);
-    EXPECT_EQ(decoded->otherFlags, 0x2AB);
+    const auto& d = *decoded;
+    EXPECT_EQ(std::tuple(d.packLen, d.replyLen, d.packId, d.result), std::tuple(0x01020304, 0x0A0B0C0D, -2, 5));
+    EXPECT_TRUE(d.twelveByte);
+    EXPECT_EQ(std::tuple(int(d.targetStatus), int(d.hostStatus), int(d.driverStatus), int(d.otherFlags)),
+              std::tuple(0x0C, 0x07, 0x08, 0x2AB));
 
     uint8_t ours[36];
     sim::sg::encodeHeader(*decoded, ours);
     EXPECT_EQ(0, std::memcmp(ours, kernelBytes, 36));
-}
-
-TEST(SgWire, HeaderBitFieldsByHand) {
-    sim::sg::Header h;
-    h.targetStatus = 0x01;  // CHECK CONDITION, masked
-    h.hostStatus = 0x01;
-    h.driverStatus = 0x08;
-    uint8_t out[36];
-    sim::sg::encodeHeader(h, out);
-    // bit 0 twelve_byte, bits 1-5 target status, 6-13 host, 14-21 driver
-    uint32_t expected = (0x01u << 1) | (0x01u << 6) | (0x08u << 14);
-    EXPECT_EQ(out[16], static_cast<uint8_t>(expected));
-    EXPECT_EQ(out[17], static_cast<uint8_t>(expected >> 8));
-    EXPECT_EQ(out[18], static_cast<uint8_t>(expected >> 16));
-    EXPECT_EQ(out[19], 0);
 }
 
 TEST(SgWire, CdbLengthFollowsTheOpcodeGroup) {
@@ -79,15 +61,21 @@ TEST(SgWire, CdbLengthFollowsTheOpcodeGroup) {
 }
 
 TEST(SgWire, ParseSplitsCdbAndData) {
-    auto msg = simtest::sgWrite({0x3B, 0x01, 0x40, 0, 0, 0, 0, 0, 0x04, 0}, 0, {1, 2, 3, 4});
-    std::string why;
-    std::optional<sim::sg::Header> h;
-    auto req = sim::sg::parseRequest(msg, why, h);
-    ASSERT_TRUE(req) << why;
-    EXPECT_EQ(req->cdb.size(), 10u);
-    EXPECT_EQ(req->dataOut.size(), 4u);
-    EXPECT_EQ(req->dataInLength, 0u);
-    EXPECT_EQ(req->header.packId, 5678);
+    auto write = simtest::sgWrite({0x3B, 0x01, 0x40, 0, 0, 0, 0, 0, 0x04, 0}, 0, {1, 2, 3, 4});
+    auto shortReply = simtest::sgWrite({0x00, 0, 0, 0, 0, 0}, 0);
+    shortReply[4] = 10;  // reply_len 10, below the header: no data in
+    struct Case { std::vector<uint8_t> msg; size_t cdb, dataOut; uint32_t dataIn; } cases[] = {
+        {write, 10, 4, 0}, {shortReply, 6, 0, 0}, {simtest::sgWrite({0x12, 0, 0, 0, 0x60, 0}, 96), 6, 0, 96}};
+    for (const auto& c : cases) {
+        std::string why;
+        std::optional<sim::sg::Header> h;
+        auto req = sim::sg::parseRequest(c.msg, why, h);
+        ASSERT_TRUE(req) << why;
+        EXPECT_EQ(req->cdb.size(), c.cdb);
+        EXPECT_EQ(req->dataOut.size(), c.dataOut);
+        EXPECT_EQ(req->dataInLength, c.dataIn);
+        EXPECT_EQ(req->header.packId, 5678);
+    }
 }
 
 TEST(SgWire, MalformedMessagesAreRefused) {
@@ -117,17 +105,6 @@ TEST(SgWire, MalformedMessagesAreRefused) {
     }
 }
 
-TEST(SgWire, ReplyLenBelowHeaderGivesNoDataIn) {
-    auto msg = simtest::sgWrite({0x00, 0, 0, 0, 0, 0}, 0);
-    msg[4] = 10;  // reply_len 10
-    msg[5] = msg[6] = msg[7] = 0;
-    std::string why;
-    std::optional<sim::sg::Header> h;
-    auto req = sim::sg::parseRequest(msg, why, h);
-    ASSERT_TRUE(req);
-    EXPECT_EQ(req->dataInLength, 0u);
-}
-
 TEST(SgWire, ScsiIdLayoutMatchesTheKernelStructure) {
     static_assert(sizeof(sg_scsi_id) == sim::sg::kScsiIdSize);
     sim::sg::ScsiId id{7, 1, 9, 3, 0x0C, 2, 16};
@@ -135,25 +112,16 @@ TEST(SgWire, ScsiIdLayoutMatchesTheKernelStructure) {
     ASSERT_EQ(bytes.size(), 32u);
     sg_scsi_id k{};
     std::memcpy(&k, bytes.data(), sizeof k);
-    EXPECT_EQ(k.host_no, 7);
-    EXPECT_EQ(k.channel, 1);
-    EXPECT_EQ(k.scsi_id, 9);
-    EXPECT_EQ(k.lun, 3);
-    EXPECT_EQ(k.scsi_type, 0x0C);
-    EXPECT_EQ(k.h_cmd_per_lun, 2);
-    EXPECT_EQ(k.d_queue_depth, 16);
-    EXPECT_EQ(k.unused[0], 0);
-    EXPECT_EQ(k.unused[1], 0);
+    EXPECT_EQ((std::vector<int>{k.host_no, k.channel, k.scsi_id, k.lun, k.scsi_type, k.h_cmd_per_lun, k.d_queue_depth,
+                                k.unused[0], k.unused[1]}),
+              (std::vector<int>{7, 1, 9, 3, 0x0C, 2, 16, 0, 0}));
     const uint8_t hand[8] = {7, 0, 0, 0, 1, 0, 0, 0};
     EXPECT_EQ(0, std::memcmp(bytes.data(), hand, 8));
 }
 
 TEST(SgWire, ResultFollowsTheDriverForHostStatus) {
-    EXPECT_EQ(sim::sg::resultForHostStatus(0x00), 0);
-    EXPECT_EQ(sim::sg::resultForHostStatus(0x01), EBUSY);
-    EXPECT_EQ(sim::sg::resultForHostStatus(0x03), EBUSY);
-    EXPECT_EQ(sim::sg::resultForHostStatus(0x04), EIO);
-    EXPECT_EQ(sim::sg::resultForHostStatus(0x0E), EIO);
+    const std::pair<uint8_t, int> cases[] = {{0x00, 0}, {0x01, EBUSY}, {0x03, EBUSY}, {0x04, EIO}, {0x0E, EIO}};
+    for (auto [host, result] : cases) EXPECT_EQ(sim::sg::resultForHostStatus(host), result) << int(host);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The standard commands as an initiator sees them through a simulated path:
-// replies against bytes written by hand from the SCSI field tables.
+// replies against bytes written by hand from the SCSI field tables (sg_inq
+// decodes the identity and identifiers in tests/e2e/sim_sginq.cpp).
 #include <gtest/gtest.h>
 
 #include "sim_test_util.h"
@@ -34,15 +35,6 @@ protected:
     }
 };
 
-TEST_F(StandardCommands, StandardInquiryOfASystemPath) {
-    auto r = run(0, {0x12, 0, 0, 0, 0xFF, 0}, 255);
-    EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(r.targetStatus, 0u);
-    EXPECT_EQ(r.packId, 5678);
-    EXPECT_EQ(r.replyLen, 36 + 255);
-    EXPECT_EQ(r.data, expectedSystemInquiry());
-}
-
 TEST_F(StandardCommands, InquiryIsTruncatedToAllocationAndReplyLength) {
     struct Case {
         uint16_t alloc;
@@ -59,18 +51,6 @@ TEST_F(StandardCommands, InquiryIsTruncatedToAllocationAndReplyLength) {
     }
 }
 
-TEST_F(StandardCommands, InquiryOfAnotherDeviceHasItsOwnIdentity) {
-    auto r = run(5, {0x12, 0, 0, 0, 0x60, 0}, 0x60);
-    ASSERT_EQ(r.data.size(), 96u);
-    EXPECT_EQ(r.data[6], 0x00);  // one path: no MultiP
-    EXPECT_EQ(Bytes(r.data.begin() + 8, r.data.begin() + 36),
-              [] {
-                  Bytes b = padded("ACME", 8);
-                  for (auto p : {padded("DISK DRIVE", 16), padded("1.00", 4)}) b.insert(b.end(), p.begin(), p.end());
-                  return b;
-              }());
-}
-
 TEST_F(StandardCommands, DeviceIdentificationCarriesThePathWwn) {
     auto r0 = run(0, {0x12, 0x01, 0x83, 0, 0xFF, 0}, 255);
     auto r1 = run(1, {0x12, 0x01, 0x83, 0, 0xFF, 0}, 255);
@@ -80,24 +60,6 @@ TEST_F(StandardCommands, DeviceIdentificationCarriesThePathWwn) {
                               0x44, 0x02}));
     auto pages = run(0, {0x12, 0x01, 0x00, 0, 0xFF, 0}, 255);
     EXPECT_EQ(pages.data, (Bytes{0x00, 0x00, 0x00, 0x02, 0x00, 0x83}));
-}
-
-TEST(StandardCommandsIdentifiers, ExtraDescriptorsComeBeforeTheNaaOne) {
-    auto emu = simtest::makeEmulator(R"({"systems":[{"paths":[{"sg":3,"portWwn":"2100AABBCCDDEE01"}],
-        "identifiers":[{"codeSet":1,"type":2,"hex":"0011223344556677"},
-                       {"codeSet":2,"type":1,"association":0,"text":"TOLVO   X"},
-                       {"raw":"0103000401020304"}]}]})");
-    auto r = decode(emu->command(0, sgWrite({0x12, 0x01, 0x83, 0, 0xFF, 0}, 255)));
-    Bytes expected = {0x00, 0x83, 0x00, 0x2D,
-                      // EUI-64, binary
-                      0x01, 0x02, 0x00, 0x08, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77,
-                      // T10 vendor identification, ASCII
-                      0x02, 0x01, 0x00, 0x09, 'T', 'O', 'L', 'V', 'O', ' ', ' ', ' ', 'X',
-                      // raw descriptor as given
-                      0x01, 0x03, 0x00, 0x04, 0x01, 0x02, 0x03, 0x04,
-                      // the path's NAA descriptor last
-                      0x01, 0x93, 0x00, 0x08, 0x21, 0x00, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0x01};
-    EXPECT_EQ(r.data, expected);
 }
 
 TEST_F(StandardCommands, ReadCapacity) {

@@ -7,7 +7,7 @@
 
 #include <cstdio>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 #include "support/process.h"
@@ -16,9 +16,7 @@ namespace {
 
 std::string slurp(const std::string& path) {
     std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // Each test redirects a scratch descriptor instead of the real standard output.

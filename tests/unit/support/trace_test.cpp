@@ -37,13 +37,6 @@ TEST_F(TraceSettingsTest, DetailAndTypeMasksAreSetAndClearedBitwise) {
     EXPECT_EQ(g_ulPrintableTypes, 0x20u);
 }
 
-TEST_F(TraceSettingsTest, LocationIsStoredAsGiven) {
-    for (uint32_t where : {2u, 1u, 7u}) {
-        DIDEDebugSetOutputLocation(where);
-        EXPECT_EQ(g_ulPrintableLocation, where);
-    }
-}
-
 TEST_F(TraceSettingsTest, TraceWritesNothingAnywhere) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
