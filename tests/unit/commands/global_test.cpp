@@ -88,12 +88,4 @@ TEST_F(GlobalTest, TheSharedTextGrowsPastItsOldFixedSize) {
     EXPECT_EQ(Global::string.substr(100u * 1001u), "\nError: Invalid array index.\nReturn code: 2004\n");
 }
 
-TEST_F(GlobalTest, PrintWritesAndClears) {
-    Global::append("report line %d\n", 7);
-    testing::internal::CaptureStdout();
-    Global::print();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "report line 7\n");
-    EXPECT_EQ(Global::string, "");
-}
-
 }  // namespace
