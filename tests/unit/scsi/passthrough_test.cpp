@@ -14,16 +14,12 @@
 #include <vector>
 
 #include "fake_node.h"
-#include "support/process.h"
-#include "support/sleep.h"
+#include "unit/lapi/scripted_system.h"
 
 namespace {
 
 using testnode::Bytes;
 using testnode::FakeNode;
-
-std::vector<uint32_t> g_sleeps;
-void recordSleep(uint32_t us) { g_sleeps.push_back(us); }
 
 sg_header headerOf(const Bytes& packet) {
     sg_header h{};
@@ -31,18 +27,11 @@ sg_header headerOf(const Bytes& packet) {
     return h;
 }
 
-struct PassThroughTest : ::testing::Test {
-    testsupport::TempDir dir;
+struct PassThroughTest : testnode::DeviceDirTest {
     ITL_HANDLE_STRUCT handle{};
     void SetUp() override {
-        g_sleeps.clear();
-        lqcl::setSleepHook(recordSleep);
-        setenv("LQCL_DEV_DIR", dir.path().c_str(), 1);
+        DeviceDirTest::SetUp();
         handle.fd = -1;
-    }
-    void TearDown() override {
-        lqcl::setSleepHook(nullptr);
-        unsetenv("LQCL_DEV_DIR");
     }
     void usePath(const std::string& path) { std::snprintf(handle.devicePath, sizeof handle.devicePath, "%s", path.c_str()); }
     static SCSI_COMMAND_STRUCT command(std::initializer_list<uint8_t> cdb, uint8_t direction, uint32_t length) {
@@ -95,7 +84,7 @@ TEST_F(PassThroughTest, WritesClassicHeaderCdbAndDataAndOpensExclusively) {
     }
     for (uint32_t flags : node.openFlags()) EXPECT_EQ(flags, static_cast<uint32_t>(O_RDWR | O_EXCL));
     EXPECT_EQ(handle.fd, -1);  // closed after each command
-    EXPECT_TRUE(g_sleeps.empty());
+    EXPECT_TRUE(sleeps().empty());
 }
 
 TEST_F(PassThroughTest, ReplyIsEvaluatedInOrder) {
@@ -163,13 +152,13 @@ TEST_F(PassThroughTest, OpenFailuresAndTheirMessages) {
         FakeNode node(dir.path() + "/sg1", [](const Bytes&) { return FakeNode::reply(0, 0); });
         node.openAnswer = c.answer;
         handle.deviceNumber = 1;
-        g_sleeps.clear();
+        sleeps().clear();
         SCSI_COMMAND_STRUCT r = command({0, 0, 0, 0, 0, 0}, 1, 0);
         testing::internal::CaptureStdout();
         EXPECT_EQ(issueScsiCommand(&handle, &r, nullptr), WSC_OS_ERROR);
         EXPECT_EQ(testing::internal::GetCapturedStdout(), c.out) << c.answer;
         EXPECT_EQ(node.openFlags().size(), c.sleeps == 0 ? 1u : 10u) << c.answer;
-        EXPECT_EQ(g_sleeps, std::vector<uint32_t>(c.sleeps, 40000)) << c.answer;
+        EXPECT_EQ(sleeps(), std::vector<uint32_t>(c.sleeps, 40000)) << c.answer;
         EXPECT_TRUE(node.packets().empty());
     }
 }
@@ -190,7 +179,7 @@ TEST_F(PassThroughTest, MissingNodeIsSilentAndImmediate) {
     testing::internal::CaptureStdout();
     EXPECT_EQ(issueScsiCommand(&handle, &r, nullptr), WSC_OS_ERROR);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_TRUE(g_sleeps.empty());
+    EXPECT_TRUE(sleeps().empty());
 }
 
 TEST_F(PassThroughTest, OnlyDeviceNodesAreWrittenTo) {
@@ -205,7 +194,7 @@ TEST_F(PassThroughTest, OnlyDeviceNodesAreWrittenTo) {
         SCSI_COMMAND_STRUCT r = command({0x12, 0, 0, 0, 8, 0}, 1, 8);
         uint8_t data[8] = {};
         EXPECT_EQ(issueScsiCommand(&handle, &r, data), WSC_OS_ERROR) << path;
-        EXPECT_TRUE(g_sleeps.empty()) << path;
+        EXPECT_TRUE(sleeps().empty()) << path;
     }
     std::ifstream in(plain);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep");
@@ -248,20 +237,6 @@ TEST_F(PassThroughTest, DeviceNamesFollowTheDeviceDirectory) {
     ASSERT_TRUE(handleDevicePath(&handle, path, sizeof path));
     EXPECT_STREQ(path, "/dev/custom");
     EXPECT_EQ(openDevice(&handle.fd, nullptr), -1);
-}
-
-TEST_F(PassThroughTest, ReplacementBackendReceivesEveryCommand) {
-    int calls = 0;
-    setScsiPassThrough([&](ITL_HANDLE_STRUCT*, SCSI_COMMAND_STRUCT* r, uint8_t*) {
-        ++calls;
-        r->senseData[2] = 4;
-        return WSC_CHECK_CONDITION;
-    });
-    SCSI_COMMAND_STRUCT r = command({0, 0, 0, 0, 0, 0}, 1, 0);
-    EXPECT_EQ(issueScsiCommand(&handle, &r, nullptr), WSC_CHECK_CONDITION);
-    EXPECT_EQ(r.senseKey(), 4);
-    setScsiPassThrough(nullptr);
-    EXPECT_EQ(calls, 1);
 }
 
 }  // namespace

@@ -39,25 +39,6 @@ TEST(Inquiry, DecodesTheSg3UtilsFixture) {
     EXPECT_STREQ(d.vendorSpecific, "");
 }
 
-TEST(Inquiry, EveryFlagBitLandsInItsField) {
-    Bytes r(48, 0);
-    r[0] = 0x7F;  // qualifier 3, type 0x1F
-    r[1] = 0x80;
-    r[3] = 0x30 | 0x02;
-    r[5] = 0x80 | 0x40 | 0x30 | 0x08 | 0x01;
-    r[6] = 0x80 | 0x40 | 0x10 | 0x08 | 0x01;
-    r[7] = 0x20 | 0x10 | 0x08 | 0x02;
-    SCSI_INQUIRY_DATA d;
-    decodeInquiry(r.data(), r.size(), &d);
-    EXPECT_EQ(d.peripheralQualifier, 3);
-    EXPECT_EQ(d.peripheralDeviceType, 0x1F);
-    for (uint32_t flag : {d.RMB, d.NormACA, d.HiSup, d.SCCS, d.ACC, d.ThreePC, d.PROTECT, d.BQue, d.EncServ,
-                          d.MultiP, d.MChngr, d.Addr16, d.WBus16, d.Sync, d.Linked, d.CmdQue})
-        EXPECT_EQ(flag, 1u);
-    EXPECT_EQ(d.TPGS, 3);
-    EXPECT_EQ(d.responseDataFormat, 2);
-}
-
 TEST(Inquiry, VendorSpecificOnlyFromAdditionalLength43) {
     for (uint8_t addl : {42, 43}) {
         Bytes r(96, 'x');
@@ -173,21 +154,6 @@ TEST(Printing, InquiryAndCapacityFragments) {
               "    VID/PID:ACME    - TESTDISK        Type: 0x0\n"
               "Capacity Data: <Structure Not Set>\n"
               "    GB: 2");
-}
-
-TEST(PersistentReservation, OutCdbIsDumped) {
-    SCSI_COMMAND_STRUCT r;
-    std::memset(&r, 0x55, sizeof r);
-    testing::internal::CaptureStdout();
-    PrOutSetCdb(&r, 0x26, 0x13, 0x25, 24);
-    std::string out = testing::internal::GetCapturedStdout();
-    const uint8_t cdb[16] = {0x5F, 0x06, 0x35, 0, 0, 0, 0, 0, 24, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_EQ(std::memcmp(r.cdb, cdb, 16), 0);
-    EXPECT_EQ(r.direction, 0);
-    EXPECT_EQ(r.dataLength, 24u);
-    EXPECT_EQ(out,
-              "\n--------------------------------\nCDB : 5F 06 35 00 00 00 00 00 18 00  (Status = 0; Sense = "
-              "00/00/00)\n\nHex output\n\nCharacter output\n--------------------------------\n");
 }
 
 TEST(Dump, HexAndCharacterRows) {

@@ -189,8 +189,9 @@ TEST(TolvoTime, ConversionsBothWaysInLocalTime) {
     tzset();
 }
 
-// Builders: the CDB, the validation header, the record length the CDB
-// announces, and the distinctive bytes of each record (offsets after the header).
+// Builders no command reaches (the others are checked through the tool): the
+// CDB, the validation header, the record length the CDB announces, and the
+// distinctive bytes of each record (offsets after the header).
 struct BuilderCase {
     const char* name;
     std::function<uint8_t(ITL_HANDLE_STRUCT*, SCSI_COMMAND_STRUCT*)> call;
@@ -209,67 +210,19 @@ Bytes cdb(uint8_t id, uint16_t length, uint8_t b3 = 0, uint8_t b4 = 0, uint8_t b
 
 std::vector<BuilderCase> builderCases() {
     return {
-        {"SetTime", [](A h, R r) { wire::CLOCK_STRUCT c{}; c.year.set(2026); c.month = 12; c.second = 9;
-                                   return TOLVO_SetTime(h, r, 2, &c); }, cdb(0xC5, 24, 2), {0xEA, 0x07, 12}, {{7, 9}}},
         {"RegenerateDrive", [](A h, R r) { return TOLVO_RegenerateDrive(h, r, 0xA1, 0xB2, kWwn); },
          cdb(0xCA, 32), {0xA1, 0xB2, 0x20, 0x00, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0}, {}},
         {"UpdateDriveFirmware", [](A h, R r) { return TOLVO_UpdateDriveFirmware(h, r, kWwn, 0x07); },
          cdb(0xC6, 28), {0x07, 0, 0, 0, 0x20, 0x00, 0x00, 0x11}, {{11, 0x55}}},
-        {"ConfigureTQM", [](A h, R r) { wire::TQM_CONFIG_STRUCT t{}; t.responseType = 3; t.reserved2[13] = 0x99;
-                                        return TOLVO_ConfigureTQM(h, r, &t); }, cdb(0x84, 32), {3}, {{15, 0x99}}},
-        {"ExpandArray", [](A h, R r) { wire::wwn8 w[2]; std::memcpy(w[0].b, kWwn, 8); w[1].set(0x0102030405060708ull);
-                                       return TOLVO_ExpandArray(h, r, 4, 2, 0xF0, 0, w); },
-         cdb(0xAB, 152), {4, 2, 0xF0}, {{16, 0x20}, {23, 0x55}, {24, 1}, {31, 8}}},
-        {"AddHostLun", [](A h, R r) { return TOLVO_AddHostLun(h, r, 0x0123, 0x0004, 2, 4096, "vol\x01one"); },
-         cdb(0x91, 56), {0x23, 0x01, 0x04, 0x00, 2, 0, 0x00, 0x10, 'v', 'o', 'l', ' ', 'o'}, {{39, ' '}}},
-        {"AddLunMapping", [](A h, R r) { wire::CREATE_LUN_MAPPING_STRUCT m{}; m.bHostType = 1; m.wControllerLun.set(0x0203);
-                                         return TOLVO_AddLunMapping(h, r, &m); }, cdb(0x92, 0x0444), {}, {{0x11, 1}, {0x432, 3}, {0x433, 2}}},
         {"AddLunMapping_ver_I", [](A h, R r) { wire::CREATE_LUN_MAPPING_STRUCT_ver_I m{}; m.extension[511] = 0x42;
                                                return TOLVO_AddLunMapping_ver_I(h, r, &m); }, cdb(0x92, 0x0644), {}, {{1587, 0x42}}},
-        {"AddHotSpare", [](A h, R r) { return TOLVO_AddHotSpare(h, r, kWwn, 0xFF); }, cdb(0x93, 32),
-         {0x20, 0x00, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0xFF}, {}},
         {"ModifyLunMapping", [](A h, R r) { wire::LUN_MAPPING_STRUCT m{}; m.bHostType = 7;
                                             return TOLVO_ModifyLunMapping(h, r, 0x01F3, &m); }, cdb(0x9E, 0x0450, 0x01, 0xF3), {}, {{0x11, 7}}},
         {"ModifyUpsParams", [](A h, R r) { wire::UPS_SETUP_STRUCT u{}; u.bytes[0] = 9; u.bytes[15] = 8;
                                            return TOLVO_ModifyUpsParams(h, r, 3, &u); }, cdb(0xA1, 32, 3), {9}, {{15, 8}}},
-        {"SetConfigName", [](A h, R r) { return TOLVO_SetConfigName(h, r, "Lab system"); }, cdb(0xA3, 80),
-         {'L', 'a', 'b', ' ', 's'}, {{10, ' '}, {63, ' '}}},
         {"SetControllerIp", [](A h, R r) { const uint8_t ip[16] = {192, 168, 1, 20, 255, 255, 255, 0, 192, 168, 1, 1, 0, 0, 0, 9};
                                            return TOLVO_SetControllerIp(h, r, 2, ip); }, cdb(0xA4, 32, 2), {192, 168, 1, 20, 255}, {{15, 9}}},
-        {"ExpandHostLun", [](A h, R r) { return TOLVO_ExpandHostLun(h, r, 0x0102, 500, 3); }, cdb(0xA5, 24, 0x01, 0x02),
-         {0xF4, 0x01, 3, 0}, {}},
-        {"SetRankName", [](A h, R r) { return TOLVO_SetRankName(h, r, 5, "pool five"); }, cdb(0xA7, 48, 5), {'p'}, {{9, ' '}, {31, ' '}}},
-        {"SetHostLunName", [](A h, R r) { return TOLVO_SetHostLunName(h, r, 0x0203, "vol"); }, cdb(0xA8, 48, 0x02, 0x03),
-         {'v', 'o', 'l', ' '}, {{31, ' '}}},
         {"SetMappedLun", [](A h, R r) { return TOLVO_SetMappedLun(h, r, 0x1234, 0xABCD); }, cdb(0xA9, 20), {0x34, 0x12, 0xCD, 0xAB}, {}},
-        {"ModifyDriveGroupAPMConfig", [](A h, R r) { wire::APM1_CONFIG_STRUCT a{}; a.flags.set(0x0105); a.testMinute = 30;
-                                                     return TOLVO_ModifyDriveGroupAPMConfig(h, r, &a); }, cdb(0xAD, 32), {0x05, 0x01}, {{6, 30}}},
-        {"ModifyArrayAPMConfig", [](A h, R r) { wire::APM2_CONFIG_STRUCT a{}; a.flags.set(4); a.idleMinutes = 45;
-                                                return TOLVO_ModifyArrayAPMConfig(h, r, 9, &a); }, cdb(0xAD, 24, 1, 9), {4, 0}, {{5, 45}}},
-        {"SetupVolumeCopy", [](A h, R r) { return TOLVO_SetupVolumeCopy(h, r, 0x0102, 0x0304, 1, 3); }, cdb(0x79, 48),
-         {32, 1, 3, 0, 0x02, 0x01, 0x04, 0x03}, {}},
-        {"ChangeVolumeCopySettings", [](A h, R r) { return TOLVO_ChangeVolumeCopySettings(h, r, 0x0A0B, 1, 0x0C0D); },
-         cdb(0x7A, 32), {16, 1, 0x0B, 0x0A, 0x0D, 0x0C}, {}},
-        {"CreateOverWriteDataArea", [](A h, R r) { return TOLVO_CreateOverWriteDataArea(h, r, 3, 0x0102, 64); },
-         cdb(0x70, 26), {'p', 0, 0, 10, 3, 0, 0x02, 0x01, 64, 0}, {}},
-        {"CreateOverWriteDataArea_R2_2", [](A h, R r) { return TOLVO_CreateOverWriteDataArea_R2_2(h, r, 0x0203, 0x0102, 64); },
-         cdb(0x70, 26), {'p', 0, 0, 10, 0x03, 0x02, 0x02, 0x01, 64, 0}, {}},
-        {"AssignOda_R2_2", [](A h, R r) { return TOLVO_AssignOda_R2_2(h, r, 0x0203, 0x0102, 0xF1); },
-         cdb(0x71, 26), {'q', 0, 0, 10, 0x03, 0x02, 0x02, 0x01, 0xF1, 0}, {}},
-        {"ReleaseOverWriteDataArea", [](A h, R r) { return TOLVO_ReleaseOverWriteDataArea(h, r, 6); },
-         cdb(0x72, 24), {'r', 0, 0, 8, 6, 0, 0, 0}, {}},
-        {"ReleaseOverWriteDataArea_R2_2", [](A h, R r) { return TOLVO_ReleaseOverWriteDataArea_R2_2(h, r, 0x0106); },
-         cdb(0x72, 24), {'r', 0, 0, 8, 0x06, 0x01, 0, 0}, {}},
-        {"TakeSnapshot", [](A h, R r) { return TOLVO_TakeSnapshot(h, r, 0x0011, 2); }, cdb(0x73, 24), {'s', 0, 0, 8, 0x11, 0, 2, 0}, {}},
-        {"DeleteSnapshot", [](A h, R r) { return TOLVO_DeleteSnapshot(h, r, 4, 0x0011, 0x80); },
-         cdb(0x74, 24), {'t', 0, 0, 8, 0x11, 0, 0x80, 4}, {}},
-        {"AssignVirtualLunSnap", [](A h, R r) { return TOLVO_AssignVirtualLunSnap(h, r, 0x0011, 3, 1); },
-         cdb(0x75, 26), {'u', 0, 0, 10, 0x11, 0, 3, 1, 0, 0}, {}},
-        {"AssignOda", [](A h, R r) { return TOLVO_AssignOda(h, r, 4, 0x0011, 2); }, cdb(0x76, 24), {'v', 0, 0, 8, 0x11, 0, 2, 4}, {}},
-        {"Snapback", [](A h, R r) { return TOLVO_Snapback(h, r, 0x0120, 5); }, cdb(0x77, 24), {'w', 0, 0, 8, 0x20, 0x01, 5, 0}, {}},
-        {"Snapback_R2_2", [](A h, R r) { return TOLVO_Snapback_R2_2(h, r, 0x0120, 5, 9); },
-         cdb(0x77, 24), {'w', 0, 0, 8, 0x20, 0x01, 5, 9}, {}},
-        {"HeaderOnly", [](A h, R r) { return TOLVO_SendHeaderOnly(h, r, 0xC2, 128, 3, 10); }, cdb(0xC2, 16, 128, 3, 10), {}, {}},
     };
 }
 
@@ -293,29 +246,17 @@ TEST_F(TolvoTest, EveryBuilderLaysOutCdbHeaderAndRecord) {
     }
 }
 
-TEST_F(TolvoTest, AddDriveRankFillsTheRankRecordWithAtMostSixteenDrives) {
+TEST_F(TolvoTest, AddDriveRankHoldsAtMostSixteenDrives) {
     TolvoRankRequest rank{};
-    rank.raidLevel = 0x50;
-    rank.chunkBlocks = 0x0200;
     rank.driveCount = 20;
     rank.drives[0].set(0x2000001122334455ull);
     rank.drives[15].set(0x20000011223344FFull);
-    rank.parityGroups = 2;
-    rank.cacheFlags = 0x1B;
-    rank.readAheadCode = 15;
-    rank.writeBackCode = 0x0102;
-    rank.initialised = 0xF1;
-    rank.backOff = 50;
-    rank.name = "default";
     ASSERT_EQ(TOLVO_AddDriveRank(&handle, &request, &rank), WSC_GOOD);
     ASSERT_EQ(rec.sent.size(), 1u);
     EXPECT_EQ(rec.sent[0].cdb, cdb(0x90, 256));
     const Bytes& out = rec.sent[0].dataOut;
     ASSERT_EQ(out.size(), 256u);
-    const std::pair<size_t, uint8_t> expected[] = {
-        {0x01, 0x50}, {0x02, 16}, {0x04, 0x00}, {0x05, 0x02}, {0x20, 0x20}, {0x27, 0x55}, {0x20 + 15 * 8 + 7, 0xFF},
-        {0xB0, 2}, {0xB2, 0x1B}, {0xB3, 0xF0}, {0xB4, 15}, {0xB6, 0x02}, {0xB7, 0x01}, {0xB8, 0xF1}, {0xBA, 50},
-        {0xBB, 'd'}, {0xC1, 't'}, {0xC2, ' '}, {0xDA, ' '}, {0xDB, 0}};
+    const std::pair<size_t, uint8_t> expected[] = {{0x02, 16}, {0x20, 0x20}, {0x27, 0x55}, {0x20 + 15 * 8 + 7, 0xFF}};
     for (const auto& [offset, value] : expected) EXPECT_EQ(out[16 + offset], value) << std::hex << offset;
 }
 
@@ -324,22 +265,6 @@ TEST_F(TolvoTest, ExpandArrayRefusesMoreDrivesThanTheRecordHolds) {
     EXPECT_EQ(TOLVO_ExpandArray(&handle, &request, 1, 16, 0xF0, 0, w), WSC_BAD_PARAMETERS);
     EXPECT_TRUE(rec.sent.empty());
     EXPECT_EQ(TOLVO_ExpandArray(&handle, &request, 1, 15, 0xF0, 0, w), WSC_GOOD);
-}
-
-TEST_F(TolvoTest, EnclosurePageCommands) {
-    uint8_t page[0x120] = {};
-    ASSERT_EQ(TOLVO_ReceiveDiagnotics(&handle, &request, 0x02, 1, 0x85, page, 0x120), WSC_GOOD);
-    EXPECT_EQ(rec.sent[0].cdb, (Bytes{0x3C, 1, 0xF0, 0x85, 0x1C, 0x01, 0x02, 0x01, 0x20, 0}));
-    EXPECT_EQ(rec.sent[0].dataLength, 0x120u);
-    EXPECT_EQ(rec.sent[0].direction, 1);
-
-    ASSERT_EQ(TOLVO_SendDiagnotics(&handle, &request, 0x99, 0, 0x03, page, 0x14), WSC_GOOD);
-    EXPECT_EQ(rec.sent[1].cdb, (Bytes{0x3B, 1, 0xF2, 0x03, 0x1D, 0x10, 0, 0x00, 0x14, 0}));
-    EXPECT_EQ(rec.sent[1].dataOut.size(), 0x14u);  // the page itself, no validation header
-
-    ASSERT_EQ(TOLVO_ReceiveDiagnotics_SES2(&handle, &request, 0x07, page, 0x100), WSC_GOOD);
-    EXPECT_EQ(rec.sent[2].cdb, (Bytes{0x1C, 1, 0x07, 0x01, 0x00, 0, 0x00, 0x01, 0x00, 0}));
-    EXPECT_EQ(rec.sent[2].direction, 1);
 }
 
 TEST_F(TolvoTest, OutOfBandSendDiagnosticsKeepsTheCallersFirstBytes) {
