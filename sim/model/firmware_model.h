@@ -21,6 +21,7 @@
 
 #include "core/model_api.h"
 #include "model/ses_pages.h"
+#include "scenario/reader.h"
 #include "wire/config.h"
 #include "wire/controller.h"
 #include "wire/drive.h"
@@ -157,8 +158,18 @@ public:
 
 private:
     // Scenario and state.
+    // One function per part of the system object (see scenario.cpp).
     void loadScenario(const nlohmann::json& system);
-    void loadConfiguration(const nlohmann::json& system);
+    void loadControllers(const ScenarioObject& system);
+    void loadDrives(const ScenarioObject& system);
+    void applyDriveFailures();
+    void loadConfiguration(const ScenarioObject& system);
+    void loadImage(const ScenarioObject& system);
+    void loadHeader(const ScenarioObject& system);
+    void loadArrays(const ScenarioObject& system);
+    void loadLogicalDrives(const ScenarioObject& system);
+    void loadMappings(const ScenarioObject& system);
+    void loadJobs(const ScenarioObject& system);
     nlohmann::json dumpConfig() const;
     nlohmann::json dumpRegions() const;
 
@@ -173,11 +184,53 @@ private:
     void discardChange();
     void expireStaleChange();
 
-    // Dispatch.
+    // Dispatch of the vendor commands through tables with one entry per buffer
+    // ID. An area keeps its entries in a static member function returning its
+    // table; findRead and findWrite (firmware_model.cpp) list the areas. A new
+    // command is one entry in the table of its area.
+    struct VendorRead {
+        const CommandContext& cmd;
+        uint8_t mode, b3, b4, b5;  // CDB bytes 1, 3, 4, 5
+    };
+    struct ReadEntry {
+        uint8_t bufferId;
+        bool chunked;  // read in pieces: CDB offset and length select the piece
+        Outcome (*build)(FirmwareModel&, const VendorRead&, std::vector<uint8_t>& reply);
+    };
+    struct VendorWrite {
+        const CommandContext& cmd;
+        uint8_t b3, b4, b5;          // CDB bytes 3, 4, 5
+        unsigned index16;            // bytes 3-4 as one index
+        std::span<const uint8_t> payload;  // after the validation header, payloadSize bytes
+    };
+    enum WriteFlags : uint8_t {
+        kZeroCdb = 1,   // CDB bytes 3-5 must be zero
+        kInChange = 2,  // a change command: needs an open change, works on pending_
+    };
+    struct WriteEntry {
+        uint8_t bufferId;
+        size_t payloadSize;
+        uint8_t flags;
+        Outcome (*run)(FirmwareModel&, const VendorWrite&);
+    };
+    static const std::vector<ReadEntry>& statusReads();
+    static const std::vector<ReadEntry>& snapshotReads();
+    static const std::vector<WriteEntry>& controllerWrites();
+    static const std::vector<WriteEntry>& configWrites();
+    static const ReadEntry* findRead(uint8_t bufferId);
+    static const WriteEntry* findWrite(uint8_t bufferId);
     std::optional<Outcome> readBuffer(const CommandContext& cmd, std::vector<uint8_t>& dataIn);
     std::optional<Outcome> writeBuffer(const CommandContext& cmd);
-    Outcome vendorCommand(const CommandContext& cmd, uint8_t bufferId, std::span<const uint8_t> payload);
-    Outcome configCommand(const CommandContext& cmd, uint8_t bufferId, std::span<const uint8_t> payload);
+    void applyCorruptions(uint8_t bufferId, bool chunked, uint32_t offset, std::vector<uint8_t>& reply);
+    void takeDiagnosticDump();
+
+    // Control verbs: one entry each (firmware_model.cpp).
+    struct ControlVerb {
+        const char* name;
+        std::vector<const char*> args;  // the argument keys it takes
+        nlohmann::json (*run)(FirmwareModel&, const ScenarioObject& args);
+    };
+    static const std::vector<ControlVerb>& controlVerbs();
 
     // The bracket.
     Outcome startConfig(unsigned pathIndex);
@@ -195,6 +248,9 @@ private:
     Outcome deleteLunMapping(wire::CONFIG_STORAGE_STRUCT& img, unsigned mapIndex);
     Outcome addHotSpare(wire::CONFIG_STORAGE_STRUCT& img, const wire::HOT_SPARE_DRIVE_STRUCT& req);
     Outcome deleteHotSpare(wire::CONFIG_STORAGE_STRUCT& img, unsigned spareIndex);
+    Outcome replaceLunMapping(wire::CONFIG_STORAGE_STRUCT& img, unsigned mapIndex, const wire::LUN_MAPPING_STRUCT& map);
+    Outcome setHeaderSwitch(const VendorWrite& w, uint8_t wire::CONFIG_STORAGE_HEADER_STRUCT::*field);
+    Outcome pauseInitialisation(const VendorWrite& w, bool pause);
     Outcome restoreImage(const CommandContext& cmd);
     Outcome download(const CommandContext& cmd);
 
@@ -250,7 +306,7 @@ private:
     std::vector<OdaState> odas_;
     std::vector<SnapshotState> snapshots_;
     uint16_t maxOdas_ = 8, maxSnapshots_ = 24, maxVirtualLuns_ = 4;
-    void loadSnapshots(const nlohmann::json& system);
+    void loadSnapshots(const ScenarioObject& system);
     nlohmann::json saveSnapshots() const;
     std::vector<uint8_t> snapshotReply(uint8_t bufferId, uint16_t selector) const;
 

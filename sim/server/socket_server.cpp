@@ -15,6 +15,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "core/control_socket.h"
 #include "scsi/sg_wire.h"
 #include "wire/byteorder.h"
 
@@ -39,10 +40,8 @@ std::runtime_error sysError(const std::string& what) {
 
 }  // namespace
 
-SocketServer::SocketServer(Emulator& emu, std::string dir, ControlHooks hooks)
-    : emu_(emu), dir_(std::move(dir)), hooks_(std::move(hooks)) {
-    hooks_.stop = [this] { stopping_ = true; };
-}
+SocketServer::SocketServer(Emulator& emu, std::string dir, ControlHandler control)
+    : emu_(emu), dir_(std::move(dir)), control_(std::move(control)) {}
 
 SocketServer::~SocketServer() {
     for (auto& [id, c] : sg_) ::close(c.fd);
@@ -338,7 +337,7 @@ void SocketServer::onCtlReadable(uint64_t id) {
         nlohmann::json request;
         try {
             request = nlohmann::json::parse(line);
-            answer = handleControl(emu_, request, hooks_);
+            answer = control_(request);
         } catch (const nlohmann::json::parse_error& e) {
             answer = {{"error", std::string("the request is not valid JSON: ") + e.what()}};
         }

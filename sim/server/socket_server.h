@@ -10,16 +10,18 @@
 #include <unordered_map>
 #include <vector>
 
-#include "control/control.h"
+#include <nlohmann/json.hpp>
+
 #include "server/emulator.h"
 
 namespace sim {
 
 class SocketServer {
 public:
-    // `hooks.stop` is filled in by the server; `hooks.saveState` is passed on to
-    // the control interface as given.
-    SocketServer(Emulator& emu, std::string dir, ControlHooks hooks = {});
+    // Answers one control request (a parsed JSON line).
+    using ControlHandler = std::function<nlohmann::json(const nlohmann::json& request)>;
+
+    SocketServer(Emulator& emu, std::string dir, ControlHandler control);
     ~SocketServer();
     SocketServer(const SocketServer&) = delete;
     SocketServer& operator=(const SocketServer&) = delete;
@@ -62,7 +64,7 @@ private:
 
     Emulator& emu_;
     std::string dir_;
-    ControlHooks hooks_;
+    ControlHandler control_;
     int epfd_ = -1;
     int stopFd_ = -1;
     int spareFd_ = -1;

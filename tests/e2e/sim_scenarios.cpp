@@ -105,7 +105,9 @@ TEST(SimScenarios, MalformedScenariosEndWithStatusTwoAndAClearMessage) {
         {"{\"systems\": [", "not valid JSON"},
         {R"({"systems":[{"paths":[{"sg":0},{"sg":0}]}]})", "systems[0].paths[1].sg: sg0 is used twice"},
         {R"({"devices":[{"sg":1,"vendor":"ACME"}]})", "devices[0].product: missing"},
-        {R"({"systems":[{"paths":[{"sg":0}],"wwn":"0000000000000000"}]})", "systems[0]: "},
+        {R"({"systems":[{"paths":[{"sg":0}],"wwn":"0000000000000000"}]})", "systems[0].wwn: must not be zero\n"},
+        {R"({"systems":[{"paths":[{"sg":0}],"arrrays":[]}]})", "systems[0].arrrays: unknown key\n"},
+        {R"({"systems":[{"paths":[{"sg":0}],"wwn":"20"}]})", "systems[0].wwn: expected 16 hexadecimal digits\n"},
     };
     for (const auto& c : cases) {
         std::string file = writeFile(files, "bad.json", c.text);
