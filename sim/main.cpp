@@ -46,7 +46,8 @@ bool fileHasContent(const std::string& path) {
 // followed, the data is on disk before the rename, and the rename is flushed.
 void writeFileSafely(const std::string& path, const std::string& text) {
     const std::string tmp = path + ".tmp";
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    ::unlink(tmp.c_str());  // whatever was there, a link included, is not written through
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) throw std::runtime_error(tmp + ": " + std::strerror(errno));
     struct stat st{};
     bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);

@@ -11,7 +11,11 @@
 //   minutes of simulated time. Change commands without an open change answer
 //   ILLEGAL REQUEST, COMMAND SEQUENCE ERROR.
 // - With the asynchronous handshake each start counts on the controller that
-//   received it; the save must carry the counter of the open change.
+//   received it; the save must carry the counter of the open change and come
+//   through that controller. Without it, a change belongs to the path (I_T
+//   nexus) that opened it: a save from another path, whose own change was
+//   replaced, answers COMMAND SEQUENCE ERROR, so that its change is made again
+//   rather than reported saved and lost.
 // - Injected refusals (control verb "refuse-config"): each refused command, or
 //   each configuration activity reply that reports the refusal, uses one count.
 //   A save refusal is reported only for a change that already changed something,
@@ -140,6 +144,8 @@ Outcome FirmwareModel::startConfig(unsigned pathIndex) {
     pending_ = std::make_unique<wire::CONFIG_STORAGE_STRUCT>(*committed_);
     const unsigned ctl = controllerForPath(pathIndex);
     pendingCounter_ = ++startCounters_[ctl];
+    pendingController_ = ctl;
+    pendingPath_ = pathIndex;
     pendingSinceMs_ = nowMs();
     return Outcome::good();
 }
@@ -153,10 +159,17 @@ Outcome FirmwareModel::saveConfig(const CommandContext& cmd) {
         return sequenceError();
     }
     if (b5 != 0) return badCdb();
+    // A save commits only the change it belongs to: the one its start counter
+    // names (on the controller of its path), or without the asynchronous
+    // handshake the one its own path opened. Another path's start may have
+    // replaced that change since.
     if (asyncHandshake()) {
-        if (((b3 << 8) | b4) != pendingCounter_) return badCdb();
+        if (((b3 << 8) | b4) != pendingCounter_ || controllerForPath(cmd.pathIndex) != pendingController_)
+            return badCdb();
     } else if (b3 || b4) {
         return badCdb();
+    } else if (cmd.pathIndex != pendingPath_) {
+        return sequenceError();
     }
     commit();
     return Outcome::good();

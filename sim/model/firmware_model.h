@@ -279,6 +279,8 @@ private:
     // The open change, if any.
     std::unique_ptr<wire::CONFIG_STORAGE_STRUCT> pending_;
     uint16_t pendingCounter_ = 0;
+    unsigned pendingController_ = 0;  // the controller and path that opened the change
+    unsigned pendingPath_ = 0;
     uint64_t pendingSinceMs_ = 0;
     bool pendingSaveRefused_ = false;
     unsigned activityReadsSinceStart_ = 0;

@@ -3,6 +3,8 @@
 // directory of 250 simulated nodes.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <memory>
@@ -159,6 +161,10 @@ TEST(SimScenarios, UsageErrors) {
 TEST(SimScenarios, StateSurvivesARestart) {
     TempDir files;
     std::string state = files.path() + "/state.json";
+    // Links where the state file and its temporary go are replaced, never written through.
+    std::string victim = writeFile(files, "victim", "");
+    ASSERT_EQ(symlink(victim.c_str(), state.c_str()), 0);
+    ASSERT_EQ(symlink(victim.c_str(), (state + ".tmp").c_str()), 0);
     nlohmann::json before;
     {
         Simulator sim("", {"--state", state});
@@ -167,6 +173,10 @@ TEST(SimScenarios, StateSurvivesARestart) {
         EXPECT_EQ(sim.ctl("save-state")["saved"], state);
         EXPECT_EQ(sim.stop(), 0);
     }
+    EXPECT_EQ(readFile(victim), "");
+    struct stat st{};
+    ASSERT_EQ(lstat(state.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
     auto saved = nlohmann::json::parse(readFile(state));
     ASSERT_EQ(saved["systems"].size(), 1u);
     EXPECT_EQ(saved["systems"][0]["paths"].size(), 2u);

@@ -565,4 +565,50 @@ TEST_F(ModelChanges, DeletingTheFirstOfTwoRanks) {
     checkInvariants();
 }
 
+// A writer renames the first array on path 0 while a client on another path
+// starts changes it never saves (as an information read does), at random
+// points of the writer's bracket. Every save the model accepts must carry the
+// writer's name; a refused save is made again, as the tool retries.
+TEST_F(ModelChanges, ARenameIsNeverLostToAStartOnAnotherPath) {
+    for (bool async : {false, true}) {
+        auto sys = defaultSystem();
+        if (async) sys["features"].push_back("async");
+        make(sys);
+        std::mt19937 rng(async ? 11 : 7);
+        unsigned refused = 0;
+        auto probe = [&] {
+            if (rng() % 3 == 0) {
+                ASSERT_TRUE(write1(*model, 0x80, {}, 0, 0, 0, 1).good());
+            }
+        };
+        for (int i = 0; i < 100; ++i) {
+            char name[32];
+            std::memset(name, ' ', sizeof name);
+            std::memcpy(name, "Renamed ", 8);
+            std::memcpy(name + 8, std::to_string(i).data(), std::to_string(i).size());
+            bool saved = false;
+            for (int attempt = 0; attempt < 20 && !saved; ++attempt) {
+                probe();
+                ASSERT_TRUE(write1(*model, 0x80).good());
+                Result activity = read1(*model, 0x5E, 144, 1);
+                const uint16_t counter = le16(activity.data, 0x3C);  // controller 1 serves path 0
+                probe();
+                Result renamed = write1(*model, 0xA7, std::vector<uint8_t>(name, name + 32));
+                probe();
+                Result save = write1(*model, 0x82, {}, async ? counter >> 8 : 0, async ? counter & 0xFF : 0);
+                saved = save.good();
+                if (!saved) {
+                    ++refused;
+                    EXPECT_EQ(save.sense(), async ? "05/24/00" : "05/2C/00");
+                } else {
+                    ASSERT_TRUE(renamed.good());
+                    EXPECT_EQ(std::string(model->committed().rank[0].name, 32), std::string(name, 32)) << i;
+                }
+            }
+            ASSERT_TRUE(saved) << i;
+        }
+        EXPECT_GT(refused, 10u) << "the probes never met the writer";
+    }
+}
+
 }  // namespace
