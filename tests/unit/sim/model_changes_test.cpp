@@ -134,7 +134,8 @@ TEST_F(ModelChanges, ChangeInvisibleBeforeSaveAndVisibleAfter) {
 TEST_F(ModelChanges, UnsavedChangeIsDiscarded) {
     struct Case { const char* name; std::function<void(ModelChanges&)> between; const char* saveSense; uint16_t spares; };
     const Case cases[] = {
-        {"another start", [](ModelChanges& t) { ASSERT_TRUE(write1(*t.model, 0x80, {}, 0, 0, 0, 1).good()); }, "GOOD", 1},
+        // The other path's start replaced this path's change: the save commits nothing.
+        {"another start", [](ModelChanges& t) { ASSERT_TRUE(write1(*t.model, 0x80, {}, 0, 0, 0, 1).good()); }, "05/2C/00", 1},
         {"time-out", [](ModelChanges& t) { t.clock.ms += 300'001; }, "05/2C/00", 1},
         {"no time-out yet", [](ModelChanges& t) { t.clock.ms += 299'000; }, "GOOD", 2},
     };
@@ -327,8 +328,9 @@ TEST_F(ModelChanges, AsynchronousHandshake) {
     EXPECT_EQ(le16(u.data, 0x74), 1);
     EXPECT_EQ(le16(u.data, 0x3C), 0);
     ASSERT_TRUE(addSpare(kDrive1 + 6).good());
-    EXPECT_EQ(write1(*model, 0x82, {}, 0, 2).sense(), "05/24/00");   // wrong counter
-    EXPECT_EQ(write1(*model, 0x82, {}, 0, 1).sense(), "GOOD");
+    EXPECT_EQ(write1(*model, 0x82, {}, 0, 2, 0, 1).sense(), "05/24/00");   // wrong counter
+    EXPECT_EQ(write1(*model, 0x82, {}, 0, 1, 0, 0).sense(), "05/24/00");   // counted by the other controller
+    EXPECT_EQ(write1(*model, 0x82, {}, 0, 1, 0, 1).sense(), "GOOD");
     EXPECT_EQ(headerCount(0x96), 2);
 }
 
