@@ -11,12 +11,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <tclap/CmdLine.h>
 
+#include "control/client.h"
 #include "control/control.h"
 #include "netmod/netmod.h"
 #include "core/model_api.h"
@@ -35,7 +37,7 @@ void usage(FILE* to) {
                  "       tolvo-sim ctl DIR VERB [ARGS...]\n"
                  "       tolvo-sim firmware-image OUT controller|driveio MAJOR.MINOR BUILD SIZE [DATE]\n"
                  "Control verbs: %s\n",
-                 sim::controlUsage());
+                 sim::controlUsage().c_str());
 }
 
 bool fileHasContent(const std::string& path) {
@@ -43,16 +45,44 @@ bool fileHasContent(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
 }
 
-std::string writeState(const sim::Emulator& emu, const std::string& path) {
-    std::string tmp = path + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out) throw std::runtime_error(tmp + ": " + std::strerror(errno));
-        out << emu.saveState().dump(2) << "\n";
-        out.flush();
-        if (!out) throw std::runtime_error(tmp + ": write failed");
+// Writes a whole file through a temporary beside it: no symbolic link is
+// followed, the data is on disk before the rename, and the rename is flushed.
+void writeFileSafely(const std::string& path, const std::string& text) {
+    const std::string tmp = path + ".tmp";
+    ::unlink(tmp.c_str());  // whatever was there, a link included, is not written through
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) throw std::runtime_error(tmp + ": " + std::strerror(errno));
+    struct stat st{};
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (!ok) errno = EINVAL;
+    for (size_t done = 0; ok && done < text.size();) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<size_t>(n);
     }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) throw std::runtime_error(path + ": " + std::strerror(errno));
+    ok = ok && fsync(fd) == 0;
+    int e = errno;
+    ::close(fd);
+    if (!ok) {
+        ::unlink(tmp.c_str());
+        throw std::runtime_error(tmp + ": write failed: " + std::strerror(e));
+    }
+    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+        e = errno;
+        ::unlink(tmp.c_str());
+        throw std::runtime_error(path + ": " + std::strerror(e));
+    }
+    std::string dir = path.find('/') == std::string::npos ? "." : path.substr(0, path.rfind('/') + 1);
+    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        fsync(dfd);
+        ::close(dfd);
+    }
+}
+
+std::string writeState(const sim::Emulator& emu, const std::string& path) {
+    writeFileSafely(path, emu.saveState().dump(2) + "\n");
     return path;
 }
 
@@ -64,9 +94,14 @@ void raiseDescriptorLimit() {
     }
 }
 
-int serve(int argc, char** argv) {
+struct ServeOptions {
     std::string dir, scenarioFile, stateFile, pidFile;
     bool daemonize = false;
+};
+
+// Returns an exit status when the command line ends the program (help,
+// version, a usage error), else nothing.
+std::optional<int> parseServe(int argc, char** argv, ServeOptions& o) {
     // The parser would take an unknown option for the scenario file name.
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -93,11 +128,11 @@ int serve(int argc, char** argv) {
                                             cmd);
         cmd.setExceptionHandling(false);
         cmd.parse(argc, argv);
-        dir = dirArg.getValue();
-        scenarioFile = scenarioArg.getValue();
-        stateFile = stateArg.getValue();
-        pidFile = pidArg.getValue();
-        daemonize = daemonArg.getValue();
+        o.dir = dirArg.getValue();
+        o.scenarioFile = scenarioArg.getValue();
+        o.stateFile = stateArg.getValue();
+        o.pidFile = pidArg.getValue();
+        o.daemonize = daemonArg.getValue();
     } catch (const TCLAP::ArgException& e) {
         std::fprintf(stderr, "tolvo-sim serve: %s\n", e.error().c_str());
         usage(stderr);
@@ -105,40 +140,44 @@ int serve(int argc, char** argv) {
     } catch (const TCLAP::ExitException& e) {
         return e.getExitStatus();
     }
+    return std::nullopt;
+}
 
+// The state file when it has content, else the scenario file, else the built-in default.
+// The network modules the scenario puts in front of its systems go to `modules`.
+std::unique_ptr<sim::Emulator> loadEmulator(const ServeOptions& o, std::vector<sim::ModuleConfig>& modules) {
     std::string source = "(built-in default)";
-    std::unique_ptr<sim::Emulator> emu;
-    std::vector<sim::ModuleConfig> modules;
     try {
         std::string text;
-        if (!stateFile.empty() && fileHasContent(stateFile)) {
-            source = stateFile;
-            text = sim::readScenarioFile(stateFile);
-        } else if (!scenarioFile.empty()) {
-            source = scenarioFile;
-            text = sim::readScenarioFile(scenarioFile);
+        if (!o.stateFile.empty() && fileHasContent(o.stateFile)) {
+            source = o.stateFile;
+            text = sim::readScenarioFile(o.stateFile);
+        } else if (!o.scenarioFile.empty()) {
+            source = o.scenarioFile;
+            text = sim::readScenarioFile(o.scenarioFile);
         } else {
             text = sim::embeddedDefaultScenario();
         }
         sim::Scenario scenario = sim::parseScenarioText(text);
         modules = sim::parseNetworkModules(scenario);
-        emu = std::make_unique<sim::Emulator>(std::move(scenario), sim::makeSystemModel);
+        return std::make_unique<sim::Emulator>(std::move(scenario), sim::makeSystemModel);
     } catch (const sim::ScenarioError& e) {
         std::fprintf(stderr, "tolvo-sim: scenario %s: %s\n", source.c_str(), e.what());
-        return 2;
+        return nullptr;
     }
+}
 
-    raiseDescriptorLimit();
-    signal(SIGPIPE, SIG_IGN);
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGINT);
-    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
-
-    int readyPipe[2] = {-1, -1};
-    if (daemonize) {
-        if (pipe2(readyPipe, O_CLOEXEC) != 0) {
+// The start-up report: a daemon's parent waits on a pipe for "ok" or the
+// failure text; in the foreground, "ready DIR" goes to standard output.
+class StartReport {
+public:
+    // In daemon mode forks: returns the parent's exit status in the parent,
+    // nothing in the serving child (and in the foreground).
+    std::optional<int> begin(const ServeOptions& o) {
+        daemon_ = o.daemonize;
+        dir_ = o.dir;
+        if (!daemon_) return std::nullopt;
+        if (pipe2(pipe_, O_CLOEXEC) != 0) {
             std::fprintf(stderr, "tolvo-sim: pipe: %s\n", std::strerror(errno));
             return 1;
         }
@@ -149,49 +188,38 @@ int serve(int argc, char** argv) {
             return 1;
         }
         if (pid > 0) {
-            ::close(readyPipe[1]);
+            ::close(pipe_[1]);
             std::string msg;
             char buf[512];
             ssize_t n;
-            while ((n = ::read(readyPipe[0], buf, sizeof buf)) > 0) msg.append(buf, static_cast<size_t>(n));
+            while ((n = ::read(pipe_[0], buf, sizeof buf)) > 0) msg.append(buf, static_cast<size_t>(n));
             if (msg == "ok") {
-                std::printf("ready %s\n", dir.c_str());
+                std::printf("ready %s\n", dir_.c_str());
                 return 0;
             }
             std::fprintf(stderr, "%s", msg.empty() ? "tolvo-sim: the server ended before it was ready\n" : msg.c_str());
             return 1;
         }
-        ::close(readyPipe[0]);
+        ::close(pipe_[0]);
         setsid();
+        return std::nullopt;
     }
-    auto failStart = [&](const std::string& message) {
+    int fail(const std::string& message) {
         std::string line = "tolvo-sim: " + message + "\n";
-        if (daemonize) {
-            ssize_t w = ::write(readyPipe[1], line.data(), line.size());
+        if (daemon_) {
+            ssize_t w = ::write(pipe_[1], line.data(), line.size());
             (void)w;
         } else {
             std::fprintf(stderr, "%s", line.c_str());
         }
         return 1;
-    };
-
-    sim::ControlHooks hooks;
-    if (!stateFile.empty()) hooks.saveState = [&] { return writeState(*emu, stateFile); };
-    sim::NetworkModules network(*emu, std::move(modules));
-    if (network.size() > 0) hooks.netmod = [&](const std::vector<std::string>& args) { return network.control(args); };
-    sim::SocketServer server(*emu, dir, hooks);
-    try {
-        server.bindAll();
-        network.start();
-    } catch (const std::exception& e) {
-        return failStart(e.what());
     }
-    if (!pidFile.empty()) {
-        std::ofstream pf(pidFile, std::ios::trunc);
-        pf << getpid() << "\n";
-        if (!pf) return failStart(pidFile + ": cannot write the process id");
-    }
-    if (daemonize) {
+    void ready() {
+        if (!daemon_) {
+            std::printf("ready %s\n", dir_.c_str());
+            std::fflush(stdout);
+            return;
+        }
         int devnull = ::open("/dev/null", O_RDWR);
         if (devnull >= 0) {
             dup2(devnull, 0);
@@ -199,13 +227,51 @@ int serve(int argc, char** argv) {
             dup2(devnull, 2);
             if (devnull > 2) ::close(devnull);
         }
-        ssize_t w = ::write(readyPipe[1], "ok", 2);
+        ssize_t w = ::write(pipe_[1], "ok", 2);
         (void)w;
-        ::close(readyPipe[1]);
-    } else {
-        std::printf("ready %s\n", dir.c_str());
-        std::fflush(stdout);
+        ::close(pipe_[1]);
     }
+
+private:
+    bool daemon_ = false;
+    std::string dir_;
+    int pipe_[2] = {-1, -1};
+};
+
+int serve(int argc, char** argv) {
+    ServeOptions o;
+    if (auto status = parseServe(argc, argv, o)) return *status;
+    std::vector<sim::ModuleConfig> modules;
+    std::unique_ptr<sim::Emulator> emu = loadEmulator(o, modules);
+    if (!emu) return 2;
+
+    raiseDescriptorLimit();
+    signal(SIGPIPE, SIG_IGN);
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    StartReport report;
+    if (auto status = report.begin(o)) return *status;
+
+    sim::ControlHooks hooks;
+    if (!o.stateFile.empty()) hooks.saveState = [&] { return writeState(*emu, o.stateFile); };
+    sim::NetworkModules network(*emu, std::move(modules));
+    if (network.size() > 0) hooks.netmod = [&](const std::vector<std::string>& args) { return network.control(args); };
+    sim::SocketServer server(*emu, o.dir, [&](const nlohmann::json& request) {
+        return sim::handleControl(*emu, request, hooks);
+    });
+    hooks.stop = [&] { server.stop(); };
+    try {
+        server.bindAll();
+        network.start();
+        if (!o.pidFile.empty()) writeFileSafely(o.pidFile, std::to_string(getpid()) + "\n");
+    } catch (const std::exception& e) {
+        return report.fail(e.what());
+    }
+    report.ready();
 
     int status = 0;
     try {
@@ -215,16 +281,33 @@ int serve(int argc, char** argv) {
         status = 1;
     }
     network.stop();
-    if (!stateFile.empty()) {
+    if (!o.stateFile.empty()) {
         try {
-            writeState(*emu, stateFile);
+            writeState(*emu, o.stateFile);
         } catch (const std::exception& e) {
             std::fprintf(stderr, "tolvo-sim: saving the state: %s\n", e.what());
             status = 1;
         }
     }
-    if (!pidFile.empty()) ::unlink(pidFile.c_str());
+    if (!o.pidFile.empty()) ::unlink(o.pidFile.c_str());
     return status;
+}
+
+// `tolvo-sim ctl DIR VERB ARGS...`: prints the answer; 0, 1 when it carries
+// an error, 2 when the emulator cannot be reached.
+int control(const std::string& dir, const std::vector<std::string>& words) {
+    if (words.empty()) {
+        std::fprintf(stderr, "tolvo-sim ctl: missing verb; verbs: %s\n", sim::controlUsage().c_str());
+        return 2;
+    }
+    try {
+        nlohmann::json answer = sim::controlRequest(dir, words[0], {words.begin() + 1, words.end()});
+        std::printf("%s\n", answer.dump(2).c_str());
+        return answer.is_object() && answer.contains("error") ? 1 : 0;
+    } catch (const sim::ControlUnreachable& e) {
+        std::fprintf(stderr, "tolvo-sim ctl: %s\n", e.what());
+        return 2;
+    }
 }
 
 }  // namespace
@@ -246,7 +329,7 @@ int main(int argc, char** argv) {
             usage(stderr);
             return 2;
         }
-        return sim::runControlClient(argv[2], std::vector<std::string>(argv + 3, argv + argc));
+        return control(argv[2], std::vector<std::string>(argv + 3, argv + argc));
     }
     usage(stderr);
     return 2;

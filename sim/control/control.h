@@ -3,9 +3,7 @@
 // `tolvo-sim ctl` command line); the answer is one JSON object, with an
 // "error" member when the request failed.
 //
-// On the wire (DIR/.control, a Unix stream socket): the client writes the
-// request as one line and shuts its side down; the server writes the answer
-// as one line and closes.
+// The verbs are the entries of one table (control.cpp): a new verb is one entry.
 #pragma once
 
 #include <functional>
@@ -17,8 +15,6 @@
 namespace sim {
 
 class Emulator;
-
-inline constexpr const char* kControlSocketName = ".control";
 
 struct ControlHooks {
     // Writes the state file now; returns the file name, throws on failure.
@@ -32,11 +28,6 @@ struct ControlHooks {
 nlohmann::json handleControl(Emulator& emu, const nlohmann::json& request, const ControlHooks& hooks);
 
 // The help text listing every verb.
-const char* controlUsage();
-
-// `tolvo-sim ctl DIR VERB ARGS...`: sends the request, prints the answer on
-// standard output. Returns 0, 1 when the answer carries an error, 2 when the
-// emulator cannot be reached.
-int runControlClient(const std::string& dir, const std::vector<std::string>& words);
+std::string controlUsage();
 
 }  // namespace sim

@@ -11,7 +11,11 @@
 //   minutes of simulated time. Change commands without an open change answer
 //   ILLEGAL REQUEST, COMMAND SEQUENCE ERROR.
 // - With the asynchronous handshake each start counts on the controller that
-//   received it; the save must carry the counter of the open change.
+//   received it; the save must carry the counter of the open change and come
+//   through that controller. Without it, a change belongs to the path (I_T
+//   nexus) that opened it: a save from another path, whose own change was
+//   replaced, answers COMMAND SEQUENCE ERROR, so that its change is made again
+//   rather than reported saved and lost.
 // - Injected refusals (control verb "refuse-config"): each refused command, or
 //   each configuration activity reply that reports the refusal, uses one count.
 //   A save refusal is reported only for a change that already changed something,
@@ -147,6 +151,8 @@ Outcome FirmwareModel::startConfig(unsigned pathIndex) {
     pending_ = std::make_unique<wire::CONFIG_STORAGE_STRUCT>(*committed_);
     const unsigned ctl = controllerForPath(pathIndex);
     pendingCounter_ = ++startCounters_[ctl];
+    pendingController_ = ctl;
+    pendingPath_ = pathIndex;
     pendingSinceMs_ = nowMs();
     return Outcome::good();
 }
@@ -160,10 +166,17 @@ Outcome FirmwareModel::saveConfig(const CommandContext& cmd) {
         return sequenceError();
     }
     if (b5 != 0) return badCdb();
+    // A save commits only the change it belongs to: the one its start counter
+    // names (on the controller of its path), or without the asynchronous
+    // handshake the one its own path opened. Another path's start may have
+    // replaced that change since.
     if (asyncHandshake()) {
-        if (((b3 << 8) | b4) != pendingCounter_) return badCdb();
+        if (((b3 << 8) | b4) != pendingCounter_ || controllerForPath(cmd.pathIndex) != pendingController_)
+            return badCdb();
     } else if (b3 || b4) {
         return badCdb();
+    } else if (cmd.pathIndex != pendingPath_) {
+        return sequenceError();
     }
     commit();
     return Outcome::good();
@@ -218,227 +231,228 @@ void FirmwareModel::commit() {
     discardChange();
 }
 
-Outcome FirmwareModel::configCommand(const CommandContext& cmd, uint8_t id, std::span<const uint8_t> payload) {
+// The change commands. Those marked kInChange work on the open change's image.
+const std::vector<FirmwareModel::WriteEntry>& FirmwareModel::configWrites() {
     namespace b = wire::buf;
-    const uint8_t b3 = cmd.cdb[3], b4 = cmd.cdb[4], b5 = cmd.cdb[5];
-    if (id == b::StartNewConfig) {
-        if (b3 || b4 || b5) return badCdb();
-        return startConfig(cmd.pathIndex);
-    }
-    if (id == b::SaveConfig) return saveConfig(cmd);
-    if (!pending_) return sequenceError();
-    auto& img = *pending_;
-    auto& h = img.header;
-    const unsigned index16 = (b3 << 8) | b4;
+    using W = const VendorWrite&;
+    constexpr uint8_t kChange = kInChange, kChangeZero = kInChange | kZeroCdb;
+    static const std::vector<WriteEntry> table = {
+        {b::StartNewConfig, 0, kZeroCdb, [](FirmwareModel& m, W w) { return m.startConfig(w.cmd.pathIndex); }},
+        {b::SaveConfig, 0, 0, [](FirmwareModel& m, W w) { return m.saveConfig(w.cmd); }},
+        {b::ClearConfig, 0, kChangeZero, [](FirmwareModel& m, W) {
+             auto& img = *m.pending_;
+             auto& h = img.header;
+             for (unsigned r = 0; r < h.totalArrays.get(); ++r) m.pendingDeletedRanks_.push_back(img.rank[r].rankId);
+             std::memset(img.rank, 0, sizeof img.rank);
+             std::memset(img.hostLun, 0, sizeof img.hostLun);
+             std::memset(img.lunMap, 0, sizeof img.lunMap);
+             std::memset(img.hotSpare, 0, sizeof img.hotSpare);
+             h.totalArrays.set(0);
+             h.totalLogicalDrives.set(0);
+             h.totalLunMappingEntries.set(0);
+             h.totalSpares.set(0);
+             m.pendingInitRanks_.clear();
+             m.pendingExpansion_.reset();
+             return Outcome::good();
+         }},
+        {b::ModifyConfigHeader, 0, kChange, [](FirmwareModel& m, W w) {
+             auto& h = m.pending_->header;
+             if (w.b4 != 0) return badCdb();
+             if (w.b5 == wire::kHeaderFieldCacheFlush || w.b5 == wire::kHeaderFieldThreadBalance) {
+                 if (!isSwitch(w.b3)) return badCdb();
+                 (w.b5 == wire::kHeaderFieldCacheFlush ? h.cacheFlush : h.threadBalance) = w.b3;
+             } else if (w.b5 == wire::kHeaderFieldSequentialWrite) {
+                 if (w.b3 < 1 || w.b3 > 4) return badCdb();
+                 h.sequentialWrite = w.b3;
+             } else {
+                 return badCdb();
+             }
+             return Outcome::good();
+         }},
+        {b::ConfigureTQM, sizeof(wire::TQM_CONFIG_STRUCT), kChangeZero, [](FirmwareModel& m, W w) {
+             auto t = recordFrom<wire::TQM_CONFIG_STRUCT>(w.payload);
+             if (t.responseType < wire::kTqmDisabled || t.responseType > wire::kTqmAutomatic || t.responseTime > 99)
+                 return badParameter();
+             m.pending_->tqmResponseType = t.responseType;
+             m.pending_->tqmResponseTime = t.responseTime;
+             return Outcome::good();
+         }},
+        {b::AddDriveRank, sizeof(wire::RANK_CONFIG_STRUCT), kChangeZero, [](FirmwareModel& m, W w) {
+             return m.addRank(*m.pending_, recordFrom<wire::RANK_CONFIG_STRUCT>(w.payload));
+         }},
+        {b::AddHostLun, sizeof(wire::CREATE_HOST_LUN_STRUCT), kChangeZero, [](FirmwareModel& m, W w) {
+             return m.addHostLun(*m.pending_, recordFrom<wire::CREATE_HOST_LUN_STRUCT>(w.payload));
+         }},
+        {b::AddLunMapping, sizeof(wire::CREATE_LUN_MAPPING_STRUCT), kChangeZero, [](FirmwareModel& m, W w) {
+             return m.addLunMapping(*m.pending_, recordFrom<wire::CREATE_LUN_MAPPING_STRUCT>(w.payload));
+         }},
+        {b::AddHotSpare, sizeof(wire::HOT_SPARE_DRIVE_STRUCT), kChangeZero, [](FirmwareModel& m, W w) {
+             return m.addHotSpare(*m.pending_, recordFrom<wire::HOT_SPARE_DRIVE_STRUCT>(w.payload));
+         }},
+        {b::SetAutoRegeneration, 0, kChange, [](FirmwareModel& m, W w) { return m.setHeaderSwitch(w, &wire::CONFIG_STORAGE_HEADER_STRUCT::autoRebuild); }},
+        {b::SetAltNodeNameOnHostPorts, 0, kChange, [](FirmwareModel& m, W w) { return m.setHeaderSwitch(w, &wire::CONFIG_STORAGE_HEADER_STRUCT::altNodeNames); }},
+        {b::SetAutoDriveFwUpdate, 0, kChange, [](FirmwareModel& m, W w) { return m.setHeaderSwitch(w, &wire::CONFIG_STORAGE_HEADER_STRUCT::autoDriveFwUpdate); }},
+        {b::SetSingleControllerMode, 0, kChange, [](FirmwareModel& m, W w) { return m.setHeaderSwitch(w, &wire::CONFIG_STORAGE_HEADER_STRUCT::singleControllerMode); }},
+        {b::SetBackgroundVerify, 0, kChange, [](FirmwareModel& m, W w) { return m.setHeaderSwitch(w, &wire::CONFIG_STORAGE_HEADER_STRUCT::backgroundVerify); }},
+        {b::SetAutoHotSpare, 0, kChange, [](FirmwareModel& m, W w) { return m.setHeaderSwitch(w, &wire::CONFIG_STORAGE_HEADER_STRUCT::autoHotSpare); }},
+        {b::SetControllerLogSes, 0, kChange, [](FirmwareModel& m, W w) { return m.setHeaderSwitch(w, &wire::CONFIG_STORAGE_HEADER_STRUCT::controllerLogSes); }},
+        {b::SetRegenPriority, 0, kChange, [](FirmwareModel& m, W w) {
+             if (w.b4 || w.b5 || w.b3 < 1 || w.b3 > 100) return badCdb();
+             m.pending_->header.rebuildPriority = w.b3;
+             return Outcome::good();
+         }},
+        {b::SetInitPriority, 0, kChange, [](FirmwareModel& m, W w) {
+             if (w.b4 || w.b5 || w.b3 < 1 || w.b3 > 100) return badCdb();
+             m.pending_->header.initPriority = w.b3;
+             return Outcome::good();
+         }},
+        {b::SetSystemParamPair, 0, kChange, [](FirmwareModel& m, W w) {
+             // Command balancing switch and count, kept in the header.
+             if (w.b5 || !isSwitch(w.b3) || w.b4 < 1 || w.b4 > 64) return badCdb();
+             m.pending_->header.reservedD8[0] = w.b3;
+             m.pending_->header.reservedD8[1] = w.b4;
+             return Outcome::good();
+         }},
+        {b::HostPortHardAddress, 0, kChange, [](FirmwareModel& m, W w) {
+             auto& h = m.pending_->header;
+             int port = w.b4 == 1 ? 0 : w.b4 == 2 ? 1 : w.b4 == 4 ? 2 : w.b4 == 8 ? 3 : -1;
+             if (port < 0) return badCdb();
+             h.hardAddress[port] = w.b5;
+             const unsigned byte = static_cast<unsigned>(port) % 2;
+             const unsigned shift = port >= 2 ? 4 : 0;
+             const uint8_t mask = static_cast<uint8_t>(0x0F << shift);
+             h.hostConnection[byte] = static_cast<uint8_t>((h.hostConnection[byte] & ~mask) | ((w.b3 & 0x0F) << shift));
+             h.hostDataRate[byte] = static_cast<uint8_t>((h.hostDataRate[byte] & ~mask) | (((w.b3 >> 4) & 0x0F) << shift));
+             return Outcome::good();
+         }},
+        {b::SetRankCacheParams, 0, kChange, [](FirmwareModel& m, W w) {
+             auto& img = *m.pending_;
+             if (w.b3 >= img.header.totalArrays.get()) return badCdb();
+             const uint8_t readAhead = w.b5 >> 4, writeBack = w.b5 & 0x0F;
+             if ((readAhead > 4 && readAhead != 15) || writeBack > 10) return badCdb();
+             if (w.b4 & ~(wire::kCacheWriteBack | wire::kCacheMirror | wire::kCacheBatteryRequired |
+                          wire::kCacheFaultToleranceRequired | wire::kCacheEnforceWriteBack))
+                 return badCdb();
+             auto& rank = img.rank[w.b3];
+             rank.cacheFlags = w.b4;
+             rank.readAheadCode.set(readAhead);
+             rank.writeBackCode.set(writeBack);
+             return Outcome::good();
+         }},
+        {b::SetHostLunAvailability, 0, kChange, [](FirmwareModel& m, W w) {
+             auto& img = *m.pending_;
+             if (w.index16 >= img.header.totalLogicalDrives.get() || w.b5 < 1 || w.b5 > 15) return badCdb();
+             img.hostLun[w.index16].portMask = w.b5;
+             return Outcome::good();
+         }},
+        {b::SetConfigWwn, 0, kChange, [](FirmwareModel& m, W w) {
+             if (w.b4 || w.b5 || (w.b3 != 1 && w.b3 != 2)) return badCdb();
+             const Controller& c = m.controllers_[w.b3 - 1];
+             if (!c.present) return badCdb();
+             m.pending_->header.configWwn.set(c.wwn);
+             return Outcome::good();
+         }},
+        {b::SetConfigName, sizeof(wire::CONFIG_NAME_STRUCT), kChangeZero, [](FirmwareModel& m, W w) {
+             std::memcpy(m.pending_->header.name, w.payload.data(), sizeof m.pending_->header.name);
+             return Outcome::good();
+         }},
+        {b::ExpandHostLun, sizeof(wire::EXPAND_HOST_LUN_STRUCT), kChange, [](FirmwareModel& m, W w) {
+             if (w.b5) return badCdb();
+             return m.expandHostLun(*m.pending_, w.index16, recordFrom<wire::EXPAND_HOST_LUN_STRUCT>(w.payload));
+         }},
+        {b::SetRankName, sizeof(wire::OBJECT_NAME_STRUCT), kChange, [](FirmwareModel& m, W w) {
+             auto& img = *m.pending_;
+             if (w.b4 || w.b5 || w.b3 >= img.header.totalArrays.get()) return badCdb();
+             std::memcpy(img.rank[w.b3].name, w.payload.data(), sizeof img.rank[w.b3].name);
+             return Outcome::good();
+         }},
+        {b::SetHostLunName, sizeof(wire::OBJECT_NAME_STRUCT), kChange, [](FirmwareModel& m, W w) {
+             auto& img = *m.pending_;
+             if (w.b5 || w.index16 >= img.header.totalLogicalDrives.get()) return badCdb();
+             std::memcpy(img.hostLun[w.index16].name, w.payload.data(), sizeof img.hostLun[w.index16].name);
+             return Outcome::good();
+         }},
+        {b::SetControllerLun, 0, kChange, [](FirmwareModel& m, W w) {
+             if (w.b5 || (w.index16 > 512 && w.index16 != 0xFFFF)) return badCdb();
+             m.pending_->header.controllerLun.set(static_cast<uint16_t>(w.index16));
+             return Outcome::good();
+         }},
+        {b::ExpandArray, sizeof(wire::EXPAND_ARRAY_STRUCT), kChangeZero, [](FirmwareModel& m, W w) {
+             return m.expandRank(*m.pending_, recordFrom<wire::EXPAND_ARRAY_STRUCT>(w.payload));
+         }},
+        {b::TrustArray, 0, kChange, [](FirmwareModel& m, W w) {
+             auto& img = *m.pending_;
+             if (w.b4 || w.b5 || w.b3 >= img.header.totalArrays.get()) return badCdb();
+             auto& rank = img.rank[w.b3];
+             if (rank.initialised == wire::kFlagYes) return Outcome::good();
+             m.pendingTrustRanks_.push_back(rank.rankId);
+             if (rank.faultStatus == wire::kRankNotInitialized)
+                 rank.faultStatus = rank.raidLevel == wire::kRaidLevel0 ? wire::kRankCritical : wire::kRankFaultTolerant;
+             return Outcome::good();
+         }},
+        {b::ModifyLunMapping, sizeof(wire::LUN_MAPPING_STRUCT), kChange, [](FirmwareModel& m, W w) {
+             if (w.b5 || w.index16 >= m.pending_->header.totalLunMappingEntries.get()) return badCdb();
+             return m.replaceLunMapping(*m.pending_, w.index16, recordFrom<wire::LUN_MAPPING_STRUCT>(w.payload));
+         }},
+        {b::PauseInit, 0, kChange, [](FirmwareModel& m, W w) { return m.pauseInitialisation(w, true); }},
+        {b::UnpauseInit, 0, kChange, [](FirmwareModel& m, W w) { return m.pauseInitialisation(w, false); }},
+        {b::DeleteDriveRank, 0, kChange, [](FirmwareModel& m, W w) {
+             if (w.b4 || w.b5) return badCdb();
+             return m.deleteRank(*m.pending_, w.b3);
+         }},
+        {b::DeleteHostLun, 0, kChange, [](FirmwareModel& m, W w) {
+             if (w.b5) return badCdb();
+             return m.deleteHostLun(*m.pending_, w.index16);
+         }},
+        {b::DeleteLunMapping, 0, kChange, [](FirmwareModel& m, W w) {
+             if (w.b5) return badCdb();
+             return m.deleteLunMapping(*m.pending_, w.index16);
+         }},
+        {b::DeleteHotSpare, 0, kChange, [](FirmwareModel& m, W w) {
+             if (w.b4 || w.b5) return badCdb();
+             return m.deleteHotSpare(*m.pending_, w.b3);
+         }},
+    };
+    return table;
+}
 
-    Outcome result = Outcome::good();
-    switch (id) {
-    case b::ClearConfig: {
-        if (b3 || b4 || b5) return badCdb();
-        for (unsigned r = 0; r < h.totalArrays.get(); ++r) pendingDeletedRanks_.push_back(img.rank[r].rankId);
-        std::memset(img.rank, 0, sizeof img.rank);
-        std::memset(img.hostLun, 0, sizeof img.hostLun);
-        std::memset(img.lunMap, 0, sizeof img.lunMap);
-        std::memset(img.hotSpare, 0, sizeof img.hotSpare);
-        h.totalArrays.set(0);
-        h.totalLogicalDrives.set(0);
-        h.totalLunMappingEntries.set(0);
-        h.totalSpares.set(0);
-        pendingInitRanks_.clear();
-        pendingExpansion_.reset();
-        break;
+Outcome FirmwareModel::setHeaderSwitch(const VendorWrite& w, uint8_t wire::CONFIG_STORAGE_HEADER_STRUCT::*field) {
+    if (w.b4 || w.b5 || !isSwitch(w.b3)) return badCdb();
+    pending_->header.*field = w.b3;
+    return Outcome::good();
+}
+
+// Takes effect at the save, like every change.
+Outcome FirmwareModel::pauseInitialisation(const VendorWrite& w, bool pause) {
+    auto& img = *pending_;
+    if (w.b4 || w.b5 || w.b3 >= img.header.totalArrays.get()) return badCdb();
+    const uint8_t id8 = img.rank[w.b3].rankId;
+    const bool running = std::any_of(inits_.begin(), inits_.end(), [&](const Job& j) { return j.active && j.rank == id8; });
+    if (!running) return sequenceError();
+    pendingPauses_.emplace_back(id8, pause);
+    return Outcome::good();
+}
+
+// Replaces one map in place: the same checks as a new map, against the other maps.
+Outcome FirmwareModel::replaceLunMapping(wire::CONFIG_STORAGE_STRUCT& img, unsigned index, const wire::LUN_MAPPING_STRUCT& map) {
+    auto& h = img.header;
+    const wire::LUN_MAPPING_STRUCT before = img.lunMap[index];
+    deleteLunMapping(img, index);
+    wire::CREATE_LUN_MAPPING_STRUCT c{};
+    std::memcpy(&c, &map, sizeof c);
+    Outcome result = addLunMapping(img, c);
+    const unsigned last = h.totalLunMappingEntries.get();
+    if (result.kind != Outcome::Kind::Good) {
+        // Put the old map back where it was.
+        for (unsigned k = last; k > index; --k) img.lunMap[k] = img.lunMap[k - 1];
+        img.lunMap[index] = before;
+        h.totalLunMappingEntries.set(static_cast<uint16_t>(last + 1));
+        return result;
     }
-    case b::ModifyConfigHeader:
-        if (b4 != 0) return badCdb();
-        if (b5 == wire::kHeaderFieldCacheFlush || b5 == wire::kHeaderFieldThreadBalance) {
-            if (!isSwitch(b3)) return badCdb();
-            (b5 == wire::kHeaderFieldCacheFlush ? h.cacheFlush : h.threadBalance) = b3;
-        } else if (b5 == wire::kHeaderFieldSequentialWrite) {
-            if (b3 < 1 || b3 > 4) return badCdb();
-            h.sequentialWrite = b3;
-        } else {
-            return badCdb();
-        }
-        break;
-    case b::ModifyAPMConfig:
-        result = apmConfig(img, b3, b4, payload);
-        break;
-    case b::ConfigureTQM: {
-        if (b3 || b4 || b5) return badCdb();
-        auto t = recordFrom<wire::TQM_CONFIG_STRUCT>(payload);
-        if (t.responseType < wire::kTqmDisabled || t.responseType > wire::kTqmAutomatic || t.responseTime > 99)
-            return badParameter();
-        img.tqmResponseType = t.responseType;
-        img.tqmResponseTime = t.responseTime;
-        break;
-    }
-    case b::AddDriveRank:
-        if (b3 || b4 || b5) return badCdb();
-        result = addRank(img, recordFrom<wire::RANK_CONFIG_STRUCT>(payload));
-        break;
-    case b::AddHostLun:
-        if (b3 || b4 || b5) return badCdb();
-        result = addHostLun(img, recordFrom<wire::CREATE_HOST_LUN_STRUCT>(payload));
-        break;
-    case b::AddLunMapping:
-        if (b3 || b4 || b5) return badCdb();
-        result = addLunMapping(img, recordFrom<wire::CREATE_LUN_MAPPING_STRUCT>(payload));
-        break;
-    case b::AddHotSpare:
-        if (b3 || b4 || b5) return badCdb();
-        result = addHotSpare(img, recordFrom<wire::HOT_SPARE_DRIVE_STRUCT>(payload));
-        break;
-    case b::SetAutoRegeneration:
-    case b::SetAltNodeNameOnHostPorts:
-    case b::SetAutoDriveFwUpdate:
-    case b::SetSingleControllerMode:
-    case b::SetBackgroundVerify:
-    case b::SetAutoHotSpare:
-    case b::SetControllerLogSes: {
-        if (b4 || b5 || !isSwitch(b3)) return badCdb();
-        uint8_t* field = id == b::SetAutoRegeneration        ? &h.autoRebuild
-                         : id == b::SetAltNodeNameOnHostPorts ? &h.altNodeNames
-                         : id == b::SetAutoDriveFwUpdate      ? &h.autoDriveFwUpdate
-                         : id == b::SetSingleControllerMode   ? &h.singleControllerMode
-                         : id == b::SetBackgroundVerify       ? &h.backgroundVerify
-                         : id == b::SetAutoHotSpare           ? &h.autoHotSpare
-                                                              : &h.controllerLogSes;
-        *field = b3;
-        break;
-    }
-    case b::SetRegenPriority:
-    case b::SetInitPriority:
-        if (b4 || b5 || b3 < 1 || b3 > 100) return badCdb();
-        (id == b::SetRegenPriority ? h.rebuildPriority : h.initPriority) = b3;
-        break;
-    case b::SetSystemParamPair:
-        // Command balancing switch and count, kept in the header.
-        if (b5 || !isSwitch(b3) || b4 < 1 || b4 > 64) return badCdb();
-        h.reservedD8[0] = b3;
-        h.reservedD8[1] = b4;
-        break;
-    case b::HostPortHardAddress: {
-        int port = b4 == 1 ? 0 : b4 == 2 ? 1 : b4 == 4 ? 2 : b4 == 8 ? 3 : -1;
-        if (port < 0) return badCdb();
-        h.hardAddress[port] = b5;
-        const unsigned byte = static_cast<unsigned>(port) % 2;
-        const unsigned shift = port >= 2 ? 4 : 0;
-        const uint8_t mask = static_cast<uint8_t>(0x0F << shift);
-        h.hostConnection[byte] = static_cast<uint8_t>((h.hostConnection[byte] & ~mask) | ((b3 & 0x0F) << shift));
-        h.hostDataRate[byte] = static_cast<uint8_t>((h.hostDataRate[byte] & ~mask) | (((b3 >> 4) & 0x0F) << shift));
-        break;
-    }
-    case b::SetRankCacheParams: {
-        if (b3 >= h.totalArrays.get()) return badCdb();
-        const uint8_t readAhead = b5 >> 4, writeBack = b5 & 0x0F;
-        if ((readAhead > 4 && readAhead != 15) || writeBack > 10) return badCdb();
-        if (b4 & ~(wire::kCacheWriteBack | wire::kCacheMirror | wire::kCacheBatteryRequired |
-                   wire::kCacheFaultToleranceRequired | wire::kCacheEnforceWriteBack))
-            return badCdb();
-        auto& rank = img.rank[b3];
-        rank.cacheFlags = b4;
-        rank.readAheadCode.set(readAhead);
-        rank.writeBackCode.set(writeBack);
-        break;
-    }
-    case b::SetHostLunAvailability:
-        if (index16 >= h.totalLogicalDrives.get() || b5 < 1 || b5 > 15) return badCdb();
-        img.hostLun[index16].portMask = b5;
-        break;
-    case b::SetConfigWwn: {
-        if (b4 || b5 || (b3 != 1 && b3 != 2)) return badCdb();
-        const Controller& c = controllers_[b3 - 1];
-        if (!c.present) return badCdb();
-        h.configWwn.set(c.wwn);
-        break;
-    }
-    case b::SetConfigName:
-        if (b3 || b4 || b5) return badCdb();
-        std::memcpy(h.name, payload.data(), sizeof h.name);
-        break;
-    case b::ExpandHostLun:
-        if (b5) return badCdb();
-        result = expandHostLun(img, index16, recordFrom<wire::EXPAND_HOST_LUN_STRUCT>(payload));
-        break;
-    case b::SetRankName:
-        if (b4 || b5 || b3 >= h.totalArrays.get()) return badCdb();
-        std::memcpy(img.rank[b3].name, payload.data(), sizeof img.rank[b3].name);
-        break;
-    case b::SetHostLunName:
-        if (b5 || index16 >= h.totalLogicalDrives.get()) return badCdb();
-        std::memcpy(img.hostLun[index16].name, payload.data(), sizeof img.hostLun[index16].name);
-        break;
-    case b::SetControllerLun:
-        if (b5 || (index16 > 512 && index16 != 0xFFFF)) return badCdb();
-        h.controllerLun.set(static_cast<uint16_t>(index16));
-        break;
-    case b::ExpandArray:
-        if (b3 || b4 || b5) return badCdb();
-        result = expandRank(img, recordFrom<wire::EXPAND_ARRAY_STRUCT>(payload));
-        break;
-    case b::TrustArray: {
-        if (b4 || b5 || b3 >= h.totalArrays.get()) return badCdb();
-        auto& rank = img.rank[b3];
-        if (rank.initialised == wire::kFlagYes) break;
-        pendingTrustRanks_.push_back(rank.rankId);
-        if (rank.faultStatus == wire::kRankNotInitialized)
-            rank.faultStatus = rank.raidLevel == wire::kRaidLevel0 ? wire::kRankCritical : wire::kRankFaultTolerant;
-        break;
-    }
-    case b::ModifyLunMapping: {
-        // Replaces one map in place: the same checks as a new map, against the
-        // other maps.
-        if (b5 || index16 >= h.totalLunMappingEntries.get()) return badCdb();
-        auto map = recordFrom<wire::LUN_MAPPING_STRUCT>(payload);
-        const wire::LUN_MAPPING_STRUCT before = img.lunMap[index16];
-        deleteLunMapping(img, index16);
-        wire::CREATE_LUN_MAPPING_STRUCT c{};
-        std::memcpy(&c, &map, sizeof c);
-        result = addLunMapping(img, c);
-        const unsigned last = h.totalLunMappingEntries.get();
-        if (result.kind != Outcome::Kind::Good) {
-            // Put the old map back where it was.
-            for (unsigned k = last; k > index16; --k) img.lunMap[k] = img.lunMap[k - 1];
-            img.lunMap[index16] = before;
-            h.totalLunMappingEntries.set(static_cast<uint16_t>(last + 1));
-            break;
-        }
-        const wire::LUN_MAPPING_STRUCT added = img.lunMap[last - 1];
-        for (unsigned k = last - 1; k > index16; --k) img.lunMap[k] = img.lunMap[k - 1];
-        img.lunMap[index16] = added;
-        std::memcpy(img.lunMap[index16].reserved434, map.reserved434, sizeof map.reserved434);
-        break;
-    }
-    case b::PauseInit:
-    case b::UnpauseInit: {
-        // Takes effect at the save, like every change.
-        if (b4 || b5 || b3 >= h.totalArrays.get()) return badCdb();
-        const uint8_t id8 = img.rank[b3].rankId;
-        const bool running = std::any_of(inits_.begin(), inits_.end(), [&](const Job& j) { return j.active && j.rank == id8; });
-        if (!running) return sequenceError();
-        pendingPauses_.emplace_back(id8, id == b::PauseInit);
-        break;
-    }
-    case b::DeleteDriveRank:
-        if (b4 || b5) return badCdb();
-        result = deleteRank(img, b3);
-        break;
-    case b::DeleteHostLun:
-        if (b5) return badCdb();
-        result = deleteHostLun(img, index16);
-        break;
-    case b::DeleteLunMapping:
-        if (b5) return badCdb();
-        result = deleteLunMapping(img, index16);
-        break;
-    case b::DeleteHotSpare:
-        if (b4 || b5) return badCdb();
-        result = deleteHotSpare(img, b3);
-        break;
-    default:
-        return badCdb();
-    }
-    if (result.kind == Outcome::Kind::Good) pendingDirty_ = true;
+    const wire::LUN_MAPPING_STRUCT added = img.lunMap[last - 1];
+    for (unsigned k = last - 1; k > index; --k) img.lunMap[k] = img.lunMap[k - 1];
+    img.lunMap[index] = added;
+    std::memcpy(img.lunMap[index].reserved434, map.reserved434, sizeof map.reserved434);
     return result;
 }
 

@@ -76,7 +76,7 @@ size_t EventLogs::size(unsigned controller, bool latest) const {
 json EventLogs::dump(unsigned controller) const {
     auto entries = [](const std::deque<wire::EVENT_LOG_ENTRY>& b) {
         json list = json::array();
-        for (const auto& e : b) list.push_back(hexRun(reinterpret_cast<const uint8_t*>(&e), sizeof e));
+        for (const auto& e : b) list.push_back(toHex(reinterpret_cast<const uint8_t*>(&e), sizeof e));
         return list;
     };
     return {{"whole", entries(whole_[controller])}, {"latest", entries(latest_[controller])}};
@@ -89,14 +89,12 @@ namespace {
 
 // Bytes from a hexadecimal text; throws when it is not whole bytes of hex
 // digits or longer than `max` bytes.
-std::vector<uint8_t> hexBytes(const json& args, const char* key, size_t max) {
-    const std::string text = args.at(key).get<std::string>();
+std::vector<uint8_t> hexBytes(const ScenarioObject& args, const char* key, size_t max) {
+    const std::string text = args.text(key);
     if (text.size() % 2 != 0 || text.size() / 2 > max)
-        throw std::invalid_argument(std::string("\"") + key + "\" must be at most " + std::to_string(max) +
-                                    " bytes of hexadecimal digits");
+        args.fail(key, "must be at most " + std::to_string(max) + " bytes of hexadecimal digits");
     std::vector<uint8_t> out;
-    if (!fromHex(text, out))
-        throw std::invalid_argument(std::string("\"") + key + "\" holds a character that is not hexadecimal");
+    if (!fromHex(text, out)) args.fail(key, "holds a character that is not hexadecimal");
     return out;
 }
 
@@ -162,43 +160,44 @@ Outcome FirmwareModel::clearEventLogs(const CommandContext& cmd) {
     return Outcome::good();
 }
 
-std::optional<json> FirmwareModel::eventControl(const std::string& verb, const json& args) {
-    if (verb == "log-event") {
-        const auto c = static_cast<unsigned>(intIn(args, "controller", 0, 1, 0));
-        if (!controllers_[c].present) return json{{"error", "that controller is not present"}};
-        if (args.contains("entry")) {
-            auto bytes = hexBytes(args, "entry", sizeof(wire::EVENT_LOG_ENTRY));
-            if (bytes.size() != sizeof(wire::EVENT_LOG_ENTRY))
-                return json{{"error", "\"entry\" must be 24 bytes (48 hexadecimal digits)"}};
-            wire::EVENT_LOG_ENTRY e;
-            std::memcpy(&e, bytes.data(), sizeof e);
-            events_.append(c, e);
-        } else {
-            if (!args.contains("id")) return json{{"error", "\"id\" or \"entry\" is required"}};
-            const auto id = static_cast<uint8_t>(intIn(args, "id", 0, 255, 0));
-            auto payload = args.contains("payload") ? hexBytes(args, "payload", wire::kEventPayloadSize)
-                                                    : std::vector<uint8_t>{};
-            const int64_t when = args.contains("time") ? intIn(args, "time", 0, int64_t{1} << 40, 0) : controllerClock(c);
-            events_.log(c, when, id, payload);
-        }
-        return json{{"ok", true}, {"entries", events_.size(c, false)}};
-    }
-    if (verb == "event-log") {
-        const auto c = static_cast<unsigned>(intIn(args, "controller", 0, 1, 0));
-        return events_.dump(c);
-    }
-    if (verb == "temperature") {
-        const auto c = static_cast<unsigned>(intIn(args, "controller", 0, 1, 0));
-        const auto celsius = static_cast<uint8_t>(intIn(args, "celsius", 0, 150, 31));
-        if (!controllers_[c].present) return json{{"error", "that controller is not present"}};
-        controllers_[c].airTemperature = celsius;
-        if (celsius >= kTemperatureLimit)
-            logEvent(0x03, {celsius}, static_cast<int>(c));
-        else if (celsius >= kTemperatureWarning)
-            logEvent(0x04, {celsius}, static_cast<int>(c));
-        return json{{"ok", true}};
-    }
-    return std::nullopt;
+const std::vector<FirmwareModel::ControlVerb>& FirmwareModel::eventVerbs() {
+    using A = const ScenarioObject&;
+    static const std::vector<ControlVerb> table = {
+        {"log-event", {"controller", "entry", "id", "payload", "time"}, [](FirmwareModel& m, A a) -> json {
+             const auto c = static_cast<unsigned>(a.integer("controller", 0, 1, 0));
+             if (!m.controllers_[c].present) return {{"error", "that controller is not present"}};
+             if (a.has("entry")) {
+                 auto bytes = hexBytes(a, "entry", sizeof(wire::EVENT_LOG_ENTRY));
+                 if (bytes.size() != sizeof(wire::EVENT_LOG_ENTRY))
+                     return {{"error", "\"entry\" must be 24 bytes (48 hexadecimal digits)"}};
+                 wire::EVENT_LOG_ENTRY e;
+                 std::memcpy(&e, bytes.data(), sizeof e);
+                 m.events_.append(c, e);
+             } else {
+                 if (!a.has("id")) return {{"error", "\"id\" or \"entry\" is required"}};
+                 const auto id = static_cast<uint8_t>(a.integer("id", 0, 255));
+                 auto payload = a.has("payload") ? hexBytes(a, "payload", wire::kEventPayloadSize) : std::vector<uint8_t>{};
+                 const int64_t when = a.has("time") ? a.integer("time", 0, int64_t{1} << 40) : m.controllerClock(c);
+                 m.events_.log(c, when, id, payload);
+             }
+             return {{"ok", true}, {"entries", m.events_.size(c, false)}};
+         }},
+        {"event-log", {"controller"}, [](FirmwareModel& m, A a) -> json {
+             return m.events_.dump(static_cast<unsigned>(a.integer("controller", 0, 1, 0)));
+         }},
+        {"temperature", {"controller", "celsius"}, [](FirmwareModel& m, A a) -> json {
+             const auto c = static_cast<unsigned>(a.integer("controller", 0, 1, 0));
+             const auto celsius = static_cast<uint8_t>(a.integer("celsius", 0, 150, 31));
+             if (!m.controllers_[c].present) return {{"error", "that controller is not present"}};
+             m.controllers_[c].airTemperature = celsius;
+             if (celsius >= kTemperatureLimit)
+                 m.logEvent(0x03, {celsius}, static_cast<int>(c));
+             else if (celsius >= kTemperatureWarning)
+                 m.logEvent(0x04, {celsius}, static_cast<int>(c));
+             return {{"ok", true}};
+         }},
+    };
+    return table;
 }
 
 }  // namespace sim::model

@@ -52,20 +52,111 @@ std::optional<Outcome> FirmwareModel::execute(const CommandContext& cmd, std::ve
     return writeBuffer(cmd);
 }
 
+// The reads: one entry per buffer ID. `chunked` replies are read in pieces
+// (offset and length in the CDB select the piece).
+const std::vector<FirmwareModel::ReadEntry>& FirmwareModel::statusReads() {
+    namespace b = wire::buf;
+    using R = const VendorRead&;
+    using Reply = std::vector<uint8_t>&;
+    auto eventLog = [](FirmwareModel& m, R r, Reply out) {
+        if (r.mode != wire::kModeData) return Outcome::invalidFieldInCdb();
+        auto log = m.eventLogReply(r.cmd.cdb[2], r.offset);
+        if (!log) return Outcome::check(0x02, 0x04, 0x03);   // that controller is not there
+        out = std::move(*log);
+        return Outcome::good();
+    };
+    static const std::vector<ReadEntry> table = {
+        {b::ReadCurrentConfig, true, [](FirmwareModel& m, R r, Reply out) {
+             if (r.mode != wire::kModeData) return Outcome::invalidFieldInCdb();
+             out = recordBytes(*m.committed_);
+             return Outcome::good();
+         }},
+        {b::ReadConfigHeader, false, [](FirmwareModel& m, R r, Reply out) {
+             if ((r.mode != wire::kModeVendor || r.b3 || r.b4 || r.b5)) return Outcome::invalidFieldInCdb();
+             out = recordBytes(m.committed_->header);
+             return Outcome::good();
+         }},
+        {b::ReadDriveRankInfo, false, [](FirmwareModel& m, R r, Reply out) {
+             if (r.mode != wire::kModeVendor || r.b3 || r.b5 || r.b4 >= m.committed_->header.totalArrays.get())
+                 return Outcome::invalidFieldInCdb();
+             out = recordBytes(m.committed_->rank[r.b4]);
+             return Outcome::good();
+         }},
+        {b::ReadRegionMap, false, [](FirmwareModel& m, R r, Reply out) {
+             if (r.mode != wire::kModeVendor || r.b3 || r.b4 != wire::kFlagYes || r.b5) return Outcome::invalidFieldInCdb();
+             auto map = std::make_unique<wire::ADDRESS_REGION_MAP_STRUCT>();
+             m.buildRegionMap(*m.committed_, *map);
+             out = recordBytes(*map);
+             return Outcome::good();
+         }},
+        {b::GetControllerInfo, true, [](FirmwareModel& m, R r, Reply out) {
+             if (r.mode != wire::kModeData) return Outcome::invalidFieldInCdb();
+             wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT info{};
+             m.buildControllerInfo(r.cmd.pathIndex, info);
+             out = recordBytes(info);
+             return Outcome::good();
+         }},
+        {b::GetAllDriveInfo, true, [](FirmwareModel& m, R r, Reply out) {
+             if (r.mode != wire::kModeData) return Outcome::invalidFieldInCdb();
+             auto info = std::make_unique<wire::ALL_DRIVE_INFO_STRUCT>();
+             m.buildDriveInfo(*info);
+             out = recordBytes(*info);
+             return Outcome::good();
+         }},
+        {b::GetAllHostInfo, true, [](FirmwareModel& m, R r, Reply out) {
+             if (r.mode != wire::kModeData) return Outcome::invalidFieldInCdb();
+             auto info = std::make_unique<wire::ALL_HOST_INFO_STRUCT>();
+             m.buildHostInfo(*info);
+             out = recordBytes(*info);
+             return Outcome::good();
+         }},
+        {b::EventLogA, true, eventLog},
+        {b::EventLogB, true, eventLog},
+        {b::EventLogLatestA, true, eventLog},
+        {b::EventLogLatestB, true, eventLog},
+        {b::DiagnosticsDump, true, [](FirmwareModel& m, R r, Reply out) {
+             if (r.mode != wire::kModeData) return Outcome::invalidFieldInCdb();
+             if (!m.diagDumpReady_) return sequenceError();
+             out = m.diagDump_;
+             return Outcome::good();
+         }},
+        {b::GetAllInitInfo, false, [](FirmwareModel& m, R r, Reply out) {
+             if ((r.mode != wire::kModeVendor || r.b3 || r.b4 || r.b5)) return Outcome::invalidFieldInCdb();
+             wire::ALL_INITIALISATION_INFO_STRUCT info{};
+             m.buildInitInfo(info);
+             out = recordBytes(info);
+             return Outcome::good();
+         }},
+        {b::ReadConfigUpdateInProgress, false, [](FirmwareModel& m, R r, Reply out) {
+             if (r.mode != wire::kModeVendor || r.b3 != 1 || r.b4 || r.b5) return Outcome::invalidFieldInCdb();
+             wire::CONFIG_UPDATE_STRUCT u{};
+             m.buildConfigUpdate(r.cmd.pathIndex, u);
+             out = recordBytes(u);
+             return Outcome::good();
+         }},
+    };
+    return table;
+}
+
+const FirmwareModel::ReadEntry* FirmwareModel::findRead(uint8_t id) {
+    for (const auto* table : {&statusReads(), &snapshotReads(), &maintenanceReads()})
+        for (const ReadEntry& e : *table)
+            if (e.bufferId == id) return &e;
+    return nullptr;
+}
+
 std::optional<Outcome> FirmwareModel::readBuffer(const CommandContext& cmd, std::vector<uint8_t>& dataIn) {
     const auto& c = cmd.cdb;
-    const uint8_t mode = c[1], id = c[2], b3 = c[3], b4 = c[4], b5 = c[5];
+    const uint8_t id = c[2];
     const uint32_t offset = wire::loadBe24(&c[3]);
     const uint32_t length = wire::loadBe24(&c[6]);
     if (c[9] != 0) return Outcome::invalidFieldInCdb();
+    const ReadEntry* entry = findRead(id);
+    if (!entry) return Outcome::invalidFieldInCdb();
 
-    std::vector<uint8_t> reply;
-    bool chunked = false;   // mode 2: offset and length select a piece of the reply
-    switch (id) {
-    case wire::buf::ReadCurrentConfig: {
-        // The image is large and read in many chunks: copy only the piece asked
-        // for, unless a corruption of this reply is pending.
-        if (mode != wire::kModeData) return Outcome::invalidFieldInCdb();
+    // The image is large and read in many chunks: copy only the piece asked
+    // for, unless a corruption of this reply is pending.
+    if (id == wire::buf::ReadCurrentConfig && c[1] == wire::kModeData) {
         const bool corrupt =
             offset == 0 ? std::any_of(corruptions_.begin(), corruptions_.end(),
                                       [&](const Corruption& k) { return k.bufferId == id && k.count > 0; })
@@ -78,108 +169,27 @@ std::optional<Outcome> FirmwareModel::readBuffer(const CommandContext& cmd, std:
             dataIn.assign(piece.begin(), piece.end());
             return Outcome::good();
         }
-        reply = recordBytes(*committed_);
-        chunked = true;
-        break;
-    }
-    case wire::buf::ReadConfigHeader:
-        if (mode != wire::kModeVendor || b3 || b4 || b5) return Outcome::invalidFieldInCdb();
-        reply = recordBytes(committed_->header);
-        break;
-    case wire::buf::ReadDriveRankInfo:
-        if (mode != wire::kModeVendor || b3 || b5 || b4 >= committed_->header.totalArrays.get())
-            return Outcome::invalidFieldInCdb();
-        reply = recordBytes(committed_->rank[b4]);
-        break;
-    case wire::buf::ReadRegionMap: {
-        if (mode != wire::kModeVendor || b3 || b4 != wire::kFlagYes || b5) return Outcome::invalidFieldInCdb();
-        auto map = std::make_unique<wire::ADDRESS_REGION_MAP_STRUCT>();
-        buildRegionMap(*committed_, *map);
-        reply = recordBytes(*map);
-        break;
-    }
-    case wire::buf::GetControllerInfo: {
-        if (mode != wire::kModeData) return Outcome::invalidFieldInCdb();
-        wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT info{};
-        buildControllerInfo(cmd.pathIndex, info);
-        reply = recordBytes(info);
-        chunked = true;
-        break;
-    }
-    case wire::buf::GetAllDriveInfo: {
-        if (mode != wire::kModeData) return Outcome::invalidFieldInCdb();
-        auto info = std::make_unique<wire::ALL_DRIVE_INFO_STRUCT>();
-        buildDriveInfo(*info);
-        reply = recordBytes(*info);
-        chunked = true;
-        break;
-    }
-    case wire::buf::GetAllHostInfo: {
-        if (mode != wire::kModeData) return Outcome::invalidFieldInCdb();
-        auto info = std::make_unique<wire::ALL_HOST_INFO_STRUCT>();
-        buildHostInfo(*info);
-        reply = recordBytes(*info);
-        chunked = true;
-        break;
-    }
-    case wire::buf::EventLogA: case wire::buf::EventLogB:
-    case wire::buf::EventLogLatestA: case wire::buf::EventLogLatestB: {
-        if (mode != wire::kModeData) return Outcome::invalidFieldInCdb();
-        auto log = eventLogReply(id, offset);
-        if (!log) return Outcome::check(0x02, 0x04, 0x03);   // that controller is not there
-        reply = std::move(*log);
-        chunked = true;
-        break;
-    }
-    case wire::buf::DiagnosticsDump:
-        if (mode != wire::kModeData) return Outcome::invalidFieldInCdb();
-        if (!diagDumpReady_) return sequenceError();
-        reply = diagDump_;
-        chunked = true;
-        break;
-    case wire::buf::GetAllInitInfo: {
-        if (mode != wire::kModeVendor || b3 || b4 || b5) return Outcome::invalidFieldInCdb();
-        wire::ALL_INITIALISATION_INFO_STRUCT info{};
-        buildInitInfo(info);
-        reply = recordBytes(info);
-        break;
-    }
-    case wire::buf::ReadConfigUpdateInProgress: {
-        if (mode != wire::kModeVendor || b3 != 1 || b4 || b5) return Outcome::invalidFieldInCdb();
-        wire::CONFIG_UPDATE_STRUCT u{};
-        buildConfigUpdate(cmd.pathIndex, u);
-        reply = recordBytes(u);
-        break;
-    }
-    case wire::buf::ReadInternalLogicalDrives:
-    case wire::buf::ReadOverWriteDataAreas:
-    case wire::buf::ReadOverWriteDataAreaStats:
-    case wire::buf::ReadOverWriteDataAreas_R2_2:
-    case wire::buf::ReadSnapshotData_R2_2:
-        if (mode != wire::kModeVendor || b3 || b4 || b5) return Outcome::invalidFieldInCdb();
-        reply = snapshotReply(id, 0);
-        break;
-    case wire::buf::ReadSnapshotData:
-        if (mode != wire::kModeVendor || b3) return Outcome::invalidFieldInCdb();
-        reply = snapshotReply(id, static_cast<uint16_t>((b4 << 8) | b5));
-        break;
-    case wire::buf::GetVolumeCopyStatus:
-        if (mode != wire::kModeData) return Outcome::invalidFieldInCdb();
-        reply = volumeCopyReply();
-        chunked = true;
-        break;
-    default:
-        if (auto o = maintenanceRead(cmd, reply)) {
-            if (o->kind != Outcome::Kind::Good) return *o;
-            chunked = mode == wire::kModeData;
-            break;
-        }
-        return Outcome::invalidFieldInCdb();
     }
 
-    // Injected corruptions (bad-input tests of the tool). A read in pieces
-    // takes its corruptions at the piece at offset 0 and keeps them for its
-    // other pieces, so a count is a count of whole reads.
+    std::vector<uint8_t> reply;
+    Outcome built = entry->build(*this, VendorRead{cmd, c[1], c[3], c[4], c[5], offset}, reply);
+    if (built.kind != Outcome::Kind::Good) return built;
+    const bool chunked = entry->chunked;
+    applyCorruptions(id, chunked, offset, reply);
+    if (chunked) {
+        if (offset > reply.size()) return Outcome::invalidFieldInCdb();
+        size_t n = std::min<size_t>(length, reply.size() - offset);
+        dataIn.assign(reply.begin() + offset, reply.begin() + static_cast<std::ptrdiff_t>(offset + n));
+    } else {
+        dataIn = std::move(reply);
+    }
+    return Outcome::good();
+}
+
+// Injected corruptions (bad-input tests of the tool). A read in pieces takes
+// its corruptions at the piece at offset 0 and keeps them for its other
+// pieces, so a count is a count of whole reads.
+void FirmwareModel::applyCorruptions(uint8_t id, bool chunked, uint32_t offset, std::vector<uint8_t>& reply) {
     std::vector<Corruption> apply;
     if (!chunked || offset == 0) {
         for (auto& k : corruptions_) {
@@ -201,65 +211,47 @@ std::optional<Outcome> FirmwareModel::readBuffer(const CommandContext& cmd, std:
             if (k.value < reply.size()) reply.resize(k.value);
         } else if (k.kind == "garbage") {
             uint32_t x = 0x9E3779B9u ^ k.value;
-            for (auto& b : reply) {
+            for (auto& byte : reply) {
                 x ^= x << 13; x ^= x >> 17; x ^= x << 5;
-                b = static_cast<uint8_t>(x);
+                byte = static_cast<uint8_t>(x);
             }
         }
     }
-
-    if (chunked) {
-        if (offset > reply.size()) return Outcome::invalidFieldInCdb();
-        size_t n = std::min<size_t>(length, reply.size() - offset);
-        dataIn.assign(reply.begin() + offset, reply.begin() + static_cast<std::ptrdiff_t>(offset + n));
-    } else {
-        dataIn = std::move(reply);
-    }
-    return Outcome::good();
 }
 
-namespace {
-
-constexpr int kVariablePayload = -2;
-
-// Payload size (after the validation header) of each mode-1 write, or -1 when
-// the buffer ID is not a write this model takes.
-int payloadSize(uint8_t id) {
+// The writes of mode 1 (vendor) that are not configuration changes.
+const std::vector<FirmwareModel::WriteEntry>& FirmwareModel::controllerWrites() {
     namespace b = wire::buf;
-    switch (id) {
-    case b::StartNewConfig: case b::ClearConfig: case b::SaveConfig: case b::ModifyConfigHeader:
-    case b::SetAutoRegeneration: case b::HostPortHardAddress: case b::SetAltNodeNameOnHostPorts:
-    case b::SetRegenPriority: case b::SetAutoDriveFwUpdate: case b::SetRankCacheParams:
-    case b::SetHostLunAvailability: case b::SetConfigWwn: case b::SetControllerLun: case b::TrustArray:
-    case b::DeleteDriveRank: case b::DeleteHostLun: case b::DeleteLunMapping: case b::DeleteHotSpare:
-    case b::SetSingleControllerMode: case b::SetBackgroundVerify: case b::SetAutoHotSpare:
-    case b::SetControllerLogSes: case b::SetSystemParamPair: case b::SetInitPriority:
-    case b::FailDrive: case b::ParityCheck: case b::CancelParityCheck: case b::DiagnosticsDumpRequest:
-    case b::ClearEventLogs:
-        return 0;
-    case b::ConfigureTQM: return sizeof(wire::TQM_CONFIG_STRUCT);
-    case b::AddDriveRank: return sizeof(wire::RANK_CONFIG_STRUCT);
-    case b::AddHostLun: return sizeof(wire::CREATE_HOST_LUN_STRUCT);
-    case b::AddLunMapping: return sizeof(wire::CREATE_LUN_MAPPING_STRUCT);
-    case b::AddHotSpare: return sizeof(wire::HOT_SPARE_DRIVE_STRUCT);
-    case b::SetConfigName: return sizeof(wire::CONFIG_NAME_STRUCT);
-    case b::ExpandHostLun: return sizeof(wire::EXPAND_HOST_LUN_STRUCT);
-    case b::SetRankName: case b::SetHostLunName: return sizeof(wire::OBJECT_NAME_STRUCT);
-    case b::ExpandArray: return sizeof(wire::EXPAND_ARRAY_STRUCT);
-    case b::SetTime: return sizeof(wire::CLOCK_STRUCT);
-    case b::ModifyLunMapping: return sizeof(wire::LUN_MAPPING_STRUCT);
-    case b::PauseInit: case b::UnpauseInit: return 0;
-    case b::FlashDriveActivityLight: case b::ResetController: case b::ShutdownController:
-    case b::ClearControllerStatisticsA: case b::ClearControllerStatisticsB: case b::SpinUpOrDownDrive:
-    case b::SpinUpOrDownArray: case b::StartDriveSelfTest: case b::StartArraySelfTest:
-    case b::MuteAlarm: case b::EnableAlarm: case b::DisableAlarm:
-        return 0;
-    case b::ModifyAPMConfig: return kVariablePayload;   // level 1 or level 2 record, by CDB byte 3
-    default: return snapshotPayloadSize(id);
-    }
+    using W = const VendorWrite&;
+    static const std::vector<WriteEntry> table = {
+        {b::SetTime, sizeof(wire::CLOCK_STRUCT), 0, [](FirmwareModel& m, W w) {
+             if (w.b4 || w.b5) return Outcome::invalidFieldInCdb();
+             return m.setTime(w.b3, w.payload);
+         }},
+        {b::FailDrive, 0, 0, [](FirmwareModel& m, W w) {
+             if (w.b3 != 1) return Outcome::invalidFieldInCdb();
+             return m.failDrive(w.b4, w.b5);
+         }},
+        {b::ParityCheck, 0, 0, [](FirmwareModel& m, W w) { return m.parityCheck(w.b3, w.b4, w.b5); }},
+        {b::CancelParityCheck, 0, kZeroCdb, [](FirmwareModel& m, W) {
+             m.parity_.active = false;
+             return Outcome::good();
+         }},
+        {b::ClearEventLogs, 0, 0, [](FirmwareModel& m, W w) { return m.clearEventLogs(w.cmd); }},
+        {b::DiagnosticsDumpRequest, 0, kZeroCdb, [](FirmwareModel& m, W) {
+             m.takeDiagnosticDump();
+             return Outcome::good();
+         }},
+    };
+    return table;
 }
 
-}  // namespace
+const FirmwareModel::WriteEntry* FirmwareModel::findWrite(uint8_t id) {
+    for (const auto* table : {&controllerWrites(), &configWrites(), &maintenanceWrites(), &snapshotWrites()})
+        for (const WriteEntry& e : *table)
+            if (e.bufferId == id) return &e;
+    return nullptr;
+}
 
 std::optional<Outcome> FirmwareModel::writeBuffer(const CommandContext& cmd) {
     const auto& c = cmd.cdb;
@@ -276,56 +268,36 @@ std::optional<Outcome> FirmwareModel::writeBuffer(const CommandContext& cmd) {
         return download(cmd);
     }
     if (mode != wire::kModeVendor) return Outcome::invalidFieldInCdb();
-    const int expected = payloadSize(id);
-    if (expected < 0 && expected != kVariablePayload) return Outcome::invalidFieldInCdb();
+    const WriteEntry* entry = findWrite(id);
+    if (!entry) return Outcome::invalidFieldInCdb();
     if (length != cmd.dataOut.size()) return Outcome::parameterListLengthError();
     if (cmd.dataOut.size() < wire::kValidationHeaderSize) return Outcome::parameterListLengthError();
     if (!std::equal(wire::TOLVO_VALIDATION_HEADER.begin(), wire::TOLVO_VALIDATION_HEADER.end(), cmd.dataOut.begin()))
         return Outcome::invalidFieldInParameterList();
     auto payload = cmd.dataOut.subspan(wire::kValidationHeaderSize);
     const bool lunMapLong = id == wire::buf::AddLunMapping && payload.size() == sizeof(wire::CREATE_LUN_MAPPING_STRUCT_ver_I);
-    if (expected != kVariablePayload && static_cast<size_t>(expected) != payload.size() && !lunMapLong) return Outcome::parameterListLengthError();
+    if (entry->payloadSize != kAnyPayload && entry->payloadSize != payload.size() && !lunMapLong) return Outcome::parameterListLengthError();
     if (lunMapLong) payload = payload.first(sizeof(wire::CREATE_LUN_MAPPING_STRUCT));
-    return vendorCommand(cmd, id, payload);
+    const uint8_t b3 = c[3], b4 = c[4], b5 = c[5];
+    if ((entry->flags & kInChange) && !pending_) return sequenceError();
+    if ((entry->flags & kZeroCdb) && (b3 || b4 || b5)) return Outcome::invalidFieldInCdb();
+    Outcome o = entry->run(*this, VendorWrite{cmd, b3, b4, b5, static_cast<unsigned>((b3 << 8) | b4), payload});
+    if ((entry->flags & kInChange) && o.kind == Outcome::Kind::Good) pendingDirty_ = true;
+    return o;
 }
 
-Outcome FirmwareModel::vendorCommand(const CommandContext& cmd, uint8_t id, std::span<const uint8_t> payload) {
-    namespace b = wire::buf;
-    if (auto o = maintenanceCommand(cmd, id, payload)) return *o;
-    switch (id) {
-    case b::SetTime:
-        if (cmd.cdb[4] || cmd.cdb[5]) return Outcome::invalidFieldInCdb();
-        return setTime(cmd.cdb[3], payload);
-    case b::ClearEventLogs:
-        return clearEventLogs(cmd);
-    case b::FailDrive:
-        if (cmd.cdb[3] != 1) return Outcome::invalidFieldInCdb();
-        return failDrive(cmd.cdb[4], cmd.cdb[5]);
-    case b::ParityCheck:
-        return parityCheck(cmd.cdb[3], cmd.cdb[4], cmd.cdb[5]);
-    case b::CancelParityCheck:
-        if (cmd.cdb[3] || cmd.cdb[4] || cmd.cdb[5]) return Outcome::invalidFieldInCdb();
-        parity_.active = false;
-        return Outcome::good();
-    case b::DiagnosticsDumpRequest: {
-        if (cmd.cdb[3] || cmd.cdb[4] || cmd.cdb[5]) return Outcome::invalidFieldInCdb();
-        std::string text = "Tolvo diagnostic snapshot\n";
-        text += "System WWN " + wwnHex(committed_->header.configWwn.get()) + "\n";
-        text += "Uptime ms " + std::to_string(nowMs()) + "\n";
-        text += "Arrays " + std::to_string(committed_->header.totalArrays.get()) + ", logical drives " +
-                std::to_string(committed_->header.totalLogicalDrives.get()) + ", drives " +
-                std::to_string(drives_.size()) + "\n";
-        diagDump_.assign(4, 0);
-        diagDump_.insert(diagDump_.end(), text.begin(), text.end());
-        uint32_t n = static_cast<uint32_t>(diagDump_.size());
-        for (int i = 0; i < 4; ++i) diagDump_[i] = static_cast<uint8_t>(n >> (8 * i));
-        diagDumpReady_ = true;
-        return Outcome::good();
-    }
-    default:
-        if (snapshotPayloadSize(id) >= 0) return snapshotCommand(cmd, id, payload);
-        return configCommand(cmd, id, payload);
-    }
+void FirmwareModel::takeDiagnosticDump() {
+    std::string text = "Tolvo diagnostic snapshot\n";
+    text += "System WWN " + wwnHex(committed_->header.configWwn.get()) + "\n";
+    text += "Uptime ms " + std::to_string(nowMs()) + "\n";
+    text += "Arrays " + std::to_string(committed_->header.totalArrays.get()) + ", logical drives " +
+            std::to_string(committed_->header.totalLogicalDrives.get()) + ", drives " +
+            std::to_string(drives_.size()) + "\n";
+    diagDump_.assign(4, 0);
+    diagDump_.insert(diagDump_.end(), text.begin(), text.end());
+    uint32_t n = static_cast<uint32_t>(diagDump_.size());
+    for (int i = 0; i < 4; ++i) diagDump_[i] = static_cast<uint8_t>(n >> (8 * i));
+    diagDumpReady_ = true;
 }
 
 void FirmwareModel::buildControllerInfo(unsigned pathIndex, wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT& out) const {
@@ -859,84 +831,100 @@ json FirmwareModel::dumpRegions() const {
     return out;
 }
 
+const std::vector<FirmwareModel::ControlVerb>& FirmwareModel::controlVerbs() {
+    using A = const ScenarioObject&;
+    static const std::vector<ControlVerb> table = {
+        {"refuse-config", {"reason", "count"}, [](FirmwareModel& m, A a) -> json {
+             static const std::vector<std::string> reasons = {"start", "save", "unavailable", "expansion"};
+             m.refuseReason_ = reasons[a.choice("reason", reasons, 0)];
+             m.refuseCount_ = static_cast<unsigned>(a.integer("count", 0, 1000000, 1));
+             return {{"ok", true}, {"count", m.refuseCount_}, {"reason", m.refuseReason_}};
+         }},
+        {"set-clock", {"controller", "epoch"}, [](FirmwareModel& m, A a) -> json {
+             auto ctl = static_cast<size_t>(a.integer("controller", 0, 1, 0));
+             int64_t epoch = a.integer("epoch", -(int64_t{1} << 40), int64_t{1} << 40);
+             m.controllers_[ctl].clockOffset = epoch - m.clock_.wallSeconds();
+             m.clockSet(static_cast<unsigned>(ctl));
+             return {{"ok", true}};
+         }},
+        {"dump-config", {}, [](FirmwareModel& m, A) { return m.dumpConfig(); }},
+        {"dump-regions", {}, [](FirmwareModel& m, A) { return m.dumpRegions(); }},
+        {"corrupt-reply", {"bufferId", "count", "kind", "offset", "value"}, [](FirmwareModel& m, A a) -> json {
+             Corruption k;
+             k.bufferId = static_cast<uint8_t>(a.integer("bufferId", 0, 255, 0x40));
+             k.count = static_cast<unsigned>(a.integer("count", 0, 1000000, 1));
+             static const std::vector<std::string> kinds = {"length", "byte", "truncate", "garbage"};
+             k.kind = kinds[a.choice("kind", kinds, 0)];
+             if (k.kind == "byte") {
+                 auto off = a.integer("offset", 0, 0xFFFFFF, 0);
+                 auto val = a.integer("value", 0, 255, 0);
+                 k.value = static_cast<uint32_t>((off << 8) | val);
+             } else {
+                 k.value = static_cast<uint32_t>(a.integer("value", 0, 0xFFFFFFFF, 0));
+             }
+             m.corruptions_.erase(std::remove_if(m.corruptions_.begin(), m.corruptions_.end(),
+                                                 [](const Corruption& c) { return c.count == 0; }),
+                                  m.corruptions_.end());
+             m.corruptions_.push_back(k);
+             return {{"ok", true}};
+         }},
+        {"fail-drive", {"wwn"}, [](FirmwareModel& m, A a) -> json {
+             uint64_t w = a.wwn("wwn");
+             unsigned member = 0;
+             if (const int r = rankOfDrive(*m.committed_, w, &member); r >= 0) {
+                 Outcome o = m.failDrive(static_cast<uint8_t>(r), static_cast<uint8_t>(member));
+                 if (o.kind != Outcome::Kind::Good) return {{"error", "drive cannot fail"}};
+                 return {{"ok", true}};
+             }
+             int d = m.driveIndexByWwn(w);
+             if (d < 0) return {{"error", "no such drive"}};
+             m.drives_[static_cast<size_t>(d)].failed = true;
+             return {{"ok", true}};
+         }},
+        {"downloads", {}, [](FirmwareModel& m, A) -> json {
+             json out = json::object();
+             const char* names[2] = {"controller", "driveIo"};
+             for (int i = 0; i < 2; ++i)
+                 out[names[i]] = {{"images", m.downloads_[i].images}, {"bytes", m.downloads_[i].received},
+                                  {"pieces", m.downloads_[i].pieces}};
+             return out;
+         }},
+        {"snapshots", {}, [](FirmwareModel& m, A) { return m.describeCopies(); }},
+        {"jobs", {}, [](FirmwareModel& m, A) -> json {
+             auto percent = [&](const Job& j) { return j.active ? json(m.jobPercent(j)) : json(nullptr); };
+             return {{"rebuild", percent(m.rebuild_)},
+                     {"expansion", percent(m.expansion_)},
+                     {"parityCheck", percent(m.parity_)},
+                     {"initialisations", m.inits_.size()}};
+         }},
+    };
+    return table;
+}
+
 json FirmwareModel::control(const std::string& verb, const json& args) {
     advanceJobs();
     advanceMaintenance();
     expireStaleChange();
     try {
-        if (auto answer = maintenanceControl(verb, args)) return *answer;
-        if (verb == "refuse-config") {
-            const std::string reason = strOr(args, "reason", "start");
-            if (reason != "start" && reason != "save" && reason != "unavailable" && reason != "expansion")
-                return {{"error", "reason must be start, save, unavailable or expansion"}};
-            refuseCount_ = static_cast<unsigned>(intIn(args, "count", 0, 1000000, 1));
-            refuseReason_ = reason;
-            return {{"ok", true}, {"count", refuseCount_}, {"reason", refuseReason_}};
-        }
-        if (verb == "set-clock") {
-            auto ctl = intIn(args, "controller", 0, 1, 0);
-            if (!args.contains("epoch") || !args.at("epoch").is_number_integer()) return {{"error", "\"epoch\" is required"}};
-            controllers_[static_cast<size_t>(ctl)].clockOffset = args.at("epoch").get<int64_t>() - clock_.wallSeconds();
-            clockSet(static_cast<unsigned>(ctl));
-            return {{"ok", true}};
-        }
         if (auto ses = ses_.control(verb, args, drives_, nowMs())) return *ses;
-        if (verb == "dump-config") return dumpConfig();
-        if (verb == "dump-regions") return dumpRegions();
-        if (verb == "corrupt-reply") {
-            Corruption k;
-            k.bufferId = static_cast<uint8_t>(intIn(args, "bufferId", 0, 255, 0x40));
-            k.count = static_cast<unsigned>(intIn(args, "count", 0, 1000000, 1));
-            k.kind = strOr(args, "kind", "length");
-            if (k.kind == "byte") {
-                auto off = intIn(args, "offset", 0, 0xFFFFFF, 0);
-                auto val = intIn(args, "value", 0, 255, 0);
-                k.value = static_cast<uint32_t>((off << 8) | val);
-            } else if (k.kind == "length" || k.kind == "truncate" || k.kind == "garbage") {
-                k.value = static_cast<uint32_t>(intIn(args, "value", 0, 0xFFFFFFFF, 0));
-            } else {
-                return {{"error", "kind must be length, byte, truncate or garbage"}};
-            }
-            corruptions_.erase(std::remove_if(corruptions_.begin(), corruptions_.end(),
-                                              [](const Corruption& c) { return c.count == 0; }),
-                               corruptions_.end());
-            corruptions_.push_back(k);
-            return {{"ok", true}};
-        }
-        if (verb == "fail-drive") {
-            if (!args.contains("wwn")) return {{"error", "\"wwn\" is required"}};
-            uint64_t w = parseWwn(args.at("wwn"), "wwn");
-            unsigned member = 0;
-            if (const int r = rankOfDrive(*committed_, w, &member); r >= 0) {
-                Outcome o = failDrive(static_cast<uint8_t>(r), static_cast<uint8_t>(member));
-                if (o.kind != Outcome::Kind::Good) return {{"error", "drive cannot fail"}};
-                return {{"ok", true}};
-            }
-            int d = driveIndexByWwn(w);
-            if (d < 0) return {{"error", "no such drive"}};
-            drives_[static_cast<size_t>(d)].failed = true;
-            return {{"ok", true}};
-        }
-        if (verb == "downloads") {
-            json out = json::object();
-            const char* names[2] = {"controller", "driveIo"};
-            for (int i = 0; i < 2; ++i)
-                out[names[i]] = {{"images", downloads_[i].images}, {"bytes", downloads_[i].received},
-                                 {"pieces", downloads_[i].pieces}};
-            return out;
-        }
-        if (verb == "snapshots") return describeCopies();
-        if (verb == "jobs") {
-            return {{"rebuild", rebuild_.active ? json(jobPercent(rebuild_)) : json(nullptr)},
-                    {"expansion", expansion_.active ? json(jobPercent(expansion_)) : json(nullptr)},
-                    {"parityCheck", parity_.active ? json(jobPercent(parity_)) : json(nullptr)},
-                    {"initialisations", inits_.size()}};
-        }
-        if (auto answer = eventControl(verb, args)) return *answer;
     } catch (const std::exception& e) {
         return {{"error", e.what()}};
     }
-    return {{"error", "unknown model verb \"" + verb + "\""}};
+    const ControlVerb* v = nullptr;
+    for (const auto* table : {&controlVerbs(), &maintenanceVerbs(), &eventVerbs()})
+        for (const ControlVerb& entry : *table)
+            if (verb == entry.name) v = &entry;
+    if (!v) return {{"error", "unknown model verb \"" + verb + "\""}};
+    try {
+        static const json none = json::object();
+        ScenarioObject a(args.is_null() ? none : args, "");
+        for (auto it = args.begin(); args.is_object() && it != args.end(); ++it)
+            if (std::none_of(v->args.begin(), v->args.end(), [&](const char* k) { return it.key() == k; }))
+                a.fail(it.key(), "not an argument of " + verb);
+        return v->run(*this, a);
+    } catch (const std::exception& e) {
+        return {{"error", e.what()}};
+    }
 }
 
 }  // namespace sim::model

@@ -24,6 +24,7 @@
 #include "model/event_log.h"
 #include "model/maintenance_state.h"
 #include "model/ses_pages.h"
+#include "scenario/reader.h"
 #include "wire/config.h"
 #include "wire/controller.h"
 #include "wire/drive.h"
@@ -132,8 +133,6 @@ struct Corruption {
     uint32_t value = 0;
 };
 
-// Parameter record size of a snapshot, ODA or volume copy write, or -1.
-int snapshotPayloadSize(uint8_t bufferId);
 
 class FirmwareModel final : public sim::SystemModel {
 public:
@@ -170,8 +169,18 @@ public:
 
 private:
     // Scenario and state.
+    // One function per part of the system object (see scenario.cpp).
     void loadScenario(const nlohmann::json& system);
-    void loadConfiguration(const nlohmann::json& system);
+    void loadControllers(const ScenarioObject& system);
+    void loadDrives(const ScenarioObject& system);
+    void applyDriveFailures();
+    void loadConfiguration(const ScenarioObject& system);
+    void loadImage(const ScenarioObject& system);
+    void loadHeader(const ScenarioObject& system);
+    void loadArrays(const ScenarioObject& system);
+    void loadLogicalDrives(const ScenarioObject& system);
+    void loadMappings(const ScenarioObject& system);
+    void loadJobs(const ScenarioObject& system);
     nlohmann::json dumpConfig() const;
     nlohmann::json dumpRegions() const;
 
@@ -186,11 +195,60 @@ private:
     void discardChange();
     void expireStaleChange();
 
-    // Dispatch.
+    // Dispatch of the vendor commands through tables with one entry per buffer
+    // ID. An area keeps its entries in a static member function returning its
+    // table; findRead and findWrite (firmware_model.cpp) list the areas. A new
+    // command is one entry in the table of its area.
+    struct VendorRead {
+        const CommandContext& cmd;
+        uint8_t mode, b3, b4, b5;  // CDB bytes 1, 3, 4, 5
+        uint32_t offset;           // bytes 3-5: the offset of a piece
+    };
+    struct ReadEntry {
+        uint8_t bufferId;
+        bool chunked;  // read in pieces: CDB offset and length select the piece
+        Outcome (*build)(FirmwareModel&, const VendorRead&, std::vector<uint8_t>& reply);
+    };
+    struct VendorWrite {
+        const CommandContext& cmd;
+        uint8_t b3, b4, b5;          // CDB bytes 3, 4, 5
+        unsigned index16;            // bytes 3-4 as one index
+        std::span<const uint8_t> payload;  // after the validation header, payloadSize bytes
+    };
+    enum WriteFlags : uint8_t {
+        kZeroCdb = 1,   // CDB bytes 3-5 must be zero
+        kInChange = 2,  // a change command: needs an open change, works on pending_
+    };
+    static constexpr size_t kAnyPayload = SIZE_MAX;  // the command checks its own length
+    struct WriteEntry {
+        uint8_t bufferId;
+        size_t payloadSize;   // or kAnyPayload
+        uint8_t flags;
+        Outcome (*run)(FirmwareModel&, const VendorWrite&);
+    };
+    static const std::vector<ReadEntry>& statusReads();
+    static const std::vector<ReadEntry>& snapshotReads();
+    static const std::vector<ReadEntry>& maintenanceReads();
+    static const std::vector<WriteEntry>& controllerWrites();
+    static const std::vector<WriteEntry>& configWrites();
+    static const std::vector<WriteEntry>& maintenanceWrites();
+    static const std::vector<WriteEntry>& snapshotWrites();
+    static const ReadEntry* findRead(uint8_t bufferId);
+    static const WriteEntry* findWrite(uint8_t bufferId);
     std::optional<Outcome> readBuffer(const CommandContext& cmd, std::vector<uint8_t>& dataIn);
     std::optional<Outcome> writeBuffer(const CommandContext& cmd);
-    Outcome vendorCommand(const CommandContext& cmd, uint8_t bufferId, std::span<const uint8_t> payload);
-    Outcome configCommand(const CommandContext& cmd, uint8_t bufferId, std::span<const uint8_t> payload);
+    void applyCorruptions(uint8_t bufferId, bool chunked, uint32_t offset, std::vector<uint8_t>& reply);
+    void takeDiagnosticDump();
+
+    // Control verbs: one entry each (firmware_model.cpp).
+    struct ControlVerb {
+        const char* name;
+        std::vector<const char*> args;  // the argument keys it takes
+        nlohmann::json (*run)(FirmwareModel&, const ScenarioObject& args);
+    };
+    static const std::vector<ControlVerb>& controlVerbs();
+    static const std::vector<ControlVerb>& maintenanceVerbs();   // maintenance.cpp
+    static const std::vector<ControlVerb>& eventVerbs();         // event_log.cpp
 
     // The bracket.
     Outcome startConfig(unsigned pathIndex);
@@ -208,6 +266,9 @@ private:
     Outcome deleteLunMapping(wire::CONFIG_STORAGE_STRUCT& img, unsigned mapIndex);
     Outcome addHotSpare(wire::CONFIG_STORAGE_STRUCT& img, const wire::HOT_SPARE_DRIVE_STRUCT& req);
     Outcome deleteHotSpare(wire::CONFIG_STORAGE_STRUCT& img, unsigned spareIndex);
+    Outcome replaceLunMapping(wire::CONFIG_STORAGE_STRUCT& img, unsigned mapIndex, const wire::LUN_MAPPING_STRUCT& map);
+    Outcome setHeaderSwitch(const VendorWrite& w, uint8_t wire::CONFIG_STORAGE_HEADER_STRUCT::*field);
+    Outcome pauseInitialisation(const VendorWrite& w, bool pause);
     Outcome restoreImage(const CommandContext& cmd);
     Outcome download(const CommandContext& cmd);
 
@@ -227,11 +288,18 @@ private:
     uint16_t featureFlags() const;
 
     // Controller life, lights, spin, self tests, statistics, APM (maintenance.cpp).
-    std::optional<Outcome> maintenanceCommand(const CommandContext& cmd, uint8_t bufferId,
-                                              std::span<const uint8_t> payload);
-    std::optional<Outcome> maintenanceRead(const CommandContext& cmd, std::vector<uint8_t>& reply);
+    Outcome takeControllersDown(const VendorWrite& w, bool reset);
+    Outcome flashDriveLight(const VendorWrite& w);
+    Outcome clearStatistics(const VendorWrite& w, unsigned controller);
+    Outcome spinDrive(const VendorWrite& w);
+    Outcome selfTestDrive(const VendorWrite& w);
+    Outcome arrayDrives(const VendorWrite& w, bool spin);
+    bool inHealthyArray(const Drive& d) const;
+    int driveAt(uint8_t enclosure, uint8_t slot) const;
+    std::vector<uint8_t> apmStatusReply() const;
+    Outcome apmCycleReply(const VendorRead& r, std::vector<uint8_t>& reply) const;
+    nlohmann::json describeMaintenance() const;
     Outcome apmConfig(wire::CONFIG_STORAGE_STRUCT& img, uint8_t b3, uint8_t b4, std::span<const uint8_t> payload);
-    std::optional<nlohmann::json> maintenanceControl(const std::string& verb, const nlohmann::json& args);
     void advanceMaintenance();
     bool controllerUp(unsigned c) const;
     int64_t controllerClock(unsigned c) const;
@@ -253,6 +321,8 @@ private:
     // The open change, if any.
     std::unique_ptr<wire::CONFIG_STORAGE_STRUCT> pending_;
     uint16_t pendingCounter_ = 0;
+    unsigned pendingController_ = 0;  // the controller and path that opened the change
+    unsigned pendingPath_ = 0;
     uint64_t pendingSinceMs_ = 0;
     bool pendingSaveRefused_ = false;
     unsigned activityReadsSinceStart_ = 0;
@@ -280,7 +350,7 @@ private:
     std::vector<OdaState> odas_;
     std::vector<SnapshotState> snapshots_;
     uint16_t maxOdas_ = 8, maxSnapshots_ = 24, maxVirtualLuns_ = 4;
-    void loadSnapshots(const nlohmann::json& system);
+    void loadSnapshots(const ScenarioObject& system);
     nlohmann::json saveSnapshots() const;
     std::vector<uint8_t> snapshotReply(uint8_t bufferId, uint16_t selector) const;
     // Snapshot, ODA, snap back and volume copy commands (snapshot_writes.cpp).
@@ -322,7 +392,6 @@ private:
     Outcome clearEventLogs(const CommandContext& cmd);
     void logCommittedChange();
     void logDriveFailure(uint8_t rankId, uint8_t member, uint64_t failedWwn, uint64_t spareWwn);
-    std::optional<nlohmann::json> eventControl(const std::string& verb, const nlohmann::json& args);
     bool diagDumpReady_ = false;
 
     SesEnclosures ses_;   // enclosure services (ses_pages.cpp)

@@ -144,115 +144,130 @@ Outcome FirmwareModel::download(const CommandContext& cmd) {
 // ---------------------------------------------------------------------------
 // Commands
 
-std::optional<Outcome> FirmwareModel::maintenanceCommand(const CommandContext& cmd, uint8_t id,
-                                                         std::span<const uint8_t> /*payload*/) {
+const std::vector<FirmwareModel::WriteEntry>& FirmwareModel::maintenanceWrites() {
     namespace b = wire::buf;
-    const uint8_t b3 = cmd.cdb[3], b4 = cmd.cdb[4], b5 = cmd.cdb[5];
-    auto memberOfHealthyArray = [&](const Drive& d) { return !d.failed && rankOfDrive(*committed_, d.wwn) >= 0; };
-    auto driveAt = [&](uint8_t enclosure, uint8_t slot) -> int {
-        for (size_t i = 0; i < drives_.size(); ++i)
-            if (drives_[i].enclosure == enclosure && drives_[i].slot == slot) return static_cast<int>(i);
-        return -1;
+    using W = const VendorWrite&;
+    static const std::vector<WriteEntry> table = {
+        {b::ResetController, 0, 0, [](FirmwareModel& m, W w) { return m.takeControllersDown(w, true); }},
+        {b::ShutdownController, 0, 0, [](FirmwareModel& m, W w) { return m.takeControllersDown(w, false); }},
+        {b::FlashDriveActivityLight, 0, 0, [](FirmwareModel& m, W w) { return m.flashDriveLight(w); }},
+        {b::ClearControllerStatisticsA, 0, 0, [](FirmwareModel& m, W w) { return m.clearStatistics(w, 0); }},
+        {b::ClearControllerStatisticsB, 0, 0, [](FirmwareModel& m, W w) { return m.clearStatistics(w, 1); }},
+        {b::SpinUpOrDownDrive, 0, 0, [](FirmwareModel& m, W w) { return m.spinDrive(w); }},
+        {b::StartDriveSelfTest, 0, 0, [](FirmwareModel& m, W w) { return m.selfTestDrive(w); }},
+        {b::SpinUpOrDownArray, 0, 0, [](FirmwareModel& m, W w) { return m.arrayDrives(w, true); }},
+        {b::StartArraySelfTest, 0, 0, [](FirmwareModel& m, W w) { return m.arrayDrives(w, false); }},
+        // A level 1 or level 2 record, by CDB byte 3.
+        {b::ModifyAPMConfig, kAnyPayload, kInChange, [](FirmwareModel& m, W w) {
+             return m.apmConfig(*m.pending_, w.b3, w.b4, w.payload);
+         }},
     };
-    switch (id) {
-    case b::ResetController:
-    case b::ShutdownController: {
-        const bool reset = id == b::ResetController;
-        if (b3 < 1 || b3 > 3 || b5 || (reset ? b4 != 0 : b4 > 1)) return badCdb();
-        for (unsigned c = 0; c < 2; ++c)
-            if ((b3 >> c) & 1 && !controllers_[c].present) return badCdb();
-        for (unsigned c = 0; c < 2; ++c) {
-            if (!((b3 >> c) & 1)) continue;
-            auto& life = maint_.controller[c];
-            life.down = true;
-            life.downReason = reset ? "reset" : "shutdown";
-            life.offlineUntilMs = nowMs() + (reset ? maint_.resetDownMs : maint_.shutdownDownMs);
-            ++(reset ? life.resets : life.shutdowns);
-        }
-        return Outcome::good();
-    }
-    case b::FlashDriveActivityLight: {
-        // Loop 1 or 2, the drive by its hard address (its position), seconds (0: off).
-        if ((b3 != 1 && b3 != 2) || b4 >= drives_.size() || b5 > 120) return badCdb();
-        const Drive& d = drives_[b4];
-        if ((b3 == 1 ? d.loopId1 : d.loopId2) == 0xFF) return badCdb();
-        auto& life = maint_.drives[b4];
-        life.loop = b3;
-        life.lightUntilMs = b5 == 0 ? 0 : nowMs() + uint64_t{b5} * 1000;
-        return Outcome::good();
-    }
-    case b::ClearControllerStatisticsA:
-    case b::ClearControllerStatisticsB: {
-        const unsigned c = id == b::ClearControllerStatisticsA ? 0 : 1;
-        const unsigned lun = (b4 << 8) | b5;
-        if (b3 > 2 || (lun >= 512 && lun != 0xFFFF)) return badCdb();
-        if (!controllers_[c].present || !controllerUp(c)) return badCdb();
+    return table;
+}
+
+bool FirmwareModel::inHealthyArray(const Drive& d) const { return !d.failed && rankOfDrive(*committed_, d.wwn) >= 0; }
+
+int FirmwareModel::driveAt(uint8_t enclosure, uint8_t slot) const {
+    for (size_t i = 0; i < drives_.size(); ++i)
+        if (drives_[i].enclosure == enclosure && drives_[i].slot == slot) return static_cast<int>(i);
+    return -1;
+}
+
+// Byte 3: the controllers (bit 0 A, bit 1 B); byte 4 of a shutdown: 0 or 1.
+Outcome FirmwareModel::takeControllersDown(const VendorWrite& w, bool reset) {
+    if (w.b3 < 1 || w.b3 > 3 || w.b5 || (reset ? w.b4 != 0 : w.b4 > 1)) return badCdb();
+    for (unsigned c = 0; c < 2; ++c)
+        if ((w.b3 >> c) & 1 && !controllers_[c].present) return badCdb();
+    for (unsigned c = 0; c < 2; ++c) {
+        if (!((w.b3 >> c) & 1)) continue;
         auto& life = maint_.controller[c];
-        ++life.statisticsClears;
-        life.lastClearedPort = b3;
-        life.lastClearedLun = static_cast<int>(lun);
-        return Outcome::good();
+        life.down = true;
+        life.downReason = reset ? "reset" : "shutdown";
+        life.offlineUntilMs = nowMs() + (reset ? maint_.resetDownMs : maint_.shutdownDownMs);
+        ++(reset ? life.resets : life.shutdowns);
     }
-    case b::SpinUpOrDownDrive: {
-        // b3 direction, b4 enclosure, b5 slot. Only spares, unused and failed drives.
-        if (b3 > 1) return badCdb();
-        const int i = driveAt(b4, b5);
-        if (i < 0) return badCdb();
-        const Drive& d = drives_[static_cast<size_t>(i)];
-        if (memberOfHealthyArray(d)) return badCdb();
+    return Outcome::good();
+}
+
+// Loop 1 or 2, the drive by its hard address (its position), seconds (0: off).
+Outcome FirmwareModel::flashDriveLight(const VendorWrite& w) {
+    if ((w.b3 != 1 && w.b3 != 2) || w.b4 >= drives_.size() || w.b5 > 120) return badCdb();
+    const Drive& d = drives_[w.b4];
+    if ((w.b3 == 1 ? d.loopId1 : d.loopId2) == 0xFF) return badCdb();
+    auto& life = maint_.drives[w.b4];
+    life.loop = w.b3;
+    life.lightUntilMs = w.b5 == 0 ? 0 : nowMs() + uint64_t{w.b5} * 1000;
+    return Outcome::good();
+}
+
+Outcome FirmwareModel::clearStatistics(const VendorWrite& w, unsigned c) {
+    const unsigned lun = (w.b4 << 8) | w.b5;
+    if (w.b3 > 2 || (lun >= 512 && lun != 0xFFFF)) return badCdb();
+    if (!controllers_[c].present || !controllerUp(c)) return badCdb();
+    auto& life = maint_.controller[c];
+    ++life.statisticsClears;
+    life.lastClearedPort = w.b3;
+    life.lastClearedLun = static_cast<int>(lun);
+    return Outcome::good();
+}
+
+// b3 direction, b4 enclosure, b5 slot. Only spares, unused and failed drives.
+Outcome FirmwareModel::spinDrive(const VendorWrite& w) {
+    if (w.b3 > 1) return badCdb();
+    const int i = driveAt(w.b4, w.b5);
+    if (i < 0) return badCdb();
+    if (inHealthyArray(drives_[static_cast<size_t>(i)])) return badCdb();
+    auto& life = maint_.drives[static_cast<size_t>(i)];
+    if (life.testUntilMs > nowMs()) return sequenceError();
+    if (w.b3 == 1) {
+        if (life.spin == kSpunDown) life.spinUntilMs = nowMs() + maint_.spinUpMs;
+        life.spin = kSpunUp;
+    } else {
+        life.spin = kSpunDown;
+        life.spinUntilMs = 0;
+    }
+    return Outcome::good();
+}
+
+// b3 enclosure, b4 slot. Only spares and unused drives.
+Outcome FirmwareModel::selfTestDrive(const VendorWrite& w) {
+    if (w.b5) return badCdb();
+    const int i = driveAt(w.b3, w.b4);
+    if (i < 0) return badCdb();
+    const Drive& d = drives_[static_cast<size_t>(i)];
+    if (d.failed || inHealthyArray(d)) return badCdb();
+    auto& life = maint_.drives[static_cast<size_t>(i)];
+    if (life.testUntilMs > nowMs()) return sequenceError();
+    life.testUntilMs = nowMs() + maint_.selfTestMs;
+    life.spin = kSpunUp;
+    ++life.testsPassed;
+    return Outcome::good();
+}
+
+// The members of an array spun (b3 direction, b4 array; inside a change) or
+// self-tested (b3 array).
+Outcome FirmwareModel::arrayDrives(const VendorWrite& w, bool spin) {
+    const uint8_t array = spin ? w.b4 : w.b3;
+    if ((spin && w.b3 > 1) || (spin ? w.b5 : (w.b4 || w.b5))) return badCdb();
+    if (spin && !pending_) return sequenceError();
+    const auto& img = *committed_;
+    if (array >= img.header.totalArrays.get()) return badCdb();
+    const auto& rank = img.rank[array];
+    for (unsigned m = 0; m < std::min<unsigned>(rank.numDrives, wire::kMaxRankDrives); ++m) {
+        const int i = driveIndexByWwn(rank.driveWwn[m].get());
+        if (i < 0 || drives_[static_cast<size_t>(i)].failed) continue;
         auto& life = maint_.drives[static_cast<size_t>(i)];
-        if (life.testUntilMs > nowMs()) return sequenceError();
-        if (b3 == 1) {
+        if (!spin) {
+            life.testUntilMs = nowMs() + maint_.selfTestMs;
+            ++life.testsPassed;
+        } else if (w.b3 == 1) {
             if (life.spin == kSpunDown) life.spinUntilMs = nowMs() + maint_.spinUpMs;
             life.spin = kSpunUp;
         } else {
             life.spin = kSpunDown;
-            life.spinUntilMs = 0;
         }
-        return Outcome::good();
     }
-    case b::StartDriveSelfTest: {
-        // b3 enclosure, b4 slot. Only spares and unused drives.
-        if (b5) return badCdb();
-        const int i = driveAt(b3, b4);
-        if (i < 0) return badCdb();
-        const Drive& d = drives_[static_cast<size_t>(i)];
-        if (d.failed || memberOfHealthyArray(d)) return badCdb();
-        auto& life = maint_.drives[static_cast<size_t>(i)];
-        if (life.testUntilMs > nowMs()) return sequenceError();
-        life.testUntilMs = nowMs() + maint_.selfTestMs;
-        life.spin = kSpunUp;
-        ++life.testsPassed;
-        return Outcome::good();
-    }
-    case b::SpinUpOrDownArray:
-    case b::StartArraySelfTest: {
-        const bool spin = id == b::SpinUpOrDownArray;
-        const uint8_t array = spin ? b4 : b3;
-        if ((spin && b3 > 1) || (spin ? b5 : (b4 || b5))) return badCdb();
-        if (spin && !pending_) return sequenceError();
-        const auto& img = *committed_;
-        if (array >= img.header.totalArrays.get()) return badCdb();
-        const auto& rank = img.rank[array];
-        for (unsigned m = 0; m < std::min<unsigned>(rank.numDrives, wire::kMaxRankDrives); ++m) {
-            const int i = driveIndexByWwn(rank.driveWwn[m].get());
-            if (i < 0 || drives_[static_cast<size_t>(i)].failed) continue;
-            auto& life = maint_.drives[static_cast<size_t>(i)];
-            if (!spin) {
-                life.testUntilMs = nowMs() + maint_.selfTestMs;
-                ++life.testsPassed;
-            } else if (b3 == 1) {
-                if (life.spin == kSpunDown) life.spinUntilMs = nowMs() + maint_.spinUpMs;
-                life.spin = kSpunUp;
-            } else {
-                life.spin = kSpunDown;
-            }
-        }
-        return Outcome::good();
-    }
-    default:
-        return std::nullopt;
-    }
+    return Outcome::good();
 }
 
 Outcome FirmwareModel::apmConfig(wire::CONFIG_STORAGE_STRUCT& img, uint8_t b3, uint8_t b4,
@@ -285,165 +300,173 @@ Outcome FirmwareModel::apmConfig(wire::CONFIG_STORAGE_STRUCT& img, uint8_t b3, u
 // ---------------------------------------------------------------------------
 // Reads
 
-std::optional<Outcome> FirmwareModel::maintenanceRead(const CommandContext& cmd, std::vector<uint8_t>& reply) {
+const std::vector<FirmwareModel::ReadEntry>& FirmwareModel::maintenanceReads() {
     namespace b = wire::buf;
-    const uint8_t mode = cmd.cdb[1], id = cmd.cdb[2], b3 = cmd.cdb[3], b4 = cmd.cdb[4], b5 = cmd.cdb[5];
+    using R = const VendorRead&;
+    using Reply = std::vector<uint8_t>&;
+    static const std::vector<ReadEntry> table = {
+        {b::ReadDriveAPMConfigInfo, false, [](FirmwareModel& m, R r, Reply out) {
+             if (r.mode != wire::kModeVendor || r.b3 || r.b4 || r.b5) return badCdb();
+             out = recordBytes(m.maint_.apm1);
+             return Outcome::good();
+         }},
+        {b::GetDriveAPMStatus, true, [](FirmwareModel& m, R r, Reply out) {
+             if (r.mode != wire::kModeData) return badCdb();
+             out = m.apmStatusReply();
+             return Outcome::good();
+         }},
+        {b::APMTestCycleStatus, false, [](FirmwareModel& m, R r, Reply out) { return m.apmCycleReply(r, out); }},
+    };
+    return table;
+}
+
+std::vector<uint8_t> FirmwareModel::apmStatusReply() const {
     const auto& img = *committed_;
-    switch (id) {
-    case b::ReadDriveAPMConfigInfo:
-        if (mode != wire::kModeVendor || b3 || b4 || b5) return badCdb();
-        reply = recordBytes(maint_.apm1);
-        return Outcome::good();
-    case b::GetDriveAPMStatus: {
-        if (mode != wire::kModeData) return badCdb();
-        wire::ALL_DRIVE_APM_STATUS_STRUCT out{};
-        out.length.set(sizeof out);
-        const size_t n = std::min(drives_.size(), wire::kMaxDrives);
-        out.numEntries = static_cast<uint8_t>(n);
-        for (size_t i = 0; i < n; ++i) {
-            const Drive& d = drives_[i];
-            auto& e = out.entry[i];
-            e.enclosureNo = d.enclosure;
-            e.slotNo = d.slot;
-            const int rank = rankOfDrive(img, d.wwn);
-            e.driveGroup = rank >= 0 ? static_cast<uint8_t>(rank) : hotSpareIn(img, d.wwn) ? 245 : 255;
-            if (rebuild_.active && rebuild_.driveWwn == d.wwn) e.driveGroup = 243;
-            e.apmState = apmState(i);
-            e.wwn.set(d.wwn);
-        }
-        reply = recordBytes(out);
-        return Outcome::good();
+    wire::ALL_DRIVE_APM_STATUS_STRUCT out{};
+    out.length.set(sizeof out);
+    const size_t n = std::min(drives_.size(), wire::kMaxDrives);
+    out.numEntries = static_cast<uint8_t>(n);
+    for (size_t i = 0; i < n; ++i) {
+        const Drive& d = drives_[i];
+        auto& e = out.entry[i];
+        e.enclosureNo = d.enclosure;
+        e.slotNo = d.slot;
+        const int rank = rankOfDrive(img, d.wwn);
+        e.driveGroup = rank >= 0 ? static_cast<uint8_t>(rank) : hotSpareIn(img, d.wwn) ? 245 : 255;
+        if (rebuild_.active && rebuild_.driveWwn == d.wwn) e.driveGroup = 243;
+        e.apmState = apmState(i);
+        e.wwn.set(d.wwn);
     }
-    case b::APMTestCycleStatus: {
-        if (mode != wire::kModeVendor || b5 || b3 > 1 || (b3 == 0 && b4)) return badCdb();
-        reply.assign(16, 0);
-        reply[0] = 16;
-        if (b3 == 1) {
-            if (b4 >= img.header.totalArrays.get()) return badCdb();
-            const auto& rank = img.rank[b4];
-            reply[3] = static_cast<uint8_t>(rank.apmIdleHours / 24);
-            reply[4] = static_cast<uint8_t>(rank.apmIdleHours % 24);
-            reply[5] = rank.apmTestDays;
-            reply[6] = rank.apmTestHours;
-            return Outcome::good();
-        }
-        // Drives: the time from the controller clock to the next test of the level 1 cycle.
-        const auto& apm = maint_.apm1;
-        if (apm.testCycle == 0 || !(apm.flags.get() & (wire::kApm1TestSpares | wire::kApm1TestUnused)))
-            return Outcome::good();
-        const time_t now = static_cast<time_t>(controllerClock(controllerForPath(cmd.pathIndex)));
-        struct tm tm{};
-        if (!gmtime_r(&now, &tm)) return Outcome::good();
-        int64_t best = -1;
-        for (int ahead = 0; ahead <= 62 && best < 0; ++ahead) {
-            struct tm day = tm;
-            day.tm_mday += ahead;
-            day.tm_hour = apm.testHour;
-            day.tm_min = apm.testMinute;
-            day.tm_sec = 0;
-            const time_t at = timegm(&day);
-            struct tm check{};
-            gmtime_r(&at, &check);
-            const bool fits = apm.testCycle == 1 || (apm.testCycle == 2 && check.tm_wday + 1 == apm.testDay) ||
-                              (apm.testCycle == 3 && check.tm_mday == apm.testDate);
-            if (fits && at > now) best = static_cast<int64_t>(at - now);
-        }
-        if (best > 0) {
-            const int64_t minutes = (best + 59) / 60;
-            reply[5] = static_cast<uint8_t>(std::min<int64_t>(minutes / 1440, 255));
-            reply[6] = static_cast<uint8_t>(minutes / 60 % 24);
-            reply[7] = static_cast<uint8_t>(minutes % 60);
-        }
+    return recordBytes(out);
+}
+
+Outcome FirmwareModel::apmCycleReply(const VendorRead& r, std::vector<uint8_t>& reply) const {
+    const uint8_t b3 = r.b3, b4 = r.b4;
+    if (r.mode != wire::kModeVendor || r.b5 || b3 > 1 || (b3 == 0 && b4)) return badCdb();
+    const auto& img = *committed_;
+    reply.assign(16, 0);
+    reply[0] = 16;
+    if (b3 == 1) {
+        if (b4 >= img.header.totalArrays.get()) return badCdb();
+        const auto& rank = img.rank[b4];
+        reply[3] = static_cast<uint8_t>(rank.apmIdleHours / 24);
+        reply[4] = static_cast<uint8_t>(rank.apmIdleHours % 24);
+        reply[5] = rank.apmTestDays;
+        reply[6] = rank.apmTestHours;
         return Outcome::good();
     }
-    default:
-        return std::nullopt;
+    // Drives: the time from the controller clock to the next test of the level 1 cycle.
+    const auto& apm = maint_.apm1;
+    if (apm.testCycle == 0 || !(apm.flags.get() & (wire::kApm1TestSpares | wire::kApm1TestUnused)))
+        return Outcome::good();
+    const time_t now = static_cast<time_t>(controllerClock(controllerForPath(r.cmd.pathIndex)));
+    struct tm tm{};
+    if (!gmtime_r(&now, &tm)) return Outcome::good();
+    int64_t best = -1;
+    for (int ahead = 0; ahead <= 62 && best < 0; ++ahead) {
+        struct tm day = tm;
+        day.tm_mday += ahead;
+        day.tm_hour = apm.testHour;
+        day.tm_min = apm.testMinute;
+        day.tm_sec = 0;
+        const time_t at = timegm(&day);
+        struct tm check{};
+        gmtime_r(&at, &check);
+        const bool fits = apm.testCycle == 1 || (apm.testCycle == 2 && check.tm_wday + 1 == apm.testDay) ||
+                          (apm.testCycle == 3 && check.tm_mday == apm.testDate);
+        if (fits && at > now) best = static_cast<int64_t>(at - now);
     }
+    if (best > 0) {
+        const int64_t minutes = (best + 59) / 60;
+        reply[5] = static_cast<uint8_t>(std::min<int64_t>(minutes / 1440, 255));
+        reply[6] = static_cast<uint8_t>(minutes / 60 % 24);
+        reply[7] = static_cast<uint8_t>(minutes % 60);
+    }
+    return Outcome::good();
 }
 
 // ---------------------------------------------------------------------------
 // Control
 
-std::optional<json> FirmwareModel::maintenanceControl(const std::string& verb, const json& args) {
-    if (verb == "controller-life") {
-        if (args.contains("resetSeconds"))
-            maint_.resetDownMs = static_cast<uint64_t>(intIn(args, "resetSeconds", 0, 86400, 20)) * 1000;
-        if (args.contains("shutdownSeconds"))
-            maint_.shutdownDownMs = static_cast<uint64_t>(intIn(args, "shutdownSeconds", 0, 86400 * 365, 120)) * 1000;
-        if (args.contains("spinUpSeconds"))
-            maint_.spinUpMs = static_cast<uint64_t>(intIn(args, "spinUpSeconds", 0, 3600, 15)) * 1000;
-        if (args.contains("selfTestSeconds"))
-            maint_.selfTestMs = static_cast<uint64_t>(intIn(args, "selfTestSeconds", 0, 86400, 90)) * 1000;
-        for (const auto& [key, value] : args.items()) {
-            (void)value;
-            if (key != "resetSeconds" && key != "shutdownSeconds" && key != "spinUpSeconds" && key != "selfTestSeconds")
-                return json{{"error", "unknown key \"" + key + "\""}};
-        }
-        return json{{"resetSeconds", maint_.resetDownMs / 1000}, {"shutdownSeconds", maint_.shutdownDownMs / 1000},
-                    {"spinUpSeconds", maint_.spinUpMs / 1000}, {"selfTestSeconds", maint_.selfTestMs / 1000}};
+const std::vector<FirmwareModel::ControlVerb>& FirmwareModel::maintenanceVerbs() {
+    using A = const ScenarioObject&;
+    static const std::vector<ControlVerb> table = {
+        {"controller-life", {"resetSeconds", "shutdownSeconds", "spinUpSeconds", "selfTestSeconds"},
+         [](FirmwareModel& m, A a) -> json {
+             auto ms = [&](const char* key, int64_t hi, uint64_t now) {
+                 return a.has(key) ? static_cast<uint64_t>(a.integer(key, 0, hi)) * 1000 : now;
+             };
+             m.maint_.resetDownMs = ms("resetSeconds", 86400, m.maint_.resetDownMs);
+             m.maint_.shutdownDownMs = ms("shutdownSeconds", 86400 * 365, m.maint_.shutdownDownMs);
+             m.maint_.spinUpMs = ms("spinUpSeconds", 3600, m.maint_.spinUpMs);
+             m.maint_.selfTestMs = ms("selfTestSeconds", 86400, m.maint_.selfTestMs);
+             return {{"resetSeconds", m.maint_.resetDownMs / 1000}, {"shutdownSeconds", m.maint_.shutdownDownMs / 1000},
+                     {"spinUpSeconds", m.maint_.spinUpMs / 1000}, {"selfTestSeconds", m.maint_.selfTestMs / 1000}};
+         }},
+        {"power-on", {"controller"}, [](FirmwareModel& m, A a) -> json {
+             auto& life = m.maint_.controller[static_cast<unsigned>(a.integer("controller", 0, 1, 0))];
+             if (life.down) life.offlineUntilMs = m.nowMs();
+             m.advanceMaintenance();
+             return {{"ok", true}};
+         }},
+        {"clock-drift", {"controller", "ppm"}, [](FirmwareModel& m, A a) -> json {
+             const auto c = static_cast<unsigned>(a.integer("controller", 0, 1, 0));
+             const int64_t ppm = a.integer("ppm", -1'000'000, 1'000'000);
+             // Keep the clock where it is now and let it drift from here.
+             m.controllers_[c].clockOffset = m.controllerClock(c) - m.clock_.wallSeconds();
+             m.clockSet(c);
+             m.maint_.controller[c].driftPpm = ppm;
+             return {{"ok", true}};
+         }},
+        {"maintenance", {}, [](FirmwareModel& m, A) { return m.describeMaintenance(); }},
+    };
+    return table;
+}
+
+json FirmwareModel::describeMaintenance() const {
+    json out;
+    json cs = json::array();
+    for (unsigned c = 0; c < 2; ++c) {
+        const auto& life = maint_.controller[c];
+        json p = life.pendingFirmware ? json{{"major", life.pendingFirmware->major},
+                                             {"minor", life.pendingFirmware->minor},
+                                             {"build", life.pendingFirmware->build}}
+                                      : json(nullptr);
+        cs.push_back({{"present", controllers_[c].present},
+                      {"up", controllers_[c].present && controllerUp(c)},
+                      {"downFor", life.down ? json(life.downReason) : json(nullptr)},
+                      {"secondsToReturn", life.down ? (life.offlineUntilMs - nowMs() + 999) / 1000 : 0},
+                      {"resets", life.resets},
+                      {"shutdowns", life.shutdowns},
+                      {"clock", controllerClock(c)},
+                      {"driftPpm", life.driftPpm},
+                      {"firmware", std::to_string(controllers_[c].fwMajor) + "." +
+                                       std::to_string(controllers_[c].fwMinor) + " " + controllers_[c].fwBuild},
+                      {"pendingFirmware", p},
+                      {"statisticsClears", life.statisticsClears},
+                      {"lastClearedPort", life.lastClearedPort},
+                      {"lastClearedLun", life.lastClearedLun}});
     }
-    if (verb == "power-on") {
-        const auto c = static_cast<unsigned>(intIn(args, "controller", 0, 1, 0));
-        auto& life = maint_.controller[c];
-        if (life.down) life.offlineUntilMs = nowMs();
-        advanceMaintenance();
-        return json{{"ok", true}};
+    out["controllers"] = cs;
+    out["images"] = {{"controller", maint_.lastImage[0]}, {"driveIo", maint_.lastImage[1]},
+                     {"driveIoStored", maint_.driveIoImages}};
+    json ds = json::array();
+    static const char* const kStates[] = {"", "spun down", "spun up", "spinning up", "under test"};
+    for (const auto& [i, life] : maint_.drives) {
+        if (i >= drives_.size()) continue;
+        ds.push_back({{"wwn", wwnHex(drives_[i].wwn)},
+                      {"enclosure", drives_[i].enclosure},
+                      {"slot", drives_[i].slot},
+                      {"light", life.lightUntilMs > nowMs() ? json((life.lightUntilMs - nowMs() + 999) / 1000)
+                                                            : json(nullptr)},
+                      {"state", kStates[apmState(i)]},
+                      {"selfTests", life.testsPassed}});
     }
-    if (verb == "clock-drift") {
-        const auto c = static_cast<unsigned>(intIn(args, "controller", 0, 1, 0));
-        if (!args.contains("ppm")) return json{{"error", "\"ppm\" is required"}};
-        // Keep the clock where it is now and let it drift from here.
-        controllers_[c].clockOffset = controllerClock(c) - clock_.wallSeconds();
-        clockSet(c);
-        maint_.controller[c].driftPpm = intIn(args, "ppm", -1'000'000, 1'000'000, 0);
-        return json{{"ok", true}};
-    }
-    if (verb == "maintenance") {
-        json out;
-        json cs = json::array();
-        for (unsigned c = 0; c < 2; ++c) {
-            const auto& life = maint_.controller[c];
-            json p = life.pendingFirmware ? json{{"major", life.pendingFirmware->major},
-                                                 {"minor", life.pendingFirmware->minor},
-                                                 {"build", life.pendingFirmware->build}}
-                                          : json(nullptr);
-            cs.push_back({{"present", controllers_[c].present},
-                          {"up", controllers_[c].present && controllerUp(c)},
-                          {"downFor", life.down ? json(life.downReason) : json(nullptr)},
-                          {"secondsToReturn", life.down ? (life.offlineUntilMs - nowMs() + 999) / 1000 : 0},
-                          {"resets", life.resets},
-                          {"shutdowns", life.shutdowns},
-                          {"clock", controllerClock(c)},
-                          {"driftPpm", life.driftPpm},
-                          {"firmware", std::to_string(controllers_[c].fwMajor) + "." +
-                                           std::to_string(controllers_[c].fwMinor) + " " + controllers_[c].fwBuild},
-                          {"pendingFirmware", p},
-                          {"statisticsClears", life.statisticsClears},
-                          {"lastClearedPort", life.lastClearedPort},
-                          {"lastClearedLun", life.lastClearedLun}});
-        }
-        out["controllers"] = cs;
-        out["images"] = {{"controller", maint_.lastImage[0]}, {"driveIo", maint_.lastImage[1]},
-                         {"driveIoStored", maint_.driveIoImages}};
-        json ds = json::array();
-        static const char* const kStates[] = {"", "spun down", "spun up", "spinning up", "under test"};
-        for (const auto& [i, life] : maint_.drives) {
-            if (i >= drives_.size()) continue;
-            ds.push_back({{"wwn", wwnHex(drives_[i].wwn)},
-                          {"enclosure", drives_[i].enclosure},
-                          {"slot", drives_[i].slot},
-                          {"light", life.lightUntilMs > nowMs() ? json((life.lightUntilMs - nowMs() + 999) / 1000)
-                                                                : json(nullptr)},
-                          {"state", kStates[apmState(i)]},
-                          {"selfTests", life.testsPassed}});
-        }
-        out["drives"] = ds;
-        const auto& a = maint_.apm1;
-        out["apm1"] = {{"flags", a.flags.get()}, {"cycle", a.testCycle}, {"date", a.testDate},
-                       {"day", a.testDay}, {"hour", a.testHour}, {"minute", a.testMinute}};
-        return out;
-    }
-    return std::nullopt;
+    out["drives"] = ds;
+    const auto& a = maint_.apm1;
+    out["apm1"] = {{"flags", a.flags.get()}, {"cycle", a.testCycle}, {"date", a.testDate},
+                   {"day", a.testDay}, {"hour", a.testHour}, {"minute", a.testMinute}};
+    return out;
 }
 
 }  // namespace sim::model

@@ -14,7 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/model_api.h"
-#include "scenario/scenario.h"   // fromHex, toHex, wwnHex
+#include "scenario/reader.h"   // fromHex, toHex, wwnHex
 #include "wire/byteorder.h"
 
 namespace sim::model {
@@ -44,47 +44,34 @@ void putPaddedNul(char (&field)[N], std::string_view text) {
     std::memcpy(field, text.data(), std::min(N, text.size()));
 }
 
-// A WWN given in a scenario: a string of 1 to 16 hexadecimal digits.
-inline uint64_t parseWwn(const nlohmann::json& j, const char* what) {
-    if (!j.is_string()) throw std::invalid_argument(std::string(what) + ": WWN must be a string of hex digits");
-    const std::string s = j.get<std::string>();
-    if (s.empty() || s.size() > 16) throw std::invalid_argument(std::string(what) + ": WWN must have 1 to 16 hex digits");
-    uint64_t v = 0;
-    for (char c : s) {
-        int d;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else throw std::invalid_argument(std::string(what) + ": bad hex digit in WWN \"" + s + "\"");
-        v = (v << 4) | static_cast<uint64_t>(d);
-    }
-    return v;
-}
-
-// Integer scenario value within [lo, hi], or the default when absent.
+// Values of a control verb's JSON arguments (and of readers that check their own
+// keys), by the rules of the scenario reader; a refusal is std::invalid_argument.
 inline int64_t intIn(const nlohmann::json& obj, const char* key, int64_t lo, int64_t hi, int64_t dflt) {
     if (!obj.is_object() || !obj.contains(key)) return dflt;
-    const auto& v = obj.at(key);
-    if (!v.is_number_integer()) throw std::invalid_argument(std::string("\"") + key + "\" must be an integer");
-    int64_t x = v.get<int64_t>();
-    if (x < lo || x > hi)
-        throw std::invalid_argument(std::string("\"") + key + "\" out of range (" + std::to_string(lo) + " to " +
-                                    std::to_string(hi) + ")");
-    return x;
+    try {
+        ScenarioObject o(obj, "");
+        o.leaveOpen();
+        return o.integer(key, lo, hi, dflt);
+    } catch (const ScenarioError& e) {
+        throw std::invalid_argument(e.what());
+    }
 }
-
 inline std::string strOr(const nlohmann::json& obj, const char* key, const std::string& dflt) {
     if (!obj.is_object() || !obj.contains(key)) return dflt;
-    const auto& v = obj.at(key);
-    if (!v.is_string()) throw std::invalid_argument(std::string("\"") + key + "\" must be a string");
-    return v.get<std::string>();
+    try {
+        ScenarioObject o(obj, "");
+        o.leaveOpen();
+        return o.text(key, dflt);
+    } catch (const ScenarioError& e) {
+        throw std::invalid_argument(e.what());
+    }
 }
-
-inline bool boolOr(const nlohmann::json& obj, const char* key, bool dflt) {
-    if (!obj.is_object() || !obj.contains(key)) return dflt;
-    const auto& v = obj.at(key);
-    if (!v.is_boolean()) throw std::invalid_argument(std::string("\"") + key + "\" must be true or false");
-    return v.get<bool>();
+inline uint64_t parseWwn(const nlohmann::json& j, const char* what) {
+    try {
+        return wwnValue(j, what);
+    } catch (const ScenarioError& e) {
+        throw std::invalid_argument(e.what());
+    }
 }
 
 // Raw bytes of a record.
@@ -105,18 +92,6 @@ std::vector<uint8_t> recordBytes(const T& t) {
     return {b.begin(), b.end()};
 }
 
-// Upper-case hexadecimal digits of bytes (saved images, event log dumps).
-inline std::string hexRun(const uint8_t* p, size_t n) {
-    static const char* digits = "0123456789ABCDEF";
-    std::string s;
-    s.reserve(2 * n);
-    for (size_t i = 0; i < n; ++i) {
-        s.push_back(digits[p[i] >> 4]);
-        s.push_back(digits[p[i] & 15]);
-    }
-    return s;
-}
-
 // A byte image as [offset, hex] runs of its non-zero stretches (runs of fewer
 // than 16 zero bytes stay inside a run), the form saved states keep it in.
 inline nlohmann::json imageRuns(const uint8_t* base, size_t n) {
@@ -131,7 +106,7 @@ inline nlohmann::json imageRuns(const uint8_t* base, size_t n) {
             else { zeros = 0; end = i + 1; }
             ++i;
         }
-        runs.push_back({start, hexRun(base + start, end - start)});
+        runs.push_back({start, toHex(base + start, end - start)});
         i = end;
     }
     return runs;

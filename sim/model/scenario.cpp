@@ -30,6 +30,9 @@
 //   "ses"            enclosure services of the enclosures (see ses_pages.cpp)
 //   "jobs"           running jobs: {rebuild{array,drive,percent,seconds}, expansion{...},
 //                    parityCheck{array,mode,percent,seconds,errors}}
+// Every key is read through one ScenarioObject: a key nobody reads is refused
+// with its path. A new key needs only its read in the section that owns it.
+//
 // saveState adds "configImage" (the committed image as runs of non-zero bytes in hex),
 // "startCounters" and the clock offsets, and restoring from it takes the image as is.
 #include <algorithm>
@@ -38,6 +41,7 @@
 
 #include "model/firmware_model.h"
 #include "model/model_util.h"
+#include "scenario/scenario.h"
 #include "wire/vendor.h"
 
 namespace sim::model {
@@ -46,61 +50,129 @@ using nlohmann::json;
 
 namespace {
 
-uint16_t featureBit(const std::string& name) {
-    if (name == "apm") return wire::kFeatureApm;
-    if (name == "async") return wire::kFeatureAsyncConfig;
-    if (name == "advancedPerformance") return wire::kFeatureAdvPerformance;
-    if (name == "failDrive") return wire::kFeatureFailDrive;
-    if (name == "r2_2") return wire::kFeatureR2_2;
-    throw std::invalid_argument("unknown feature \"" + name + "\"");
-}
+struct FeatureName {
+    const char* name;
+    uint16_t bit;
+};
+constexpr FeatureName kFeatures[] = {{"apm", wire::kFeatureApm},
+                                     {"async", wire::kFeatureAsyncConfig},
+                                     {"advancedPerformance", wire::kFeatureAdvPerformance},
+                                     {"failDrive", wire::kFeatureFailDrive},
+                                     {"r2_2", wire::kFeatureR2_2}};
 
-const char* featureName(uint16_t bit) {
-    switch (bit) {
-    case wire::kFeatureApm: return "apm";
-    case wire::kFeatureAsyncConfig: return "async";
-    case wire::kFeatureAdvPerformance: return "advancedPerformance";
-    case wire::kFeatureFailDrive: return "failDrive";
-    case wire::kFeatureR2_2: return "r2_2";
-    default: return nullptr;
-    }
-}
-
-uint8_t levelCode(int64_t level) {
-    switch (level) {
+uint8_t levelCode(const ScenarioObject& a) {
+    switch (a.integer("level", 0, 50, 5)) {
     case 0: return wire::kRaidLevel0;
     case 1: case 10: return wire::kRaidLevel10;
     case 5: return wire::kRaidLevel5;
     case 6: return wire::kRaidLevel6;
     case 50: return wire::kRaidLevel50;
-    default: throw std::invalid_argument("array \"level\" must be 0, 1, 5, 6, 10 or 50");
+    default: a.fail("level", "expected 0, 1, 5, 6, 10 or 50");
     }
 }
 
-uint8_t switchByte(const json& obj, const char* key, uint8_t dflt) {
-    if (!obj.contains(key)) return dflt;
-    return boolOr(obj, key, false) ? wire::kFlagYes : wire::kFlagNo;
+uint8_t switchByte(const ScenarioObject& o, const char* key, bool dflt) {
+    return o.flag(key, dflt) ? wire::kFlagYes : wire::kFlagNo;
 }
+
+// A drive reference: WWN, index into the drive list, or {enclosure, slot}.
+int resolveDrive(const std::vector<Drive>& drives, const ScenarioObject& owner, const ScenarioObject::Element& ref) {
+    if (ref.value.is_string()) {
+        uint64_t w = wwnValue(ref.value, ref.path);
+        for (size_t i = 0; i < drives.size(); ++i)
+            if (drives[i].wwn == w) return static_cast<int>(i);
+        throw ScenarioError(ref.path, "no drive with WWN " + wwnHex(w));
+    }
+    if (ref.value.is_number_integer()) {
+        auto i = ref.value.get<int64_t>();
+        if (i < 0 || i >= static_cast<int64_t>(drives.size())) throw ScenarioError(ref.path, "drive index out of range");
+        return static_cast<int>(i);
+    }
+    if (ref.value.is_object()) {
+        ScenarioObject o = owner.child(ref);
+        auto e = o.integer("enclosure", 1, 10, 1);
+        auto s = o.integer("slot", 1, 48, 1);
+        for (size_t i = 0; i < drives.size(); ++i)
+            if (drives[i].enclosure == e && drives[i].slot == s) return static_cast<int>(i);
+        throw ScenarioError(ref.path, "no drive in enclosure " + std::to_string(e) + " slot " + std::to_string(s));
+    }
+    throw ScenarioError(ref.path, "a drive reference is a WWN, an index or {enclosure, slot}");
+}
+
+int resolveDrive(const std::vector<Drive>& drives, const ScenarioObject& o, const std::string& key) {
+    const json* v = o.find(key);
+    if (!v) o.fail(key, "missing");
+    return resolveDrive(drives, o, ScenarioObject::Element{*v, keyPath(o.path(), key)});
+}
+
+std::string outcomeText(const Outcome& o) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "sense %02X/%02X/%02X", o.senseKey, o.asc, o.ascq);
+    return buf;
+}
+
+void require(const Outcome& o, const ScenarioObject& what) {
+    if (o.kind != Outcome::Kind::Good) what.failHere("refused by the model (" + outcomeText(o) + ")");
+}
+
+uint8_t u8(int64_t v) { return static_cast<uint8_t>(v); }
+uint16_t u16(int64_t v) { return static_cast<uint16_t>(v); }
+uint32_t u32(int64_t v) { return static_cast<uint32_t>(v); }
 
 }  // namespace
 
-void FirmwareModel::loadScenario(const json& sys) {
-    if (!sys.is_object()) throw std::invalid_argument("a system must be a JSON object");
-    wwn_ = sys.contains("wwn") ? parseWwn(sys.at("wwn"), "system wwn") : 0x2000001122334455ULL;
-    if (wwn_ == 0) throw std::invalid_argument("system wwn must not be zero");
-    productType_ = static_cast<uint8_t>(intIn(sys, "productType", 0, 63, 19));
-
+void FirmwareModel::loadScenario(const json& system) {
+    ScenarioObject sys(system, "");
+    for (const std::string& key : serverSystemKeys()) sys.skip(key);
+    wwn_ = sys.wwn("wwn", 0x2000001122334455ULL);
+    if (wwn_ == 0) sys.fail("wwn", "must not be zero");
+    productType_ = u8(sys.integer("productType", 0, 63, 19));
     features_ = 0;
-    if (sys.contains("features")) {
-        const auto& f = sys.at("features");
-        if (!f.is_array()) throw std::invalid_argument("\"features\" must be an array of names");
-        for (const auto& e : f) {
-            if (!e.is_string()) throw std::invalid_argument("\"features\" must be an array of names");
-            features_ |= featureBit(e.get<std::string>());
-        }
+    for (const auto& e : sys.values("features")) {
+        const FeatureName* f = nullptr;
+        for (const auto& k : kFeatures)
+            if (e.value.is_string() && e.value.get_ref<const std::string&>() == k.name) f = &k;
+        if (!f) throw ScenarioError(e.path, "expected apm, async, advancedPerformance, failDrive or r2_2");
+        features_ |= f->bit;
     }
+    loadControllers(sys);
+    loadDrives(sys);
+    std::vector<uint8_t> numbers = enclosures_;
+    for (const auto& d : drives_) numbers.push_back(d.enclosure);
+    if (sys.find("ses")) {
+        try {
+            ses_.load(system, numbers, productType_);  // checks its own keys
+        } catch (const std::invalid_argument& e) {
+            throw ScenarioError("ses", e.what());
+        }
+    } else {
+        ses_.load(system, numbers, productType_);
+    }
+    hostInitiators_.clear();
+    for (const ScenarioObject& h : sys.objects("hosts", wire::kMaxHosts))
+        hostInitiators_.push_back({h.wwn("node"), h.wwn("port")});
+    ScenarioObject js = sys.section("jobSeconds");
+    initDurationMs_ = 1000 * static_cast<uint64_t>(js.integer("initialisation", 1, 1 << 24, 120));
+    rebuildDurationMs_ = 1000 * static_cast<uint64_t>(js.integer("rebuild", 1, 1 << 24, 180));
+    expansionDurationMs_ = 1000 * static_cast<uint64_t>(js.integer("expansion", 1, 1 << 24, 300));
+    parityDurationMs_ = 1000 * static_cast<uint64_t>(js.integer("parityCheck", 1, 1 << 24, 60));
 
-    // Controllers.
+    // Failed drives may be array members (a degraded array): the arrays are
+    // built from working drives and the failures applied afterwards.
+    std::vector<bool> failed;
+    for (auto& d : drives_) {
+        failed.push_back(d.failed);
+        d.failed = false;
+    }
+    loadConfiguration(sys);
+    for (size_t i = 0; i < drives_.size(); ++i) drives_[i].failed = failed[i];
+    if (!sys.has("configImage")) applyDriveFailures();
+    loadJobs(sys);
+    loadSnapshots(sys);
+    sys.finish();
+}
+
+void FirmwareModel::loadControllers(const ScenarioObject& sys) {
     for (unsigned i = 0; i < 2; ++i) {
         Controller& c = controllers_[i];
         c = Controller{};
@@ -112,476 +184,359 @@ void FirmwareModel::loadScenario(const json& sys) {
         c.hostLoop1Id = static_cast<uint8_t>(1 + 2 * i);
         c.hostLoop2Id = static_cast<uint8_t>(2 + 2 * i);
     }
-    if (sys.contains("controllers")) {
-        const auto& cs = sys.at("controllers");
-        if (!cs.is_array() || cs.size() > 2) throw std::invalid_argument("\"controllers\" must be an array of at most two objects");
-        for (size_t i = 0; i < cs.size(); ++i) {
-            const auto& o = cs[i];
-            if (!o.is_object()) throw std::invalid_argument("a controller must be an object");
-            Controller& c = controllers_[i];
-            c.present = boolOr(o, "present", true);
-            c.name = strOr(o, "name", c.name);
-            if (o.contains("wwn")) c.wwn = parseWwn(o.at("wwn"), "controller wwn");
-            if (o.contains("firmware")) {
-                const auto& f = o.at("firmware");
-                c.fwMajor = static_cast<uint8_t>(intIn(f, "major", 0, 255, c.fwMajor));
-                c.fwMinor = static_cast<uint8_t>(intIn(f, "minor", 0, 255, c.fwMinor));
-                c.fwBuild = strOr(f, "build", c.fwBuild);
-                c.fwCompileDate = strOr(f, "date", c.fwCompileDate);
-                c.fwCompileTime = strOr(f, "time", c.fwCompileTime);
+    std::vector<ScenarioObject> cs = sys.objects("controllers", 2);
+    for (size_t i = 0; i < cs.size(); ++i) {
+        const ScenarioObject& o = cs[i];
+        Controller& c = controllers_[i];
+        c.present = o.flag("present", true);
+        c.name = o.text("name", c.name);
+        c.wwn = o.wwn("wwn", c.wwn);
+        ScenarioObject f = o.section("firmware");
+        c.fwMajor = u8(f.integer("major", 0, 255, c.fwMajor));
+        c.fwMinor = u8(f.integer("minor", 0, 255, c.fwMinor));
+        c.fwBuild = f.text("build", c.fwBuild);
+        c.fwCompileDate = f.text("date", c.fwCompileDate);
+        c.fwCompileTime = f.text("time", c.fwCompileTime);
+        c.powerOnCount = u32(o.integer("powerOnCount", 0, 0xFFFFFFFF, c.powerOnCount));
+        c.powerOnSeconds = u32(o.integer("powerOnSeconds", 0, 0xFFFFFFFF, c.powerOnSeconds));
+        c.totalPowerOnSeconds = u32(o.integer("totalPowerOnSeconds", 0, 0xFFFFFFFF, c.totalPowerOnSeconds));
+        c.clockOffset = o.integer("clockOffset", -(int64_t{1} << 40), int64_t{1} << 40, 0);
+        ScenarioObject t = o.section("temperatures");
+        c.airTemperature = u8(t.integer("air", 0, 255, c.airTemperature));
+        c.expanderTemperature = u8(t.integer("expander", 0, 255, c.expanderTemperature));
+        c.processorTemperature = u8(t.integer("processor", 0, 255, c.processorTemperature));
+        ScenarioObject b = o.section("battery");
+        static const uint8_t kBatteryStates[] = {0xF1, 0xF2, 0xF0};
+        c.batteryState = kBatteryStates[b.choice("state", {"good", "absent", "failed"}, 0)];
+        c.batteryCapacity = u8(b.integer("capacity", 0, 255, c.batteryCapacity));
+        c.batteryHoldupHours = u8(b.integer("holdupHours", 0, 255, c.batteryHoldupHours));
+        auto pair = [&](const char* key, int64_t hi, uint8_t& first, uint8_t& second) {
+            auto v = o.values(key);
+            if (!o.has(key)) return;
+            if (v.size() != 2) o.fail(key, "expected two integers");
+            uint8_t* out[2] = {&first, &second};
+            for (int k = 0; k < 2; ++k) {
+                if (!v[k].value.is_number_integer() || v[k].value.get<int64_t>() < 0 || v[k].value.get<int64_t>() > hi)
+                    throw ScenarioError(v[k].path, "expected an integer from 0 to " + std::to_string(hi));
+                *out[k] = static_cast<uint8_t>(v[k].value.get<int64_t>());
             }
-            c.powerOnCount = static_cast<uint32_t>(intIn(o, "powerOnCount", 0, 0xFFFFFFFF, c.powerOnCount));
-            c.powerOnSeconds = static_cast<uint32_t>(intIn(o, "powerOnSeconds", 0, 0xFFFFFFFF, c.powerOnSeconds));
-            c.totalPowerOnSeconds =
-                static_cast<uint32_t>(intIn(o, "totalPowerOnSeconds", 0, 0xFFFFFFFF, c.totalPowerOnSeconds));
-            c.clockOffset = intIn(o, "clockOffset", -(int64_t{1} << 40), int64_t{1} << 40, 0);
-            if (o.contains("temperatures")) {
-                const auto& t = o.at("temperatures");
-                c.airTemperature = static_cast<uint8_t>(intIn(t, "air", 0, 255, c.airTemperature));
-                c.expanderTemperature = static_cast<uint8_t>(intIn(t, "expander", 0, 255, c.expanderTemperature));
-                c.processorTemperature = static_cast<uint8_t>(intIn(t, "processor", 0, 255, c.processorTemperature));
-            }
-            if (o.contains("battery")) {
-                const auto& b = o.at("battery");
-                const std::string st = strOr(b, "state", "good");
-                if (st == "good") c.batteryState = 0xF1;
-                else if (st == "absent") c.batteryState = 0xF2;
-                else if (st == "failed") c.batteryState = 0xF0;
-                else throw std::invalid_argument("battery \"state\" must be good, absent or failed");
-                c.batteryCapacity = static_cast<uint8_t>(intIn(b, "capacity", 0, 255, c.batteryCapacity));
-                c.batteryHoldupHours = static_cast<uint8_t>(intIn(b, "holdupHours", 0, 255, c.batteryHoldupHours));
-            }
-            if (o.contains("hostInterface")) {
-                const auto& h = o.at("hostInterface");
-                if (!h.is_array() || h.size() != 2 || !h[0].is_number_integer() || !h[1].is_number_integer())
-                    throw std::invalid_argument("\"hostInterface\" must be two integers");
-                for (int k = 0; k < 2; ++k) {
-                    auto v = h[k].get<int64_t>();
-                    if (v < 0 || v > 15) throw std::invalid_argument("\"hostInterface\" values are 0 to 15");
-                    c.hostInterface[k] = static_cast<uint8_t>(v);
-                }
-            }
-            if (o.contains("hostLoopIds")) {
-                const auto& h = o.at("hostLoopIds");
-                if (!h.is_array() || h.size() != 2 || !h[0].is_number_integer() || !h[1].is_number_integer())
-                    throw std::invalid_argument("\"hostLoopIds\" must be two integers");
-                c.hostLoop1Id = static_cast<uint8_t>(h[0].get<int64_t>() & 0xFF);
-                c.hostLoop2Id = static_cast<uint8_t>(h[1].get<int64_t>() & 0xFF);
-            }
-        }
+        };
+        pair("hostInterface", 15, c.hostInterface[0], c.hostInterface[1]);
+        pair("hostLoopIds", 255, c.hostLoop1Id, c.hostLoop2Id);
     }
     if (!controllers_[0].present && !controllers_[1].present)
-        throw std::invalid_argument("at least one controller must be present");
+        sys.fail("controllers", "at least one controller must be present");
+}
 
-    // Drives.
+void FirmwareModel::loadDrives(const ScenarioObject& sys) {
     drives_.clear();
     enclosures_.clear();
-    if (sys.contains("enclosures")) {
-        const auto& es = sys.at("enclosures");
-        if (!es.is_array()) throw std::invalid_argument("\"enclosures\" must be an array");
-        for (const auto& e : es) {
-            if (!e.is_object()) throw std::invalid_argument("an enclosure must be an object");
-            auto number = static_cast<uint8_t>(intIn(e, "number", 1, 10, static_cast<int64_t>(enclosures_.size() + 1)));
-            auto slots = static_cast<uint8_t>(intIn(e, "slots", 1, 48, 12));
-            enclosures_.push_back(number);
-            if (e.contains("drives")) {
-                const auto& t = e.at("drives");
-                if (!t.is_object()) throw std::invalid_argument("enclosure \"drives\" must be an object");
-                uint64_t base = t.contains("wwnBase") ? parseWwn(t.at("wwnBase"), "wwnBase")
-                                                      : 0x5000C50000000000ULL + (uint64_t{number} << 8);
-                for (uint8_t s = 1; s <= slots; ++s) {
-                    Drive d;
-                    d.enclosure = number;
-                    d.slot = s;
-                    d.wwn = base + s - 1;
-                    d.capacityBlocks = static_cast<uint32_t>(intIn(t, "capacityBlocks", 1, 0xFFFFFFFF, 585937500));
-                    d.vendor = strOr(t, "vendor", "SEAGATE");
-                    d.product = strOr(t, "product", "ST3300657SS");
-                    d.revision = strOr(t, "revision", "0008");
-                    char serial[16];
-                    std::snprintf(serial, sizeof serial, "%02u%02u", number, s);
-                    d.serial = strOr(t, "serialPrefix", "3SJ0") + serial;
-                    drives_.push_back(d);
-                }
-            }
-        }
-    }
-    if (sys.contains("drives")) {
-        const auto& ds = sys.at("drives");
-        if (!ds.is_array()) throw std::invalid_argument("\"drives\" must be an array");
-        for (const auto& o : ds) {
-            if (!o.is_object()) throw std::invalid_argument("a drive must be an object");
+    for (const ScenarioObject& e : sys.objects("enclosures")) {
+        auto number = u8(e.integer("number", 1, 10, static_cast<int64_t>(enclosures_.size() + 1)));
+        auto slots = u8(e.integer("slots", 1, 48, 12));
+        enclosures_.push_back(number);
+        auto t = e.object("drives");
+        if (!t) continue;
+        uint64_t base = t->wwn("wwnBase", 0x5000C50000000000ULL + (uint64_t{number} << 8));
+        for (uint8_t s = 1; s <= slots; ++s) {
             Drive d;
-            d.enclosure = static_cast<uint8_t>(intIn(o, "enclosure", 1, 10, 1));
-            d.slot = static_cast<uint8_t>(intIn(o, "slot", 1, 48, 1));
-            if (!o.contains("wwn")) throw std::invalid_argument("a drive needs a \"wwn\"");
-            d.wwn = parseWwn(o.at("wwn"), "drive wwn");
-            d.capacityBlocks = static_cast<uint32_t>(intIn(o, "capacityBlocks", 1, 0xFFFFFFFF, 585937500));
-            d.blockSize = static_cast<uint16_t>(intIn(o, "blockSize", 512, 4096, 512));
-            d.vendor = strOr(o, "vendor", "SEAGATE");
-            d.product = strOr(o, "product", "ST3300657SS");
-            d.revision = strOr(o, "revision", "0008");
-            d.serial = strOr(o, "serial", "3SJ" + std::to_string(drives_.size()));
-            d.failed = boolOr(o, "failed", false);
+            d.enclosure = number;
+            d.slot = s;
+            d.wwn = base + s - 1;
+            d.capacityBlocks = u32(t->integer("capacityBlocks", 1, 0xFFFFFFFF, 585937500));
+            d.vendor = t->text("vendor", "SEAGATE");
+            d.product = t->text("product", "ST3300657SS");
+            d.revision = t->text("revision", "0008");
+            char serial[16];
+            std::snprintf(serial, sizeof serial, "%02u%02u", number, s);
+            d.serial = t->text("serialPrefix", "3SJ0") + serial;
             drives_.push_back(d);
         }
     }
-    if (drives_.size() > wire::kMaxDrives) throw std::invalid_argument("at most 126 drives per system");
+    for (const ScenarioObject& o : sys.objects("drives")) {
+        Drive d;
+        d.enclosure = u8(o.integer("enclosure", 1, 10, 1));
+        d.slot = u8(o.integer("slot", 1, 48, 1));
+        d.wwn = o.wwn("wwn");
+        d.capacityBlocks = u32(o.integer("capacityBlocks", 1, 0xFFFFFFFF, 585937500));
+        d.blockSize = u16(o.integer("blockSize", 512, 4096, 512));
+        d.vendor = o.text("vendor", "SEAGATE");
+        d.product = o.text("product", "ST3300657SS");
+        d.revision = o.text("revision", "0008");
+        d.serial = o.text("serial", "3SJ" + std::to_string(drives_.size()));
+        d.failed = o.flag("failed", false);
+        drives_.push_back(d);
+    }
+    if (drives_.size() > wire::kMaxDrives) sys.fail("drives", "at most 126 drives per system");
     for (size_t i = 0; i < drives_.size(); ++i) {
         drives_[i].loopId1 = static_cast<uint8_t>(i);
         drives_[i].loopId2 = static_cast<uint8_t>(i);
-        if (drives_[i].wwn == 0) throw std::invalid_argument("a drive WWN must not be zero");
+        if (drives_[i].wwn == 0) sys.fail("drives", "a drive WWN must not be zero");
         for (size_t k = 0; k < i; ++k) {
-            if (drives_[k].wwn == drives_[i].wwn) throw std::invalid_argument("duplicate drive WWN " + wwnHex(drives_[i].wwn));
+            if (drives_[k].wwn == drives_[i].wwn) sys.fail("drives", "duplicate drive WWN " + wwnHex(drives_[i].wwn));
             if (drives_[k].enclosure == drives_[i].enclosure && drives_[k].slot == drives_[i].slot)
-                throw std::invalid_argument("two drives in one enclosure slot");
+                sys.fail("drives", "two drives in one enclosure slot");
         }
     }
-
-    {
-        std::vector<uint8_t> numbers = enclosures_;
-        for (const auto& d : drives_) numbers.push_back(d.enclosure);
-        ses_.load(sys, numbers, productType_);
-    }
-
-    // Initiators.
-    hostInitiators_.clear();
-    if (sys.contains("hosts")) {
-        const auto& hs = sys.at("hosts");
-        if (!hs.is_array() || hs.size() > wire::kMaxHosts) throw std::invalid_argument("\"hosts\" must be an array of at most 512");
-        for (const auto& h : hs) {
-            if (!h.is_object() || !h.contains("node") || !h.contains("port"))
-                throw std::invalid_argument("a host needs \"node\" and \"port\"");
-            hostInitiators_.push_back({parseWwn(h.at("node"), "host node"), parseWwn(h.at("port"), "host port")});
-        }
-    }
-
-    if (sys.contains("jobSeconds")) {
-        const auto& j = sys.at("jobSeconds");
-        initDurationMs_ = 1000 * static_cast<uint64_t>(intIn(j, "initialisation", 1, 1 << 24, 120));
-        rebuildDurationMs_ = 1000 * static_cast<uint64_t>(intIn(j, "rebuild", 1, 1 << 24, 180));
-        expansionDurationMs_ = 1000 * static_cast<uint64_t>(intIn(j, "expansion", 1, 1 << 24, 300));
-        parityDurationMs_ = 1000 * static_cast<uint64_t>(intIn(j, "parityCheck", 1, 1 << 24, 60));
-    }
-
-    // Failed drives may be array members (a degraded array): the arrays are
-    // built from working drives and the failures applied afterwards.
-    std::vector<bool> failed;
-    for (auto& d : drives_) {
-        failed.push_back(d.failed);
-        d.failed = false;
-    }
-    loadConfiguration(sys);
-    for (size_t i = 0; i < drives_.size(); ++i) drives_[i].failed = failed[i];
-    if (!sys.contains("configImage")) {
-        auto& img = *committed_;
-        for (unsigned r = 0; r < img.header.totalArrays.get(); ++r) {
-            auto& rank = img.rank[r];
-            unsigned down = 0;
-            for (unsigned m = 0; m < rank.numDrives; ++m) {
-                int d = driveIndexByWwn(rank.driveWwn[m].get());
-                if (d >= 0 && drives_[static_cast<size_t>(d)].failed) ++down;
-            }
-            if (down == 0) continue;
-            const unsigned tolerance = rank.raidLevel == wire::kRaidLevel6 ? 2 : rank.raidLevel == wire::kRaidLevel0 ? 0 : 1;
-            rank.faultStatus = down > tolerance ? wire::kRankInvalidated : wire::kRankCritical;
-        }
-        for (unsigned s = 0; s < img.header.totalSpares.get(); ++s) {
-            int d = driveIndexByWwn(img.hotSpare[s].driveWwn.get());
-            if (d >= 0 && drives_[static_cast<size_t>(d)].failed)
-                throw std::invalid_argument("a failed drive cannot be a hot spare");
-        }
-    }
-    loadSnapshots(sys);
 }
 
-namespace {
-
-// A drive reference in a scenario: WWN string, index, or {enclosure, slot}.
-int resolveDrive(const std::vector<Drive>& drives, const json& ref) {
-    if (ref.is_string()) {
-        uint64_t w = parseWwn(ref, "drive reference");
-        for (size_t i = 0; i < drives.size(); ++i)
-            if (drives[i].wwn == w) return static_cast<int>(i);
-        throw std::invalid_argument("no drive with WWN " + ref.get<std::string>());
-    }
-    if (ref.is_number_integer()) {
-        auto i = ref.get<int64_t>();
-        if (i < 0 || i >= static_cast<int64_t>(drives.size())) throw std::invalid_argument("drive index out of range");
-        return static_cast<int>(i);
-    }
-    if (ref.is_object()) {
-        auto e = intIn(ref, "enclosure", 1, 10, 1);
-        auto s = intIn(ref, "slot", 1, 48, 1);
-        for (size_t i = 0; i < drives.size(); ++i)
-            if (drives[i].enclosure == e && drives[i].slot == s) return static_cast<int>(i);
-        throw std::invalid_argument("no drive in enclosure " + std::to_string(e) + " slot " + std::to_string(s));
-    }
-    throw std::invalid_argument("a drive reference is a WWN, an index or {enclosure, slot}");
-}
-
-std::string outcomeText(const Outcome& o) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "sense %02X/%02X/%02X", o.senseKey, o.asc, o.ascq);
-    return buf;
-}
-
-void require(const Outcome& o, const std::string& what) {
-    if (o.kind != Outcome::Kind::Good) throw std::invalid_argument(what + " refused by the model (" + outcomeText(o) + ")");
-}
-
-}  // namespace
-
-void FirmwareModel::loadConfiguration(const json& sys) {
-    committed_ = std::make_unique<wire::CONFIG_STORAGE_STRUCT>();
+// Arrays with failed members are critical, or invalidated beyond their redundancy.
+void FirmwareModel::applyDriveFailures() {
     auto& img = *committed_;
-
-    if (sys.contains("configImage")) {
-        const auto& runs = sys.at("configImage");
-        if (!runs.is_array()) throw std::invalid_argument("\"configImage\" must be an array of [offset, hex] runs");
-        auto* base = reinterpret_cast<uint8_t*>(&img);
-        for (const auto& r : runs) {
-            if (!r.is_array() || r.size() != 2 || !r[0].is_number_unsigned() || !r[1].is_string())
-                throw std::invalid_argument("\"configImage\" runs are [offset, hex]");
-            uint64_t off = r[0].get<uint64_t>();
-            const std::string hex = r[1].get<std::string>();
-            if (hex.size() % 2 != 0 || off > sizeof img || hex.size() / 2 > sizeof img - off)
-                throw std::invalid_argument("\"configImage\" run outside the image");
-            std::vector<uint8_t> bytes;
-            if (!fromHex(hex, bytes)) throw std::invalid_argument("\"configImage\" has a bad hex digit");
-            std::copy(bytes.begin(), bytes.end(), base + off);
+    for (unsigned r = 0; r < img.header.totalArrays.get(); ++r) {
+        auto& rank = img.rank[r];
+        unsigned down = 0;
+        for (unsigned m = 0; m < rank.numDrives; ++m) {
+            int d = driveIndexByWwn(rank.driveWwn[m].get());
+            if (d >= 0 && drives_[static_cast<size_t>(d)].failed) ++down;
         }
-        if (img.header.length.get() != sizeof img || img.header.totalArrays.get() > wire::kMaxRanks ||
-            img.header.totalLogicalDrives.get() > wire::kMaxHostLuns ||
-            img.header.totalLunMappingEntries.get() > wire::kMaxLunMaps ||
-            img.header.totalSpares.get() > wire::kHotSpareSlots)
-            throw std::invalid_argument("\"configImage\" is not a valid configuration image");
-        wwn_ = img.header.configWwn.get();
-        if (sys.contains("startCounters") && sys.at("startCounters").is_array() && sys.at("startCounters").size() == 2) {
-            startCounters_[0] = static_cast<uint16_t>(sys.at("startCounters")[0].get<int64_t>() & 0xFFFF);
-            startCounters_[1] = static_cast<uint16_t>(sys.at("startCounters")[1].get<int64_t>() & 0xFFFF);
-        }
-    } else {
-        auto& h = img.header;
-        h.length.set(sizeof img);
-        h.configWwn.set(wwn_);
-        putText(h.name, strOr(sys, "name", "Tolvo RAID System"));
-        h.headerValid = 0x01;
-        const json settings = sys.contains("settings") ? sys.at("settings") : json::object();
-        if (!settings.is_object()) throw std::invalid_argument("\"settings\" must be an object");
-        h.autoRebuild = switchByte(settings, "autoRebuild", wire::kFlagYes);
-        h.rebuildPriority = static_cast<uint8_t>(intIn(settings, "rebuildPriority", 10, 90, 50));
-        h.autoDriveFwUpdate = switchByte(settings, "autoDriveFwUpdate", wire::kFlagNo);
-        h.singleControllerMode = switchByte(settings, "singleControllerMode", wire::kFlagNo);
-        h.backgroundVerify = switchByte(settings, "backgroundVerify", wire::kFlagNo);
-        h.autoHotSpare = switchByte(settings, "autoHotSpare", wire::kFlagNo);
-        h.controllerLogSes = switchByte(settings, "controllerLogSes", wire::kFlagNo);
-        h.altNodeNames = switchByte(settings, "altNodeNames", wire::kFlagNo);
-        h.controllerLun.set(static_cast<uint16_t>(intIn(settings, "controllerLun", 0, 0xFFFF, 0xFFFF)));
-        h.initPriority = static_cast<uint8_t>(intIn(settings, "initPriority", 10, 90, 50));
-        h.cacheFlush = wire::kFlagNo;
-        h.threadBalance = wire::kFlagNo;
-        h.sequentialWrite = 1;
-        h.minChunkBlocks.set(static_cast<uint16_t>(2 * intIn(settings, "minChunkKb", 0, 16384, 0)));
-        h.maxChunkBlocks.set(static_cast<uint16_t>(2 * intIn(settings, "maxChunkKb", 0, 16384, 0)));
-        img.tqmResponseType = wire::kTqmAutomatic;
-        img.tqmResponseTime = 10;
+        if (down == 0) continue;
+        const unsigned tolerance = rank.raidLevel == wire::kRaidLevel6 ? 2 : rank.raidLevel == wire::kRaidLevel0 ? 0 : 1;
+        rank.faultStatus = down > tolerance ? wire::kRankInvalidated : wire::kRankCritical;
+    }
+    for (unsigned s = 0; s < img.header.totalSpares.get(); ++s) {
+        int d = driveIndexByWwn(img.hotSpare[s].driveWwn.get());
+        if (d >= 0 && drives_[static_cast<size_t>(d)].failed)
+            throw ScenarioError("spares", "a failed drive cannot be a hot spare");
+    }
+}
 
-        // Arrays, built through the same checks as the add-rank command.
-        if (sys.contains("arrays")) {
-            const auto& as = sys.at("arrays");
-            if (!as.is_array()) throw std::invalid_argument("\"arrays\" must be an array");
-            for (size_t ai = 0; ai < as.size(); ++ai) {
-                const auto& a = as[ai];
-                if (!a.is_object() || !a.contains("drives") || !a.at("drives").is_array())
-                    throw std::invalid_argument("an array needs a \"drives\" list");
-                wire::RANK_CONFIG_STRUCT r{};
-                r.raidLevel = levelCode(intIn(a, "level", 0, 50, 5));
-                const auto& members = a.at("drives");
-                if (members.size() > wire::kMaxRankDrives) throw std::invalid_argument("an array has at most 16 drives");
-                r.numDrives = static_cast<uint8_t>(members.size());
-                for (size_t k = 0; k < members.size(); ++k)
-                    r.driveWwn[k].set(drives_[static_cast<size_t>(resolveDrive(drives_, members[k]))].wwn);
-                r.chunkBlocks.set(static_cast<uint16_t>(2 * intIn(a, "chunkKb", 1, 16384, 64)));
-                r.backOff = static_cast<uint8_t>(intIn(a, "backOff", 0, 189, 0));
-                r.parityGroups = static_cast<uint8_t>(intIn(a, "parityGroups", 0, 8, r.raidLevel == wire::kRaidLevel50 ? 2 : 0));
-                r.readAheadCode.set(static_cast<uint16_t>(intIn(a, "readAhead", 0, 15, 0)));
-                r.writeBackCode.set(static_cast<uint16_t>(intIn(a, "writeBack", 0, 10, 10)));
-                r.cacheFlags = static_cast<uint8_t>(intIn(a, "cacheFlags", 0, 255,
-                    wire::kCacheWriteBack | wire::kCacheMirror | wire::kCacheBatteryRequired |
-                    (r.raidLevel != 0 ? wire::kCacheFaultToleranceRequired : 0)));
-                r.createMarker = wire::kFlagNo;
-                const std::string state = strOr(a, "state", "initialised");
-                if (state != "initialised" && state != "trusted" && state != "initialising")
-                    throw std::invalid_argument("array \"state\" must be initialised, trusted or initialising");
-                r.initialised = state == "trusted" ? wire::kFlagNo : wire::kFlagYes;
-                putText(r.name, strOr(a, "name", "Array " + std::to_string(ai)));
-                require(addRank(img, r), "array " + std::to_string(ai));
-                auto& made = img.rank[img.header.totalArrays.get() - 1];
-                if (state == "initialised") {
-                    made.initialised = wire::kFlagYes;
-                    made.faultStatus = made.raidLevel == wire::kRaidLevel0 ? wire::kRankCritical : wire::kRankFaultTolerant;
-                } else if (state == "initialising") {
-                    Job j;
-                    j.active = true;
-                    j.rank = made.rankId;
-                    j.startMs = nowMs();
-                    j.startPercent = static_cast<uint8_t>(intIn(a, "initPercent", 0, 99, 0));
-                    j.durationMs = initDurationMs_ * (100 - j.startPercent) / 100;
-                    inits_.push_back(j);
-                }
-            }
-        }
-        pendingInitRanks_.clear();
+void FirmwareModel::loadConfiguration(const ScenarioObject& sys) {
+    committed_ = std::make_unique<wire::CONFIG_STORAGE_STRUCT>();
+    if (sys.has("configImage")) {
+        for (const char* key : {"name", "settings", "arrays", "logicalDrives", "mappings", "spares"})
+            if (sys.has(key)) sys.fail(key, "cannot be given with \"configImage\"");
+        loadImage(sys);
+        return;
+    }
+    if (sys.has("startCounters")) sys.fail("startCounters", "is only read with \"configImage\"");
+    loadHeader(sys);
+    loadArrays(sys);
+    loadLogicalDrives(sys);
+    loadMappings(sys);
+    for (const ScenarioObject& s : sys.objects("spares")) {
+        wire::HOT_SPARE_DRIVE_STRUCT hs{};
+        hs.driveWwn.set(drives_[static_cast<size_t>(resolveDrive(drives_, s, "drive"))].wwn);
+        hs.rank = s.has("array") ? u8(s.integer("array", 0, 63)) : wire::kGlobalSpare;
+        require(addHotSpare(*committed_, hs), s);
+    }
+}
 
-        if (sys.contains("logicalDrives")) {
-            const auto& ls = sys.at("logicalDrives");
-            if (!ls.is_array()) throw std::invalid_argument("\"logicalDrives\" must be an array");
-            for (size_t li = 0; li < ls.size(); ++li) {
-                const auto& l = ls[li];
-                if (!l.is_object()) throw std::invalid_argument("a logical drive must be an object");
-                auto array = static_cast<unsigned>(intIn(l, "array", 0, 63, 0));
-                if (array >= img.header.totalArrays.get()) throw std::invalid_argument("logical drive on a missing array");
-                auto capacity = static_cast<uint32_t>(intIn(l, "capacityGb", 1, 65535, 1));
-                const std::string name = strOr(l, "name", "LD " + std::to_string(li));
-                auto blockSize = static_cast<uint16_t>(intIn(l, "blockSize", 0, 4096, 512));
-                // First fit over the array's free regions, as the tool carves them.
-                uint32_t remaining = capacity;
-                bool first = true;
-                unsigned lunIndex = img.header.totalLogicalDrives.get();
-                while (remaining > 0) {
-                    wire::ADDRESS_REGION_MAP_STRUCT map{};
-                    buildRegionMap(img, map);
-                    unsigned freeNo = 0;
-                    int found = -1;
-                    for (unsigned r = 0; r < map.regionCount.get(); ++r) {
-                        if (map.region[r].lunNo.get() != wire::kRegionFree) continue;
-                        if (map.region[r].rankNo.get() == array) { found = static_cast<int>(r); break; }
-                        ++freeNo;
-                    }
-                    if (found < 0) throw std::invalid_argument("logical drive " + std::to_string(li) + " does not fit its array");
-                    uint32_t take = std::min<uint32_t>(remaining, map.region[found].capacityGb.get());
-                    if (first) {
-                        wire::CREATE_HOST_LUN_STRUCT c{};
-                        c.capacityGb.set(static_cast<uint16_t>(take));
-                        c.freeRegionNo.set(static_cast<uint16_t>(freeNo));
-                        c.hostBlockSize.set(blockSize);
-                        putText(c.name, name);
-                        require(addHostLun(img, c), "logical drive " + std::to_string(li));
-                        first = false;
-                    } else {
-                        wire::EXPAND_HOST_LUN_STRUCT e{};
-                        e.capacityGb.set(static_cast<uint16_t>(take));
-                        e.freeRegionNo.set(static_cast<uint16_t>(freeNo));
-                        require(expandHostLun(img, lunIndex, e), "logical drive " + std::to_string(li));
-                    }
-                    remaining -= take;
-                }
-                img.hostLun[lunIndex].portMask = static_cast<uint8_t>(intIn(l, "ports", 1, 15, 15));
-            }
-        }
+void FirmwareModel::loadImage(const ScenarioObject& sys) {
+    auto& img = *committed_;
+    auto* base = reinterpret_cast<uint8_t*>(&img);
+    for (const auto& r : sys.values("configImage")) {
+        if (!r.value.is_array() || r.value.size() != 2 || !r.value[0].is_number_integer() ||
+            r.value[0].get<int64_t>() < 0 || !r.value[1].is_string())
+            throw ScenarioError(r.path, "expected [offset, hex]");
+        auto off = static_cast<uint64_t>(r.value[0].get<int64_t>());
+        std::vector<uint8_t> bytes;
+        if (!fromHex(r.value[1].get_ref<const std::string&>(), bytes))
+            throw ScenarioError(r.path, "expected an even number of hexadecimal digits");
+        if (off > sizeof img || bytes.size() > sizeof img - off) throw ScenarioError(r.path, "outside the image");
+        std::memcpy(base + off, bytes.data(), bytes.size());
+    }
+    if (img.header.length.get() != sizeof img || img.header.totalArrays.get() > wire::kMaxRanks ||
+        img.header.totalLogicalDrives.get() > wire::kMaxHostLuns ||
+        img.header.totalLunMappingEntries.get() > wire::kMaxLunMaps ||
+        img.header.totalSpares.get() > wire::kHotSpareSlots)
+        sys.fail("configImage", "not a valid configuration image");
+    wwn_ = img.header.configWwn.get();
+    auto counters = sys.values("startCounters", 2);
+    for (size_t i = 0; i < counters.size(); ++i) {
+        const auto& v = counters[i].value;
+        if (!v.is_number_integer() || v.get<int64_t>() < 0 || v.get<int64_t>() > 0xFFFF)
+            throw ScenarioError(counters[i].path, "expected an integer from 0 to 65535");
+        startCounters_[i] = static_cast<uint16_t>(v.get<int64_t>());
+    }
+}
 
-        if (sys.contains("mappings")) {
-            const auto& ms = sys.at("mappings");
-            if (!ms.is_array()) throw std::invalid_argument("\"mappings\" must be an array");
-            for (size_t mi = 0; mi < ms.size(); ++mi) {
-                const auto& m = ms[mi];
-                if (!m.is_object() || !m.contains("node") || !m.contains("port"))
-                    throw std::invalid_argument("a mapping needs \"node\" and \"port\"");
-                wire::CREATE_LUN_MAPPING_STRUCT c{};
-                c.abNodeName.set(parseWwn(m.at("node"), "mapping node"));
-                c.abPortName.set(parseWwn(m.at("port"), "mapping port"));
-                c.bHostType = static_cast<uint8_t>(intIn(m, "hostType", 0, 255, 1));
-                char dflt[64];
-                std::snprintf(dflt, sizeof dflt, "Host %3.3u        %s", static_cast<unsigned>(mi),
-                              wwnHex(c.abPortName.get()).c_str());
-                putText(c.abHostName, strOr(m, "name", dflt));
-                for (auto& e : c.awLunMap) e.set(wire::kLunNotMapped);
-                int highest = -1;
-                if (m.contains("luns")) {
-                    const auto& luns = m.at("luns");
-                    if (!luns.is_array()) throw std::invalid_argument("mapping \"luns\" must be an array");
-                    for (const auto& l : luns) {
-                        auto lun = static_cast<unsigned>(intIn(l, "lun", 0, 511, 0));
-                        auto ld = static_cast<unsigned>(intIn(l, "logicalDrive", 0, 511, 0));
-                        if (ld >= img.header.totalLogicalDrives.get())
-                            throw std::invalid_argument("mapping of a missing logical drive");
-                        auto ports = static_cast<unsigned>(intIn(l, "ports", 1, 15, 15));
-                        uint16_t entry = img.hostLun[ld].lunNumber.get() & wire::kLunDriveMask;
-                        if (ports & 1) entry |= wire::kLunPortC0P0;
-                        if (ports & 2) entry |= wire::kLunPortC0P1;
-                        if (ports & 4) entry |= wire::kLunPortC1P0;
-                        if (ports & 8) entry |= wire::kLunPortC1P1;
-                        if (boolOr(l, "readOnly", false)) entry |= wire::kLunReadOnly;
-                        c.awLunMap[lun].set(entry);
-                        highest = std::max(highest, static_cast<int>(lun));
-                    }
-                }
-                c.wControllerLun.set(static_cast<uint16_t>(intIn(m, "controllerLun", 0, 0xFFFF,
-                                                                 highest < 511 ? highest + 1 : 0xFFFF)));
-                require(addLunMapping(img, c), "mapping " + std::to_string(mi));
-            }
-        }
+void FirmwareModel::loadHeader(const ScenarioObject& sys) {
+    auto& img = *committed_;
+    auto& h = img.header;
+    h.length.set(sizeof img);
+    h.configWwn.set(wwn_);
+    putText(h.name, sys.text("name", "Tolvo RAID System"));
+    h.headerValid = 0x01;
+    ScenarioObject s = sys.section("settings");
+    h.autoRebuild = switchByte(s, "autoRebuild", true);
+    h.rebuildPriority = u8(s.integer("rebuildPriority", 10, 90, 50));
+    h.autoDriveFwUpdate = switchByte(s, "autoDriveFwUpdate", false);
+    h.singleControllerMode = switchByte(s, "singleControllerMode", false);
+    h.backgroundVerify = switchByte(s, "backgroundVerify", false);
+    h.autoHotSpare = switchByte(s, "autoHotSpare", false);
+    h.controllerLogSes = switchByte(s, "controllerLogSes", false);
+    h.altNodeNames = switchByte(s, "altNodeNames", false);
+    h.controllerLun.set(u16(s.integer("controllerLun", 0, 0xFFFF, 0xFFFF)));
+    h.initPriority = u8(s.integer("initPriority", 10, 90, 50));
+    h.cacheFlush = wire::kFlagNo;
+    h.threadBalance = wire::kFlagNo;
+    h.sequentialWrite = 1;
+    h.minChunkBlocks.set(u16(2 * s.integer("minChunkKb", 0, 16384, 0)));
+    h.maxChunkBlocks.set(u16(2 * s.integer("maxChunkKb", 0, 16384, 0)));
+    img.tqmResponseType = wire::kTqmAutomatic;
+    img.tqmResponseTime = 10;
+}
 
-        if (sys.contains("spares")) {
-            const auto& ss = sys.at("spares");
-            if (!ss.is_array()) throw std::invalid_argument("\"spares\" must be an array");
-            for (const auto& s : ss) {
-                if (!s.is_object() || !s.contains("drive")) throw std::invalid_argument("a spare needs a \"drive\"");
-                wire::HOT_SPARE_DRIVE_STRUCT hs{};
-                hs.driveWwn.set(drives_[static_cast<size_t>(resolveDrive(drives_, s.at("drive")))].wwn);
-                hs.rank = s.contains("array") ? static_cast<uint8_t>(intIn(s, "array", 0, 63, 0)) : wire::kGlobalSpare;
-                require(addHotSpare(img, hs), "spare");
-            }
+// Arrays are built through the same checks as the add-rank command.
+void FirmwareModel::loadArrays(const ScenarioObject& sys) {
+    auto& img = *committed_;
+    std::vector<ScenarioObject> arrays = sys.objects("arrays");
+    for (size_t ai = 0; ai < arrays.size(); ++ai) {
+        const ScenarioObject& a = arrays[ai];
+        wire::RANK_CONFIG_STRUCT r{};
+        r.raidLevel = levelCode(a);
+        if (!a.has("drives")) a.fail("drives", "missing");
+        auto members = a.values("drives", wire::kMaxRankDrives);
+        r.numDrives = static_cast<uint8_t>(members.size());
+        for (size_t k = 0; k < members.size(); ++k)
+            r.driveWwn[k].set(drives_[static_cast<size_t>(resolveDrive(drives_, a, members[k]))].wwn);
+        r.chunkBlocks.set(u16(2 * a.integer("chunkKb", 1, 16384, 64)));
+        r.backOff = u8(a.integer("backOff", 0, 189, 0));
+        r.parityGroups = u8(a.integer("parityGroups", 0, 8, r.raidLevel == wire::kRaidLevel50 ? 2 : 0));
+        r.readAheadCode.set(u16(a.integer("readAhead", 0, 15, 0)));
+        r.writeBackCode.set(u16(a.integer("writeBack", 0, 10, 10)));
+        r.cacheFlags = u8(a.integer("cacheFlags", 0, 255,
+                                    wire::kCacheWriteBack | wire::kCacheMirror | wire::kCacheBatteryRequired |
+                                        (r.raidLevel != 0 ? wire::kCacheFaultToleranceRequired : 0)));
+        r.createMarker = wire::kFlagNo;
+        enum { kInitialised, kTrusted, kInitialising };
+        const size_t state = a.choice("state", {"initialised", "trusted", "initialising"}, kInitialised);
+        const auto initPercent = u8(a.integer("initPercent", 0, 99, 0));
+        r.initialised = state == kTrusted ? wire::kFlagNo : wire::kFlagYes;
+        putText(r.name, a.text("name", "Array " + std::to_string(ai)));
+        require(addRank(img, r), a);
+        auto& made = img.rank[img.header.totalArrays.get() - 1];
+        if (state == kInitialised) {
+            made.initialised = wire::kFlagYes;
+            made.faultStatus = made.raidLevel == wire::kRaidLevel0 ? wire::kRankCritical : wire::kRankFaultTolerant;
+        } else if (state == kInitialising) {
+            Job j;
+            j.active = true;
+            j.rank = made.rankId;
+            j.startMs = nowMs();
+            j.startPercent = initPercent;
+            j.durationMs = initDurationMs_ * (100 - j.startPercent) / 100;
+            inits_.push_back(j);
         }
     }
+    pendingInitRanks_.clear();
+}
 
-    // Running jobs.
-    if (sys.contains("jobs")) {
-        const auto& js = sys.at("jobs");
-        if (!js.is_object()) throw std::invalid_argument("\"jobs\" must be an object");
-        auto loadJob = [&](const char* key, Job& job, uint64_t dfltMs) {
-            if (!js.contains(key)) return;
-            const auto& o = js.at(key);
-            auto array = static_cast<unsigned>(intIn(o, "array", 0, 63, 0));
-            if (array >= img.header.totalArrays.get()) throw std::invalid_argument(std::string(key) + " on a missing array");
-            job = Job{};
-            job.active = true;
-            job.rank = img.rank[array].rankId;
-            job.startMs = nowMs();
-            job.startPercent = static_cast<uint8_t>(intIn(o, "percent", 0, 99, 0));
-            job.durationMs = 1000 * static_cast<uint64_t>(intIn(o, "seconds", 1, 1 << 24,
-                                                                static_cast<int64_t>(dfltMs / 1000)));
-            job.mode = static_cast<uint8_t>(intIn(o, "mode", 1, 3, 1));
-            job.errorCount = static_cast<uint32_t>(intIn(o, "errors", 0, 0xFFFFFFFF, 0));
-            job.drive = static_cast<uint8_t>(intIn(o, "drive", 0, 15, 0));
-            if (o.contains("driveWwn")) job.driveWwn = parseWwn(o.at("driveWwn"), "driveWwn");
-            else if (job.drive < img.rank[array].numDrives) job.driveWwn = img.rank[array].driveWwn[job.drive].get();
-        };
-        loadJob("rebuild", rebuild_, rebuildDurationMs_);
-        loadJob("expansion", expansion_, expansionDurationMs_);
-        loadJob("parityCheck", parity_, parityDurationMs_);
-        if (js.contains("initialisation")) {
-            const auto& l = js.at("initialisation");
-            if (!l.is_array()) throw std::invalid_argument("\"initialisation\" jobs must be an array");
-            for (const auto& o : l) {
-                Job j;
-                auto array = static_cast<unsigned>(intIn(o, "array", 0, 63, 0));
-                if (array >= img.header.totalArrays.get()) throw std::invalid_argument("initialisation on a missing array");
-                j.active = true;
-                j.rank = img.rank[array].rankId;
-                j.startMs = nowMs();
-                j.startPercent = static_cast<uint8_t>(intIn(o, "percent", 0, 99, 0));
-                j.durationMs = 1000 * static_cast<uint64_t>(intIn(o, "seconds", 1, 1 << 24, 120));
-                if (boolOr(o, "paused", false)) j.durationMs = kPaused;
-                inits_.erase(std::remove_if(inits_.begin(), inits_.end(), [&](const Job& x) { return x.rank == j.rank; }),
-                             inits_.end());
-                inits_.push_back(j);
+// Logical drives are carved first fit over the array's free regions, as the tool carves them.
+void FirmwareModel::loadLogicalDrives(const ScenarioObject& sys) {
+    auto& img = *committed_;
+    for (const ScenarioObject& l : sys.objects("logicalDrives")) {
+        auto array = static_cast<unsigned>(l.integer("array", 0, 63, 0));
+        if (array >= img.header.totalArrays.get()) l.fail("array", "no such array");
+        uint32_t remaining = u32(l.integer("capacityGb", 1, 65535, 1));
+        const std::string name = l.text("name", "LD " + std::to_string(img.header.totalLogicalDrives.get()));
+        auto blockSize = u16(l.integer("blockSize", 0, 4096, 512));
+        const auto ports = u8(l.integer("ports", 1, 15, 15));
+        bool first = true;
+        unsigned lunIndex = img.header.totalLogicalDrives.get();
+        while (remaining > 0) {
+            wire::ADDRESS_REGION_MAP_STRUCT map{};
+            buildRegionMap(img, map);
+            unsigned freeNo = 0;
+            int found = -1;
+            for (unsigned r = 0; r < map.regionCount.get(); ++r) {
+                if (map.region[r].lunNo.get() != wire::kRegionFree) continue;
+                if (map.region[r].rankNo.get() == array) { found = static_cast<int>(r); break; }
+                ++freeNo;
             }
+            if (found < 0) l.fail("capacityGb", "does not fit its array");
+            uint32_t take = std::min<uint32_t>(remaining, map.region[found].capacityGb.get());
+            if (first) {
+                wire::CREATE_HOST_LUN_STRUCT c{};
+                c.capacityGb.set(static_cast<uint16_t>(take));
+                c.freeRegionNo.set(static_cast<uint16_t>(freeNo));
+                c.hostBlockSize.set(blockSize);
+                putText(c.name, name);
+                require(addHostLun(img, c), l);
+                first = false;
+            } else {
+                wire::EXPAND_HOST_LUN_STRUCT e{};
+                e.capacityGb.set(static_cast<uint16_t>(take));
+                e.freeRegionNo.set(static_cast<uint16_t>(freeNo));
+                require(expandHostLun(img, lunIndex, e), l);
+            }
+            remaining -= take;
         }
-        if (expansion_.active && js.at("expansion").contains("newDrives")) {
-            for (const auto& w : js.at("expansion").at("newDrives")) expansionNewDrives_.push_back(parseWwn(w, "newDrives"));
+        img.hostLun[lunIndex].portMask = ports;
+    }
+}
+
+void FirmwareModel::loadMappings(const ScenarioObject& sys) {
+    auto& img = *committed_;
+    std::vector<ScenarioObject> maps = sys.objects("mappings");
+    for (size_t mi = 0; mi < maps.size(); ++mi) {
+        const ScenarioObject& m = maps[mi];
+        wire::CREATE_LUN_MAPPING_STRUCT c{};
+        c.abNodeName.set(m.wwn("node"));
+        c.abPortName.set(m.wwn("port"));
+        c.bHostType = u8(m.integer("hostType", 0, 255, 1));
+        char dflt[64];
+        std::snprintf(dflt, sizeof dflt, "Host %3.3u        %s", static_cast<unsigned>(mi),
+                      wwnHex(c.abPortName.get()).c_str());
+        putText(c.abHostName, m.text("name", dflt));
+        for (auto& e : c.awLunMap) e.set(wire::kLunNotMapped);
+        int highest = -1;
+        for (const ScenarioObject& l : m.objects("luns")) {
+            auto lun = static_cast<unsigned>(l.integer("lun", 0, 511, 0));
+            auto ld = static_cast<unsigned>(l.integer("logicalDrive", 0, 511, 0));
+            if (ld >= img.header.totalLogicalDrives.get()) l.fail("logicalDrive", "no such logical drive");
+            auto ports = static_cast<unsigned>(l.integer("ports", 1, 15, 15));
+            uint16_t entry = img.hostLun[ld].lunNumber.get() & wire::kLunDriveMask;
+            if (ports & 1) entry |= wire::kLunPortC0P0;
+            if (ports & 2) entry |= wire::kLunPortC0P1;
+            if (ports & 4) entry |= wire::kLunPortC1P0;
+            if (ports & 8) entry |= wire::kLunPortC1P1;
+            if (l.flag("readOnly", false)) entry |= wire::kLunReadOnly;
+            c.awLunMap[lun].set(entry);
+            highest = std::max(highest, static_cast<int>(lun));
         }
+        c.wControllerLun.set(u16(m.integer("controllerLun", 0, 0xFFFF, highest < 511 ? highest + 1 : 0xFFFF)));
+        require(addLunMapping(img, c), m);
+    }
+}
+
+void FirmwareModel::loadJobs(const ScenarioObject& sys) {
+    auto js = sys.object("jobs");
+    if (!js) return;
+    const auto& img = *committed_;
+    auto arrayOf = [&](const ScenarioObject& o) {
+        auto array = static_cast<unsigned>(o.integer("array", 0, 63, 0));
+        if (array >= img.header.totalArrays.get()) o.fail("array", "no such array");
+        return array;
+    };
+    auto readJob = [&](const ScenarioObject& o, uint64_t dfltMs) {
+        const unsigned array = arrayOf(o);
+        Job job;
+        job.active = true;
+        job.rank = img.rank[array].rankId;
+        job.startMs = nowMs();
+        job.startPercent = u8(o.integer("percent", 0, 99, 0));
+        job.durationMs = 1000 * static_cast<uint64_t>(o.integer("seconds", 1, 1 << 24, static_cast<int64_t>(dfltMs / 1000)));
+        job.mode = u8(o.integer("mode", 1, 3, 1));
+        job.errorCount = u32(o.integer("errors", 0, 0xFFFFFFFF, 0));
+        job.drive = u8(o.integer("drive", 0, 15, 0));
+        if (o.has("driveWwn")) job.driveWwn = o.wwn("driveWwn");
+        else if (job.drive < img.rank[array].numDrives) job.driveWwn = img.rank[array].driveWwn[job.drive].get();
+        if (o.flag("paused", false)) job.durationMs = kPaused;
+        return job;
+    };
+    if (auto o = js->object("rebuild")) rebuild_ = readJob(*o, rebuildDurationMs_);
+    if (auto o = js->object("parityCheck")) parity_ = readJob(*o, parityDurationMs_);
+    if (auto o = js->object("expansion")) {
+        expansion_ = readJob(*o, expansionDurationMs_);
+        for (const auto& w : o->values("newDrives")) expansionNewDrives_.push_back(wwnValue(w.value, w.path));
+    }
+    for (const ScenarioObject& o : js->objects("initialisation")) {
+        Job j = readJob(o, 120'000);
+        inits_.erase(std::remove_if(inits_.begin(), inits_.end(), [&](const Job& x) { return x.rank == j.rank; }),
+                     inits_.end());
+        inits_.push_back(j);
     }
 }
 
@@ -591,7 +546,8 @@ json FirmwareModel::saveState() const {
     out["productType"] = productType_;
     json feats = json::array();
     for (uint16_t bit = 1; bit != 0; bit = static_cast<uint16_t>(bit << 1))
-        if ((features_ & bit) && featureName(bit)) feats.push_back(featureName(bit));
+        for (const auto& f : kFeatures)
+            if ((features_ & bit) && f.bit == bit) feats.push_back(f.name);
     out["features"] = feats;
     json cs = json::array();
     for (const auto& c : controllers_) {

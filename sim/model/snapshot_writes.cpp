@@ -29,16 +29,23 @@ bool header(const wire::SNAP_COMMAND_HEADER& h, char letter, uint8_t length) {
 
 bool FirmwareModel::r2_2() const { return (features_ & wire::kFeatureR2_2) != 0; }
 
-int snapshotPayloadSize(uint8_t id) {
+// The records after the validation header; CDB bytes 3-5 are zero.
+const std::vector<FirmwareModel::WriteEntry>& FirmwareModel::snapshotWrites() {
     namespace b = wire::buf;
-    switch (id) {
-    case b::CreateOverWriteDataArea: case b::AssignOda_R2_2: case b::AssignVirtualLunSnap: return 10;
-    case b::ReleaseOverWriteDataArea: case b::TakeSnapshot: case b::DeleteSnapshot: case b::AssignOda:
-    case b::Snapback: return 8;
-    case b::SetupVolumeCopy: return sizeof(wire::LD_DUPLICATION_SETUP_STRUCT);
-    case b::ChangeVolumeCopySettings: return sizeof(wire::LD_DUPLICATION_CHANGE_SETTINGS_STRUCT);
-    default: return -1;
-    }
+    auto run = [](FirmwareModel& m, const VendorWrite& w) { return m.snapshotCommand(w.cmd, w.cmd.cdb[2], w.payload); };
+    static const std::vector<WriteEntry> table = {
+        {b::CreateOverWriteDataArea, 10, kZeroCdb, run},
+        {b::AssignOda_R2_2, 10, kZeroCdb, run},
+        {b::AssignVirtualLunSnap, 10, kZeroCdb, run},
+        {b::ReleaseOverWriteDataArea, 8, kZeroCdb, run},
+        {b::TakeSnapshot, 8, kZeroCdb, run},
+        {b::DeleteSnapshot, 8, kZeroCdb, run},
+        {b::AssignOda, 8, kZeroCdb, run},
+        {b::Snapback, 8, kZeroCdb, run},
+        {b::SetupVolumeCopy, sizeof(wire::LD_DUPLICATION_SETUP_STRUCT), kZeroCdb, run},
+        {b::ChangeVolumeCopySettings, sizeof(wire::LD_DUPLICATION_CHANGE_SETTINGS_STRUCT), kZeroCdb, run},
+    };
+    return table;
 }
 
 OdaState* FirmwareModel::findOda(uint16_t number) {
@@ -49,7 +56,6 @@ OdaState* FirmwareModel::findOda(uint16_t number) {
 
 Outcome FirmwareModel::snapshotCommand(const CommandContext& cmd, uint8_t id, std::span<const uint8_t> p) {
     namespace b = wire::buf;
-    if (cmd.cdb[3] || cmd.cdb[4] || cmd.cdb[5]) return badCdb();
     const bool second = r2_2();
     // Which commands come inside a change: all first-generation ones, and the
     // R2_2 ODA commands.

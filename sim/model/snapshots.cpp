@@ -20,54 +20,43 @@ namespace sim::model {
 
 using nlohmann::json;
 
-void FirmwareModel::loadSnapshots(const json& sys) {
+void FirmwareModel::loadSnapshots(const ScenarioObject& sys) {
     internalDrives_.clear();
     odas_.clear();
     snapshots_.clear();
-    if (!sys.contains("snapshotState")) return;
-    const auto& s = sys.at("snapshotState");
-    if (!s.is_object()) throw std::invalid_argument("\"snapshotState\" must be an object");
-    maxOdas_ = static_cast<uint16_t>(intIn(s, "maxOdas", 0, 512, 8));
-    maxSnapshots_ = static_cast<uint16_t>(intIn(s, "maxSnapshots", 0, 512, 24));
-    maxVirtualLuns_ = static_cast<uint16_t>(intIn(s, "maxVirtualLuns", 0, 255, 4));
-    auto list = [&](const char* key, size_t max) -> const json& {
-        static const json empty = json::array();
-        if (!s.contains(key)) return empty;
-        const auto& v = s.at(key);
-        if (!v.is_array() || v.size() > max)
-            throw std::invalid_argument(std::string("\"") + key + "\" must be an array of at most " + std::to_string(max));
-        return v;
-    };
-    for (const auto& o : list("internalDrives", 256)) {
-        InternalDrive d;
-        d.logicalDrive = static_cast<uint16_t>(intIn(o, "logicalDrive", 0, 0xFFFF, 0));
-        d.capacity = static_cast<uint16_t>(intIn(o, "capacity", 0, 0xFFFF, 0));
-        internalDrives_.push_back(d);
-    }
-    for (const auto& o : list("odas", 256)) {
+    auto s = sys.object("snapshotState");
+    if (!s) return;
+    auto u16 = [](int64_t v) { return static_cast<uint16_t>(v); };
+    auto u32 = [](int64_t v) { return static_cast<uint32_t>(v); };
+    maxOdas_ = u16(s->integer("maxOdas", 0, 512, 8));
+    maxSnapshots_ = u16(s->integer("maxSnapshots", 0, 512, 24));
+    maxVirtualLuns_ = u16(s->integer("maxVirtualLuns", 0, 255, 4));
+    for (const ScenarioObject& o : s->objects("internalDrives", 256))
+        internalDrives_.push_back({u16(o.integer("logicalDrive", 0, 0xFFFF, 0)), u16(o.integer("capacity", 0, 0xFFFF, 0))});
+    for (const ScenarioObject& o : s->objects("odas", 256)) {
         OdaState a;
-        a.number = static_cast<uint16_t>(intIn(o, "number", 0, 0xFFFF, static_cast<int64_t>(odas_.size())));
-        a.flags = static_cast<uint8_t>(intIn(o, "flags", 0, 255, 1));
-        a.percent = static_cast<uint8_t>(intIn(o, "percent", 0, 100, 100));
-        a.internalLd = static_cast<uint16_t>(intIn(o, "internalLd", 0, 0xFFFF, 0));
-        a.snapshotLd = static_cast<uint16_t>(intIn(o, "snapshotLd", 0, 0xFFFF, 0xFFFF));
-        a.stripeBlocks = static_cast<uint16_t>(2 * intIn(o, "stripeKb", 0, 32767, 64));
-        a.capacityGb = static_cast<uint16_t>(intIn(o, "capacityGb", 0, 0xFFFF, 0));
-        a.stripes = static_cast<uint32_t>(intIn(o, "stripes", 0, 0xFFFFFFFF, 0));
-        a.stripesInUse = static_cast<uint32_t>(intIn(o, "stripesInUse", 0, 0xFFFFFFFF, 0));
+        a.number = u16(o.integer("number", 0, 0xFFFF, static_cast<int64_t>(odas_.size())));
+        a.flags = static_cast<uint8_t>(o.integer("flags", 0, 255, 1));
+        a.percent = static_cast<uint8_t>(o.integer("percent", 0, 100, 100));
+        a.internalLd = u16(o.integer("internalLd", 0, 0xFFFF, 0));
+        a.snapshotLd = u16(o.integer("snapshotLd", 0, 0xFFFF, 0xFFFF));
+        a.stripeBlocks = u16(2 * o.integer("stripeKb", 0, 32767, 64));
+        a.capacityGb = u16(o.integer("capacityGb", 0, 0xFFFF, 0));
+        a.stripes = u32(o.integer("stripes", 0, 0xFFFFFFFF, 0));
+        a.stripesInUse = u32(o.integer("stripesInUse", 0, 0xFFFFFFFF, 0));
         odas_.push_back(a);
     }
-    for (const auto& o : list("snapshots", 512)) {
+    for (const ScenarioObject& o : s->objects("snapshots", 512)) {
         SnapshotState p;
-        p.oda = static_cast<uint16_t>(intIn(o, "oda", 0, 0xFFFF, 0));
-        p.number = static_cast<uint8_t>(intIn(o, "number", 0, 255, 0));
-        p.flags = static_cast<uint8_t>(intIn(o, "flags", 0, 255, 0));
-        p.logicalDrive = static_cast<uint16_t>(intIn(o, "logicalDrive", 0, 0xFFFF, 0));
-        p.virtualLun = static_cast<uint16_t>(intIn(o, "virtualLun", 0, 0xFFFF, 0xFFFF));
-        p.lunReference = static_cast<uint16_t>(intIn(o, "lunReference", 0, 0xFFFF, 0));
-        p.stripesUsed = static_cast<uint32_t>(intIn(o, "stripesUsed", 0, 0xFFFFFFFF, 0));
-        p.created = intIn(o, "created", 0, int64_t{1} << 40, 1767225600);
-        p.order = static_cast<uint32_t>(intIn(o, "order", 0, 0xFFFFFFFF, static_cast<int64_t>(snapshots_.size())));
+        p.oda = u16(o.integer("oda", 0, 0xFFFF, 0));
+        p.number = static_cast<uint8_t>(o.integer("number", 0, 255, 0));
+        p.flags = static_cast<uint8_t>(o.integer("flags", 0, 255, 0));
+        p.logicalDrive = u16(o.integer("logicalDrive", 0, 0xFFFF, 0));
+        p.virtualLun = u16(o.integer("virtualLun", 0, 0xFFFF, 0xFFFF));
+        p.lunReference = u16(o.integer("lunReference", 0, 0xFFFF, 0));
+        p.stripesUsed = u32(o.integer("stripesUsed", 0, 0xFFFFFFFF, 0));
+        p.created = o.integer("created", 0, int64_t{1} << 40, 1767225600);
+        p.order = u32(o.integer("order", 0, 0xFFFFFFFF, static_cast<int64_t>(snapshots_.size())));
         snapshots_.push_back(p);
     }
 }
@@ -88,6 +77,34 @@ json FirmwareModel::saveSnapshots() const {
     s["odas"] = a;
     s["snapshots"] = p;
     return s;
+}
+
+const std::vector<FirmwareModel::ReadEntry>& FirmwareModel::snapshotReads() {
+    namespace b = wire::buf;
+    using R = const VendorRead&;
+    auto plain = [](FirmwareModel& m, R r, std::vector<uint8_t>& out) {
+        if (r.mode != wire::kModeVendor || r.b3 || r.b4 || r.b5) return Outcome::invalidFieldInCdb();
+        out = m.snapshotReply(r.cmd.cdb[2], 0);
+        return Outcome::good();
+    };
+    static const std::vector<ReadEntry> table = {
+        {b::ReadInternalLogicalDrives, false, plain},
+        {b::ReadOverWriteDataAreas, false, plain},
+        {b::ReadOverWriteDataAreaStats, false, plain},
+        {b::ReadOverWriteDataAreas_R2_2, false, plain},
+        {b::ReadSnapshotData_R2_2, false, plain},
+        {b::ReadSnapshotData, false, [](FirmwareModel& m, R r, std::vector<uint8_t>& out) {
+             if (r.mode != wire::kModeVendor || r.b3) return Outcome::invalidFieldInCdb();
+             out = m.snapshotReply(r.cmd.cdb[2], static_cast<uint16_t>((r.b4 << 8) | r.b5));
+             return Outcome::good();
+         }},
+        {b::GetVolumeCopyStatus, true, [](FirmwareModel& m, R r, std::vector<uint8_t>& out) {
+             if (r.mode != wire::kModeData) return Outcome::invalidFieldInCdb();
+             out = m.volumeCopyReply();
+             return Outcome::good();
+         }},
+    };
+    return table;
 }
 
 std::vector<uint8_t> FirmwareModel::snapshotReply(uint8_t id, uint16_t selector) const {

@@ -12,14 +12,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "scenario/reader.h"
 #include "scsi/standard_commands.h"
 
 namespace sim {
-
-class ScenarioError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 struct PathConfig {
     int sg = 0;
@@ -64,10 +60,5 @@ std::string readScenarioFile(const std::string& path);
 
 // The default scenario compiled into the emulator.
 const std::string& embeddedDefaultScenario();
-
-// Hexadecimal helpers shared with the control interface.
-std::string toHex(const uint8_t* p, size_t n);
-bool fromHex(const std::string& s, std::vector<uint8_t>& out);
-std::string wwnHex(uint64_t wwn);
 
 }  // namespace sim

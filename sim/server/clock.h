@@ -4,14 +4,26 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 
 #include "core/model_api.h"
 
 namespace sim {
 
+// Where the clock reads the host's time: the host clocks unless a test gives
+// its own.
+struct HostTime {
+    std::function<std::chrono::steady_clock::time_point()> steady = [] { return std::chrono::steady_clock::now(); };
+    std::function<int64_t()> wallSeconds = [] {
+        return static_cast<int64_t>(
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+                .count());
+    };
+};
+
 class EmulatorClock : public SimClock {
 public:
-    EmulatorClock() : start_(std::chrono::steady_clock::now()) {}
+    explicit EmulatorClock(HostTime host = {}) : host_(std::move(host)), start_(host_.steady()) {}
 
     uint64_t nowMs() const override;
     int64_t wallSeconds() const override;
@@ -27,6 +39,7 @@ public:
     int64_t wallOffsetSeconds() const { return wallOffset_; }
 
 private:
+    HostTime host_;
     std::chrono::steady_clock::time_point start_;
     uint64_t advancedMs_ = 0;
     int64_t wallOffset_ = 0;

@@ -43,6 +43,8 @@ Emulator::Emulator(Scenario scenario, ModelFactory factory) {
         u.identity = sc.unit;
         try {
             u.model = factory(sc.object, clock_);
+        } catch (const ScenarioError& e) {
+            throw e.under("systems[" + std::to_string(s) + "]");
         } catch (const std::exception& e) {
             throw ScenarioError("systems[" + std::to_string(s) + "]: " + e.what());
         }

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "core/control_socket.h"
 #include "scsi/sg_wire.h"
 #include "wire/byteorder.h"
 
@@ -31,7 +32,11 @@ constexpr uint64_t idOf(uint64_t t) { return t & ((1ull << 56) - 1); }
 // biggest send buffer the kernel grants), plus room to see a bigger one.
 constexpr size_t kRxBuffer = (8u << 20) + 4096;
 constexpr int kSendBuffer = 4 << 20;
-constexpr size_t kMaxControlRequest = 16u << 20;
+// Control requests are a verb and a few words: a connection may buffer this
+// much, stay silent this long, and this many may be open at once.
+constexpr size_t kMaxControlRequest = 1u << 20;
+constexpr auto kControlIdle = std::chrono::seconds(10);
+constexpr size_t kMaxControlConnections = 64;
 
 std::runtime_error sysError(const std::string& what) {
     return std::runtime_error(what + ": " + std::strerror(errno));
@@ -39,9 +44,13 @@ std::runtime_error sysError(const std::string& what) {
 
 }  // namespace
 
-SocketServer::SocketServer(Emulator& emu, std::string dir, ControlHooks hooks)
-    : emu_(emu), dir_(std::move(dir)), hooks_(std::move(hooks)) {
-    hooks_.stop = [this] { stopping_ = true; };
+SocketServer::SocketServer(Emulator& emu, std::string dir, ControlHandler control)
+    : emu_(emu), dir_(std::move(dir)), control_(std::move(control)), maxControlRequest_(kMaxControlRequest),
+      controlIdle_(kControlIdle) {}
+
+void SocketServer::setControlLimits(size_t maxRequest, std::chrono::milliseconds idle) {
+    maxControlRequest_ = maxRequest;
+    controlIdle_ = idle;
 }
 
 SocketServer::~SocketServer() {
@@ -137,12 +146,13 @@ int SocketServer::run(const std::vector<int>& signals) {
             if (stopDeadline == std::chrono::steady_clock::time_point{}) stopDeadline = now + std::chrono::seconds(2);
             if (!pending || now >= stopDeadline) break;
         }
-        int n = epoll_wait(epfd_, events, 64, stopping_ ? 50 : -1);
+        int n = epoll_wait(epfd_, events, 64, stopping_ ? 50 : ctl_.empty() ? -1 : 1000);
         if (n < 0) {
             if (errno == EINTR) continue;
             throw sysError("epoll_wait");
         }
         std::lock_guard<std::mutex> hold(emu_.mutex());
+        if (!ctl_.empty()) closeIdleControl();
         for (int i = 0; i < n; ++i) {
             uint64_t t = events[i].data.u64;
             uint32_t ev = events[i].events;
@@ -156,7 +166,7 @@ int SocketServer::run(const std::vector<int>& signals) {
             case kSgConn:
                 if (!sg_.count(idOf(t))) break;
                 if (ev & EPOLLOUT) onSgWritable(idOf(t));
-                if (sg_.count(idOf(t)) && (ev & (EPOLLIN | EPOLLHUP | EPOLLERR))) onSgReadable(idOf(t));
+                if (sg_.count(idOf(t)) && (ev & (EPOLLIN | EPOLLHUP | EPOLLERR))) onSgReadable(idOf(t), ev);
                 break;
             case kCtlConn:
                 if (!ctl_.count(idOf(t))) break;
@@ -185,6 +195,14 @@ int SocketServer::run(const std::vector<int>& signals) {
     return endedBy;
 }
 
+void SocketServer::closeIdleControl() {
+    auto now = std::chrono::steady_clock::now();
+    std::vector<uint64_t> idle;
+    for (auto& [id, c] : ctl_)
+        if (now - c.lastActivity > controlIdle_) idle.push_back(id);
+    for (uint64_t id : idle) closeCtl(id);
+}
+
 void SocketServer::acceptOn(int listenFd, bool control, size_t device) {
     for (;;) {
         int fd = accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
@@ -202,14 +220,19 @@ void SocketServer::acceptOn(int listenFd, bool control, size_t device) {
         }
         uint64_t id = nextConn_++;
         if (control) {
+            if (ctl_.size() >= kMaxControlConnections) {
+                ::close(fd);
+                continue;
+            }
             ctl_[id].fd = fd;
+            ctl_[id].lastActivity = std::chrono::steady_clock::now();
             watch(fd, EPOLLIN, tag(kCtlConn, id));
         } else {
             setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kSendBuffer, sizeof kSendBuffer);
             SgConn& c = sg_[id];
             c.fd = fd;
             c.device = device;
-            watch(fd, EPOLLIN, tag(kSgConn, id));
+            watch(fd, EPOLLIN | EPOLLRDHUP, tag(kSgConn, id));
         }
     }
 }
@@ -223,7 +246,7 @@ void SocketServer::closeSg(uint64_t id) {
     sg_.erase(it);
 }
 
-void SocketServer::onSgReadable(uint64_t id) {
+void SocketServer::onSgReadable(uint64_t id, uint32_t events) {
     SgConn& c = sg_.at(id);
     ssize_t n = recv(c.fd, rx_.data(), rx_.size(), MSG_DONTWAIT | MSG_TRUNC);
     if (n < 0) {
@@ -231,7 +254,10 @@ void SocketServer::onSgReadable(uint64_t id) {
         closeSg(id);
         return;
     }
-    if (n == 0 || static_cast<size_t>(n) > rx_.size()) {
+    // recv gives 0 both for an empty message and at the end of the connection;
+    // the end is the one the peer's hang-up comes with.
+    const bool ended = n == 0 && (events & (EPOLLRDHUP | EPOLLHUP | EPOLLERR));
+    if (ended || static_cast<size_t>(n) > rx_.size()) {
         // End of the connection (or a message larger than any client can send).
         closeSg(id);
         return;
@@ -300,7 +326,7 @@ void SocketServer::onSgWritable(uint64_t id) {
         }
         c.out.pop_front();
     }
-    watch(c.fd, EPOLLIN, tag(kSgConn, id), true);
+    watch(c.fd, EPOLLIN | EPOLLRDHUP, tag(kSgConn, id), true);
 }
 
 void SocketServer::closeCtl(uint64_t id) {
@@ -327,19 +353,20 @@ void SocketServer::onCtlReadable(uint64_t id) {
         closeCtl(id);
         return;
     }
+    c.lastActivity = std::chrono::steady_clock::now();
     bool eof = n == 0;
     c.in.append(buf, static_cast<size_t>(n));
     size_t nl = c.in.find('\n');
-    if (nl == std::string::npos && !eof && c.in.size() <= kMaxControlRequest) return;
+    if (nl == std::string::npos && !eof && c.in.size() <= maxControlRequest_) return;
     nlohmann::json answer;
-    if (c.in.size() > kMaxControlRequest && nl == std::string::npos) {
+    if (c.in.size() > maxControlRequest_ && nl == std::string::npos) {
         answer = {{"error", "request too large"}};
     } else {
         std::string line = nl == std::string::npos ? c.in : c.in.substr(0, nl);
         nlohmann::json request;
         try {
             request = nlohmann::json::parse(line);
-            answer = handleControl(emu_, request, hooks_);
+            answer = control_(request);
         } catch (const nlohmann::json::parse_error& e) {
             answer = {{"error", std::string("the request is not valid JSON: ") + e.what()}};
         }

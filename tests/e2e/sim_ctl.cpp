@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "control/client.h"
 #include "support/simulator.h"
 
 namespace {
@@ -63,14 +64,14 @@ TEST(SimCtl, RawRequestsOnTheControlSocket) {
         {"", "the request is not valid JSON"},
     };
     for (const auto& c : cases) {
-        std::string answer = testsupport::controlRequest(sim.dir(), c.request);
+        std::string answer = sim::controlExchange(sim.dir(), c.request);
         ASSERT_FALSE(answer.empty()) << c.request;
         EXPECT_EQ(answer.back(), '\n');
         auto j = nlohmann::json::parse(answer);
         EXPECT_EQ(j["error"].get<std::string>().rfind(c.error, 0), 0u) << answer;
     }
     // Without the final newline the end of the client's side ends the request.
-    EXPECT_EQ(nlohmann::json::parse(testsupport::controlRequest(sim.dir(), R"({"verb":"clock"})")).count("nowMs"), 1u);
+    EXPECT_EQ(nlohmann::json::parse(sim::controlExchange(sim.dir(), R"({"verb":"clock"})")).count("nowMs"), 1u);
     EXPECT_EQ(sim.ctl("devices")["devices"].size(), 2u);
 }
 

@@ -3,6 +3,8 @@
 // directory of 250 simulated nodes.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -78,7 +80,9 @@ TEST(SimScenarios, MalformedScenariosEndWithStatusTwoAndAClearMessage) {
         {"{\"systems\": [", "not valid JSON"},
         {R"({"systems":[{"paths":[{"sg":0},{"sg":0}]}]})", "systems[0].paths[1].sg: sg0 is used twice"},
         {R"({"devices":[{"sg":1,"vendor":"ACME"}]})", "devices[0].product: missing"},
-        {R"({"systems":[{"paths":[{"sg":0}],"wwn":"0000000000000000"}]})", "systems[0]: "},
+        {R"({"systems":[{"paths":[{"sg":0}],"wwn":"0000000000000000"}]})", "systems[0].wwn: must not be zero\n"},
+        {R"({"systems":[{"paths":[{"sg":0}],"arrrays":[]}]})", "systems[0].arrrays: unknown key\n"},
+        {R"({"systems":[{"paths":[{"sg":0}],"wwn":"20"}]})", "systems[0].wwn: expected 16 hexadecimal digits\n"},
     };
     for (const auto& c : cases) {
         std::string file = writeFile(files, "bad.json", c.text);
@@ -130,6 +134,10 @@ TEST(SimScenarios, UsageErrors) {
 TEST(SimScenarios, StateSurvivesARestart) {
     TempDir files;
     std::string state = files.path() + "/state.json";
+    // Links where the state file and its temporary go are replaced, never written through.
+    std::string victim = writeFile(files, "victim", "");
+    ASSERT_EQ(symlink(victim.c_str(), state.c_str()), 0);
+    ASSERT_EQ(symlink(victim.c_str(), (state + ".tmp").c_str()), 0);
     nlohmann::json before;
     {
         Simulator sim("", {"--state", state});
@@ -138,6 +146,10 @@ TEST(SimScenarios, StateSurvivesARestart) {
         EXPECT_EQ(sim.ctl("save-state")["saved"], state);
         EXPECT_EQ(sim.stop(), 0);
     }
+    EXPECT_EQ(testsupport::readFile(victim), "");
+    struct stat st{};
+    ASSERT_EQ(lstat(state.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
     auto saved = nlohmann::json::parse(testsupport::readFile(state));
     ASSERT_EQ(saved["systems"].size(), 1u);
     EXPECT_EQ(saved["systems"][0]["paths"].size(), 2u);

@@ -139,8 +139,8 @@ TEST_F(SimTransport, FirstMessageMustBeTheOpen) {
 
 TEST_F(SimTransport, MalformedCommandsGetAnErrorResultAndTheConnectionGoesOn) {
     SgNode n(node(2));
-    ASSERT_EQ(n.open(O_RDWR), 0);
-    for (const Bytes& bad : {Bytes(10, 0xFF), Bytes(36, 0), Bytes(40, 0)}) {
+    ASSERT_EQ(n.open(O_RDWR | O_EXCL), 0);
+    for (const Bytes& bad : {Bytes(), Bytes(10, 0xFF), Bytes(36, 0), Bytes(40, 0)}) {
         ASSERT_TRUE(n.send(bad));
         Bytes reply = n.receive();
         ASSERT_EQ(reply.size(), 36u);
@@ -149,10 +149,11 @@ TEST_F(SimTransport, MalformedCommandsGetAnErrorResultAndTheConnectionGoesOn) {
         EXPECT_EQ(r.hostStatus, 0x07u);
     }
     EXPECT_EQ(decode(n.command(kInquiry, 96)).data.size(), 96u);
+    EXPECT_EQ(SgNode(node(2)).open(O_RDWR | O_EXCL), EBUSY);  // still held
     auto cmds = sim.ctl("commands", {"sg2"})["commands"];
-    ASSERT_EQ(cmds.size(), 4u);
+    ASSERT_EQ(cmds.size(), 5u);
     EXPECT_TRUE(cmds[0].contains("malformed"));
-    EXPECT_FALSE(cmds[3].contains("malformed"));
+    EXPECT_FALSE(cmds[4].contains("malformed"));
 }
 
 TEST_F(SimTransport, LargeTransfersBothWays) {

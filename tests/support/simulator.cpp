@@ -1,5 +1,8 @@
 #include "support/simulator.h"
 
+#include "control/client.h"
+#include "support/sg_message.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -107,17 +110,7 @@ std::vector<uint8_t> SgNode::scsiId() {
 
 std::vector<uint8_t> SgNode::command(const std::vector<uint8_t>& cdb, uint32_t dataIn,
                                      const std::vector<uint8_t>& dataOut, int32_t packId) {
-    std::vector<uint8_t> m(36, 0);
-    auto put = [&](size_t off, uint32_t v) {
-        for (int i = 0; i < 4; ++i) m[off + i] = static_cast<uint8_t>(v >> (8 * i));
-    };
-    put(0, static_cast<uint32_t>(36 + cdb.size() + dataOut.size()));
-    put(4, 36 + dataIn);
-    put(8, static_cast<uint32_t>(packId));
-    m[16] = cdb.size() == 12 ? 1 : 0;
-    m.insert(m.end(), cdb.begin(), cdb.end());
-    m.insert(m.end(), dataOut.begin(), dataOut.end());
-    if (!send(m)) return {};
+    if (!send(sg::write(cdb, dataIn, dataOut, packId, cdb.size() == 12))) return {};
     return receive();
 }
 
@@ -193,42 +186,7 @@ int Simulator::stop() {
 }
 
 nlohmann::json Simulator::ctl(const std::string& verb, const std::vector<std::string>& args) const {
-    return nlohmann::json::parse(controlRequest(dir(), nlohmann::json{{"verb", verb}, {"args", args}}.dump() + "\n"));
-}
-
-std::string controlRequest(const std::string& dir, const std::string& request) {
-    std::string path = dir + "/.control";
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    if (path.size() >= sizeof addr.sun_path) throw std::runtime_error("control socket path too long");
-    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) throw std::runtime_error("socket failed");
-    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        close(fd);
-        throw std::runtime_error("cannot reach tolvo-sim at " + path + ": " + std::strerror(errno));
-    }
-    size_t sent = 0;
-    while (sent < request.size()) {
-        ssize_t n = send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            close(fd);
-            throw std::runtime_error("control request not sent");
-        }
-        sent += static_cast<size_t>(n);
-    }
-    shutdown(fd, SHUT_WR);
-    std::string answer;
-    char buf[65536];
-    for (;;) {
-        ssize_t n = recv(fd, buf, sizeof buf, 0);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        answer.append(buf, static_cast<size_t>(n));
-    }
-    close(fd);
-    return answer;
+    return sim::controlRequest(dir(), verb, args);
 }
 
 nlohmann::json Simulator::commands() const { return ctl("commands").at("commands"); }

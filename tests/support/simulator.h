@@ -50,11 +50,6 @@ private:
     int fd_ = -1;
 };
 
-// Sends `request` as it is on the control socket of the emulator serving
-// `dir`, ends the sending side and returns the whole answer. Throws
-// std::runtime_error when the emulator cannot be reached.
-std::string controlRequest(const std::string& dir, const std::string& request);
-
 // A scenario of one RAID system reached through two paths (sg0, sg1), with
 // `slots` drives of 300 GB in enclosure 1 and the model keys of `model` added
 // (an empty `name` leaves the system unnamed).

@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/sg_message.h"
+
 namespace testnode {
 
 using Bytes = std::vector<uint8_t>;
@@ -60,17 +62,7 @@ public:
 
     // A reply header with the given fields, followed by `data`.
     static Bytes reply(int result, unsigned targetStatus, const Bytes& data = {}, const Bytes& sense = {}) {
-        sg_header h{};
-        h.pack_len = 0;
-        h.reply_len = static_cast<int>(sizeof h + data.size());
-        h.pack_id = 5678;
-        h.result = result;
-        h.target_status = targetStatus & 0x1F;
-        for (size_t i = 0; i < sense.size() && i < sizeof h.sense_buffer; ++i) h.sense_buffer[i] = sense[i];
-        Bytes out(sizeof h);
-        std::memcpy(out.data(), &h, sizeof h);
-        out.insert(out.end(), data.begin(), data.end());
-        return out;
+        return testsupport::sg::reply(result, targetStatus, data, sense);
     }
 
 private:

@@ -21,12 +21,6 @@ namespace {
 using testnode::Bytes;
 using testnode::FakeNode;
 
-sg_header headerOf(const Bytes& packet) {
-    sg_header h{};
-    std::memcpy(&h, packet.data(), sizeof h);
-    return h;
-}
-
 struct PassThroughTest : testnode::DeviceDirTest {
     ITL_HANDLE_STRUCT handle{};
     void SetUp() override {
@@ -71,12 +65,12 @@ TEST_F(PassThroughTest, WritesClassicHeaderCdbAndDataAndOpensExclusively) {
         ASSERT_EQ(issueScsiCommand(&handle, &r, data.data()), WSC_GOOD);
         Bytes p = node.packets().back();
         ASSERT_EQ(p.size(), static_cast<size_t>(c.packLen));
-        sg_header h = headerOf(p);
-        EXPECT_EQ(h.pack_len, c.packLen);
-        EXPECT_EQ(h.reply_len, c.replyLen);
-        EXPECT_EQ(h.pack_id, 5678);
+        auto h = testsupport::sg::decode(p);
+        EXPECT_EQ(h.packLen, c.packLen);
+        EXPECT_EQ(h.replyLen, c.replyLen);
+        EXPECT_EQ(h.packId, 5678);
         EXPECT_EQ(h.result, 0);
-        EXPECT_EQ(h.twelve_byte, c.twelve);
+        EXPECT_EQ(h.twelve, c.twelve);
         EXPECT_TRUE(std::equal(c.cdb.begin(), c.cdb.end(), p.begin() + 36));
         if (c.direction == 0 && c.length > 0) {
             EXPECT_EQ(p.back(), 0xAB);

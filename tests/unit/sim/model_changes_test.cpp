@@ -96,7 +96,8 @@ TEST_F(ModelChanges, ChangeInvisibleBeforeSaveAndVisibleAfter) {
 TEST_F(ModelChanges, UnsavedChangeIsDiscarded) {
     struct Case { const char* name; std::function<void(ModelChanges&)> between; const char* saveSense; uint16_t spares; };
     const Case cases[] = {
-        {"another start", [](ModelChanges& t) { ASSERT_TRUE(write1(*t.model, 0x80, {}, 0, 0, 0, 1).good()); }, "GOOD", 1},
+        // The other path's start replaced this path's change: the save commits nothing.
+        {"another start", [](ModelChanges& t) { ASSERT_TRUE(write1(*t.model, 0x80, {}, 0, 0, 0, 1).good()); }, "05/2C/00", 1},
         {"time-out", [](ModelChanges& t) { t.clock.ms += 300'001; }, "05/2C/00", 1},
         {"no time-out yet", [](ModelChanges& t) { t.clock.ms += 299'000; }, "GOOD", 2},
     };
@@ -259,8 +260,9 @@ TEST_F(ModelChanges, AsynchronousHandshake) {
     EXPECT_EQ(le16(u.data, 0x74), 1);
     EXPECT_EQ(le16(u.data, 0x3C), 0);
     ASSERT_TRUE(addSpare(kDrive1 + 6).good());
-    EXPECT_EQ(write1(*model, 0x82, {}, 0, 2).sense(), "05/24/00");   // wrong counter
-    EXPECT_EQ(write1(*model, 0x82, {}, 0, 1).sense(), "GOOD");
+    EXPECT_EQ(write1(*model, 0x82, {}, 0, 2, 0, 1).sense(), "05/24/00");   // wrong counter
+    EXPECT_EQ(write1(*model, 0x82, {}, 0, 1, 0, 0).sense(), "05/24/00");   // counted by the other controller
+    EXPECT_EQ(write1(*model, 0x82, {}, 0, 1, 0, 1).sense(), "GOOD");
     EXPECT_EQ(headerCount(0x96), 2);
 }
 
@@ -484,6 +486,52 @@ TEST_F(ModelChanges, DeletingTheFirstOfTwoRanks) {
     EXPECT_EQ(mismatches(read2(*model, 0x41, 9080).data, {{8 + 72 * 0 + 9, 0xFF}, {8 + 72 * 6 + 9, 0}, {8 + 72 * 9 + 9, 0xF5}}),
               "");
     checkInvariants();
+}
+
+// A writer renames the first array on path 0 while a client on another path
+// starts changes it never saves (as an information read does), at random
+// points of the writer's bracket. Every save the model accepts must carry the
+// writer's name; a refused save is made again, as the tool retries.
+TEST_F(ModelChanges, ARenameIsNeverLostToAStartOnAnotherPath) {
+    for (bool async : {false, true}) {
+        auto sys = defaultSystem();
+        if (async) sys["features"].push_back("async");
+        make(sys);
+        std::mt19937 rng(async ? 11 : 7);
+        unsigned refused = 0;
+        auto probe = [&] {
+            if (rng() % 3 == 0) {
+                ASSERT_TRUE(write1(*model, 0x80, {}, 0, 0, 0, 1).good());
+            }
+        };
+        for (int i = 0; i < 100; ++i) {
+            char name[32];
+            std::memset(name, ' ', sizeof name);
+            std::memcpy(name, "Renamed ", 8);
+            std::memcpy(name + 8, std::to_string(i).data(), std::to_string(i).size());
+            bool saved = false;
+            for (int attempt = 0; attempt < 20 && !saved; ++attempt) {
+                probe();
+                ASSERT_TRUE(write1(*model, 0x80).good());
+                Result activity = read1(*model, 0x5E, 144, 1);
+                const uint16_t counter = le16(activity.data, 0x3C);  // controller 1 serves path 0
+                probe();
+                Result renamed = write1(*model, 0xA7, std::vector<uint8_t>(name, name + 32));
+                probe();
+                Result save = write1(*model, 0x82, {}, async ? counter >> 8 : 0, async ? counter & 0xFF : 0);
+                saved = save.good();
+                if (!saved) {
+                    ++refused;
+                    EXPECT_EQ(save.sense(), async ? "05/24/00" : "05/2C/00");
+                } else {
+                    ASSERT_TRUE(renamed.good());
+                    EXPECT_EQ(std::string(model->committed().rank[0].name, 32), std::string(name, 32)) << i;
+                }
+            }
+            ASSERT_TRUE(saved) << i;
+        }
+        EXPECT_GT(refused, 10u) << "the probes never met the writer";
+    }
 }
 
 }  // namespace

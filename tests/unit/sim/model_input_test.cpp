@@ -70,31 +70,43 @@ TEST_F(ModelInput, OtherOpcodesAreLeftToTheServer) {
     EXPECT_EQ(run(model, {}).sense(), "none");
 }
 
-TEST_F(ModelInput, MalformedScenariosAreRefusedWithAMessage) {
-    struct Case { const char* name; nlohmann::json patch; };
+TEST_F(ModelInput, MalformedScenariosAreRefusedWithTheirPath) {
+    struct Case { nlohmann::json patch; const char* message; };
     const Case cases[] = {
-        {"bad WWN", {{"wwn", "20000011223344ZZ"}}},
-        {"zero WWN", {{"wwn", "0"}}},
-        {"unknown feature", {{"features", {"turbo"}}}},
-        {"level 3", {{"arrays", {{{"drives", {0, 1, 2}}, {"level", 3}}}}}},
-        {"RAID 5 of two drives", {{"arrays", {{{"drives", {0, 1}}, {"level", 5}}}}}},
-        {"drive twice", {{"arrays", {{{"drives", {0, 0, 1}}, {"level", 5}}}}}},
-        {"missing drive", {{"arrays", {{{"drives", {"1234"}}, {"level", 0}}}}}},
-        {"logical drive too big", {{"logicalDrives", {{{"array", 0}, {"capacityGb", 5000}}}}}},
-        {"mapping of a missing LD", {{"mappings", {{{"node", "1"}, {"port", "2"}, {"luns", {{{"lun", 0}, {"logicalDrive", 9}}}}}}}}},
-        {"spare in use", {{"spares", {{{"drive", 0}}}}}},
-        {"controllers not a list", {{"controllers", 3}}},
-        {"no controller", {{"controllers", {{{"present", false}}, {{"present", false}}}}}},
-        {"chunk not a power of two", {{"arrays", {{{"drives", {0, 1, 2}}, {"level", 5}, {"chunkKb", 96}}}}}},
-        {"bad image run", {{"configImage", {{0, "ABC"}}}}},
-        {"snapshot list", {{"snapshotState", {{"odas", 5}}}}},
+        {{{"wwn", "20000011223344ZZ"}}, "wwn: expected 16 hexadecimal digits"},
+        {{{"wwn", "2000"}}, "wwn: expected 16 hexadecimal digits"},
+        {{{"wwn", "0000000000000000"}}, "wwn: must not be zero"},
+        {{{"arrrays", nlohmann::json::array()}}, "arrrays: unknown key"},
+        {{{"controllers", {{{"nmae", "A"}}}}}, "controllers[0].nmae: unknown key"},
+        {{{"features", {"turbo"}}}, "features[0]: expected apm, async, advancedPerformance, failDrive or r2_2"},
+        {{{"arrays", {{{"drives", {0, 1, 2}}, {"level", 3}}}}}, "arrays[0].level: expected 0, 1, 5, 6, 10 or 50"},
+        {{{"arrays", {{{"drives", {0, 1}}, {"level", 5}}}}}, "arrays[0]: refused by the model (sense 05/26/00)"},
+        {{{"arrays", {{{"drives", {0, 0, 1}}, {"level", 5}}}}}, "arrays[0]: refused by the model"},
+        {{{"arrays", {{{"drives", {"5000C50000000999"}}, {"level", 0}}}}}, "arrays[0].drives[0]: no drive with WWN 5000C50000000999"},
+        {{{"logicalDrives", {{{"array", 0}, {"capacityGb", 5000}}}}}, "logicalDrives[0].capacityGb: does not fit its array"},
+        {{{"mappings", {{{"node", "1000000000000001"}, {"port", "1000000000000002"}, {"luns", {{{"lun", 0}, {"logicalDrive", 9}}}}}}}},
+         "mappings[0].luns[0].logicalDrive: no such logical drive"},
+        {{{"spares", {{{"drive", 0}}}}}, "spares[0]: refused by the model"},
+        {{{"controllers", 3}}, "controllers: expected an array"},
+        {{{"controllers", {{{"present", false}}, {{"present", false}}}}}, "controllers: at least one controller must be present"},
+        {{{"arrays", {{{"drives", {0, 1, 2}}, {"level", 5}, {"chunkKb", 96}}}}}, "arrays[0]: refused by the model"},
+        {{{"configImage", {{0, "ABC"}}}, {"name", nullptr}}, "configImage[0]: expected an even number of hexadecimal digits"},
+        {{{"snapshotState", {{"odas", 5}}}}, "snapshotState.odas: expected an array"},
     };
     for (const auto& c : cases) {
         auto sys = defaultSystem();
         sys.update(c.patch);
-        EXPECT_THROW(sim::model::FirmwareModel(sys, clock), std::invalid_argument) << c.name;
+        if (sys.contains("name") && sys["name"].is_null()) {
+            for (const char* k : {"name", "settings", "arrays", "logicalDrives", "mappings", "spares"}) sys.erase(k);
+        }
+        try {
+            sim::model::FirmwareModel(sys, clock);
+            ADD_FAILURE() << "accepted: " << c.patch;
+        } catch (const sim::ScenarioError& e) {
+            EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << e.what();
+        }
     }
-    EXPECT_THROW(sim::model::FirmwareModel(nlohmann::json::array(), clock), std::invalid_argument);
+    EXPECT_THROW(sim::model::FirmwareModel(nlohmann::json::array(), clock), sim::ScenarioError);
 }
 
 TEST_F(ModelInput, CorruptedRepliesOnRequest) {

@@ -64,7 +64,7 @@ TEST(ModelScenarios, FailedMembersLeaveTheArrayDegraded) {
     const Case cases[] = {{{}, 0xFF}, {{2}, 0}, {{1, 3}, 2}};
     for (const auto& c : cases) {
         auto sys = defaultSystem();
-        for (int slot : c.failed) sys["drives"].push_back({{"enclosure", 2}, {"slot", slot}, {"wwn", "77" + std::to_string(slot)}});
+        for (int slot : c.failed) sys["drives"].push_back({{"enclosure", 2}, {"slot", slot}, {"wwn", "77000000000000" + std::to_string(10 + slot)}});
         sys["enclosures"].push_back({{"number", 2}, {"slots", 4}});
         sys["arrays"].push_back({{"drives", {{{"enclosure", 1}, {"slot", 7}}, {{"enclosure", 1}, {"slot", 8}}, {{"enclosure", 1}, {"slot", 9}}}}, {"level", 5}});
         for (size_t i = 0; i < c.failed.size(); ++i) {

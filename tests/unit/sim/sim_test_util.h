@@ -1,4 +1,4 @@
-// Helpers shared by the emulator's unit tests: sg messages built by hand and a
+// Helpers shared by the emulator's unit tests: sg messages (the tests' codec) and a
 // scripted firmware model standing in for the real one.
 #pragma once
 
@@ -14,55 +14,17 @@
 #include "core/model_api.h"
 #include "scenario/scenario.h"
 #include "server/emulator.h"
+#include "support/sg_message.h"
 
 namespace simtest {
 
-// A classic sg write: 36-byte header (pack_len, reply_len, pack_id 5678, result 0,
-// twelve_byte), CDB, data out. Little-endian, written out byte by byte.
 inline std::vector<uint8_t> sgWrite(const std::vector<uint8_t>& cdb, uint32_t dataIn,
                                     const std::vector<uint8_t>& dataOut = {}, int32_t packId = 5678,
                                     bool twelve = false) {
-    std::vector<uint8_t> m(36, 0);
-    auto put = [&](size_t off, uint32_t v) {
-        for (int i = 0; i < 4; ++i) m[off + i] = static_cast<uint8_t>(v >> (8 * i));
-    };
-    put(0, static_cast<uint32_t>(36 + cdb.size() + dataOut.size()));
-    put(4, 36 + dataIn);
-    put(8, static_cast<uint32_t>(packId));
-    m[16] = twelve ? 1 : 0;
-    m.insert(m.end(), cdb.begin(), cdb.end());
-    m.insert(m.end(), dataOut.begin(), dataOut.end());
-    return m;
+    return testsupport::sg::write(cdb, dataIn, dataOut, packId, twelve);
 }
-
-// The fields of a classic sg read reply, decoded by hand.
-struct Reply {
-    int32_t packLen, replyLen, packId, result;
-    unsigned twelve, targetStatus, hostStatus, driverStatus;
-    std::vector<uint8_t> sense;  // 16 bytes
-    std::vector<uint8_t> data;
-};
-
-inline Reply decode(const std::vector<uint8_t>& r) {
-    Reply out{};
-    if (r.size() < 36) return out;
-    auto get = [&](size_t off) {
-        return static_cast<int32_t>(r[off] | (r[off + 1] << 8) | (r[off + 2] << 16) |
-                                    (static_cast<uint32_t>(r[off + 3]) << 24));
-    };
-    out.packLen = get(0);
-    out.replyLen = get(4);
-    out.packId = get(8);
-    out.result = get(12);
-    uint32_t bits = static_cast<uint32_t>(get(16));
-    out.twelve = bits & 1;
-    out.targetStatus = (bits >> 1) & 0x1F;
-    out.hostStatus = (bits >> 6) & 0xFF;
-    out.driverStatus = (bits >> 14) & 0xFF;
-    out.sense.assign(r.begin() + 20, r.begin() + 36);
-    out.data.assign(r.begin() + 36, r.end());
-    return out;
-}
+using Reply = testsupport::sg::Message;
+inline Reply decode(const std::vector<uint8_t>& r) { return testsupport::sg::decode(r); }
 
 // A firmware model that answers READ BUFFER buffer 0x03 with `bufferReply`,
 // refuses other vendor opcodes, and records what it saw.
