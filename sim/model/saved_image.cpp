@@ -1,8 +1,9 @@
 // A scenario built from a saved configuration file (the raw 940,032-byte image
 // that `lqcl -F -g -z saveconfig` writes), so that a copy of a real system can
-// be served and changes rehearsed on it first. The system gets the image's
-// WWN and name, one drive for every rank member and spare the image names
-// (large enough for the ranks as recorded), two paths, and the image itself.
+// be served and changes rehearsed on it first. The system gets the image's WWN
+// (its name is in the image), one drive for every rank member and spare the
+// image names (large enough for the ranks as recorded), the hosts its maps
+// name, two paths, and the image itself.
 #include "model/saved_image.h"
 
 #include <fcntl.h>
@@ -73,12 +74,6 @@ uint32_t driveCapacity(const wire::CONFIG_STORAGE_STRUCT& img) {
     return static_cast<uint32_t>(std::min<uint64_t>(blocks, 0xFFFFFFF0u));
 }
 
-std::string trimmedName(const char* name, size_t size) {
-    std::string s(name, strnlen(name, size));
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
-
 }  // namespace
 
 json scenarioFromSavedImage(const std::string& path) {
@@ -136,7 +131,6 @@ json scenarioFromSavedImage(const std::string& path) {
         {"revision", "0513"},
         {"paths", {scsiPath(0), scsiPath(1)}},
         {"wwn", wwnHex(wwn)},
-        {"name", trimmedName(h.name, sizeof h.name)},
         {"productType", 19},
         {"features", {"apm", "advancedPerformance", "failDrive"}},
         {"controllers", {controller("Controller A", 0x10), controller("Controller B", 0x20)}},
