@@ -23,6 +23,7 @@
 #include "netmod/netmod.h"
 #include "core/model_api.h"
 #include "model/firmware_image.h"
+#include "model/saved_image.h"
 #include "scenario/scenario.h"
 #include "server/emulator.h"
 #include "server/socket_server.h"
@@ -36,6 +37,7 @@ void usage(FILE* to) {
                  "usage: tolvo-sim serve DIR [SCENARIO.json] [--state FILE] [--daemon] [--pidfile FILE]\n"
                  "       tolvo-sim ctl DIR VERB [ARGS...]\n"
                  "       tolvo-sim firmware-image OUT controller|driveio MAJOR.MINOR BUILD SIZE [DATE]\n"
+                 "       tolvo-sim scenario-from-image SAVED-CONFIGURATION-FILE\n"
                  "Control verbs: %s\n",
                  sim::controlUsage().c_str());
 }
@@ -324,6 +326,19 @@ int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "serve") == 0) return serve(argc - 1, argv + 1);
     if (argc >= 2 && std::strcmp(argv[1], "firmware-image") == 0)
         return sim::model::firmwareImageCommand(argc - 1, argv + 1);
+    if (argc >= 2 && std::strcmp(argv[1], "scenario-from-image") == 0) {
+        if (argc != 3) {
+            usage(stderr);
+            return 2;
+        }
+        try {
+            std::printf("%s\n", sim::scenarioFromSavedImage(argv[2]).dump(2).c_str());
+            return 0;
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "tolvo-sim: %s\n", e.what());
+            return 2;
+        }
+    }
     if (argc >= 2 && std::strcmp(argv[1], "ctl") == 0) {
         if (argc < 4) {
             usage(stderr);

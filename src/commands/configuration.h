@@ -111,6 +111,8 @@ public:
                                      uint32_t battery, uint32_t faultTolerance, uint32_t enforceWriteBack);
     uint32_t parityCheck(uint32_t start, uint32_t array, uint32_t mode);
     uint32_t getArrayAPMStatus(uint32_t array);
+    uint32_t setManualArraySpinUpOrDown(uint32_t array, uint32_t up);
+    uint32_t setArrayFunctionalTest(uint32_t array);
     // True when a rebuild, parity check, expansion or initialisation runs, by
     // the controller information just read into the working buffer.
     bool isSystemArrayBusy() const;

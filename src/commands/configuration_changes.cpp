@@ -13,6 +13,7 @@
 #include "commands/configuration.h"
 #include "commands/global.h"
 #include "lapi/lapi_status.h"
+#include "lapi/maintenance_writes.h"
 #include "lapi/config_writes.h"
 #include "support/string_utils.h"
 #include "wire/controller.h"
@@ -332,6 +333,44 @@ uint32_t commandConfiguration::getArrayAPMStatus(uint32_t array) {
     }
     Global::append("\n");
     return Global::report(0);
+}
+
+// Both read the image but, unlike the APM status, leave the array index to the
+// controller; the request carries it in one byte, so an index beyond 255 is
+// refused rather than cut down to another array.
+uint32_t commandConfiguration::setManualArraySpinUpOrDown(uint32_t array, uint32_t up) {
+    uint32_t status = LAPIGetAPMStatus(m_index, m_work.controllerInfo.get());
+    if (status == 0 && !isFlag(up)) {
+        Global::append("Error: Invalid Selection\n");
+        status = CMD_ERR_INVALID_SELECTION;
+    }
+    if (status == 0) status = LAPIGetRAIDConfigurationData(m_index, m_work.config.get());
+    if (status == 0 && array > UINT8_MAX) status = CMD_ERR_INVALID_ARRAY_INDEX;
+    if (status != 0) return Global::report(status);
+    ARRAY_SPIN_REQUEST request{};
+    request.array = static_cast<uint8_t>(array);
+    request.direction = static_cast<uint8_t>(up);
+    status = LAPISetManualSpinUpOrDownArray(m_index, &request);
+    if (status == 0) {
+        Global::append("Drive in array index[");
+        Global::format(array);
+        Global::append("] spun %s", up ? " up successfully\n" : " down successfully\n");
+    }
+    return Global::report(status);
+}
+
+uint32_t commandConfiguration::setArrayFunctionalTest(uint32_t array) {
+    uint32_t status = LAPIGetAPMStatus(m_index, m_work.controllerInfo.get());
+    if (status == 0) status = LAPIGetRAIDConfigurationData(m_index, m_work.config.get());
+    if (status == 0 && array > UINT8_MAX) status = CMD_ERR_INVALID_ARRAY_INDEX;
+    if (status != 0) return Global::report(status);
+    const uint32_t request = array;
+    status = LAPISetArrayFunctionalTest(m_index, &request);
+    if (status == 0) {
+        Global::append("Functional verification started on array index ");
+        Global::format(array);
+    }
+    return Global::report(status);
 }
 
 // -- logical drives --

@@ -168,6 +168,118 @@ uint32_t appendTo(const std::string& path, const wire::EVENT_LOG_ENTRY* records,
 }
 
 
+// The tail index, "<store>.last": what the overlap search needs from the end
+// of the store (the newest three records of each controller), with the
+// identity of the store it was taken from (inode, size, modification time and
+// last record) and a checksum. It lets a merge read a few records whatever the
+// store's size, even when one controller's newest records lie far back (a
+// controller that logged nothing for long, or a system with one controller).
+// It is only a shortcut: when it is missing, torn or not of the store as it
+// is now, the search walks the store backwards, and the next change of the
+// store (under its lock) writes the index again.
+struct TailIndex {
+    char magic[8];
+    uint64_t inode;
+    uint64_t size;
+    int64_t mtimeSec;
+    int64_t mtimeNsec;
+    wire::EVENT_LOG_ENTRY last;
+    uint32_t count[2];
+    wire::EVENT_LOG_ENTRY newest[2][kMaxCompared];   // per controller, newest first
+    uint64_t checksum;
+};
+static_assert(sizeof(TailIndex) == 224);
+constexpr char kTailMagic[8] = {'L', 'Q', 'E', 'V', 'T', 'A', 'I', 'L'};
+
+std::string tailName(const std::string& path) { return path + ".last"; }
+
+uint64_t tailChecksum(const TailIndex& t) {
+    uint64_t h = 0xcbf29ce484222325ull;   // FNV-1a
+    const auto* p = reinterpret_cast<const uint8_t*>(&t);
+    for (size_t i = 0; i < offsetof(TailIndex, checksum); ++i) h = (h ^ p[i]) * 0x100000001b3ull;
+    return h;
+}
+
+// Takes `records` (oldest first) in as the newest of their controllers.
+void takeNewest(TailIndex& t, const wire::EVENT_LOG_ENTRY* records, size_t n) {
+    for (size_t k = 0; k < n; ++k) {
+        const uint8_t c = records[k].controller;
+        if (c != 1 && c != 2) continue;
+        auto& list = t.newest[c - 1];
+        std::memmove(&list[1], &list[0], sizeof list[0] * (kMaxCompared - 1));
+        list[0] = records[k];
+        t.count[c - 1] = std::min<uint32_t>(t.count[c - 1] + 1, kMaxCompared);
+    }
+    if (n > 0) t.last = records[n - 1];
+}
+
+void identify(TailIndex& t, const struct stat& st) {
+    std::memcpy(t.magic, kTailMagic, sizeof t.magic);
+    t.inode = static_cast<uint64_t>(st.st_ino);
+    t.size = static_cast<uint64_t>(st.st_size);
+    t.mtimeSec = st.st_mtim.tv_sec;
+    t.mtimeNsec = st.st_mtim.tv_nsec;
+}
+
+// The index of the store open at `fd` (`st` its status); false when there is
+// none that is of this store as it is now.
+bool loadTail(const std::string& path, int fd, const struct stat& st, TailIndex* out) {
+    Fd in(::open(tailName(path).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    TailIndex t;
+    if (!in.ok() || !readAt(in.get(), &t, sizeof t, 0)) return false;
+    TailIndex now{};
+    identify(now, st);
+    if (std::memcmp(t.magic, kTailMagic, sizeof t.magic) != 0 || t.checksum != tailChecksum(t) ||
+        t.inode != now.inode || t.size != now.size || t.mtimeSec != now.mtimeSec || t.mtimeNsec != now.mtimeNsec ||
+        t.size % EVENT_RECORD_SIZE != 0 || t.count[0] > kMaxCompared || t.count[1] > kMaxCompared)
+        return false;
+    if (t.size > 0) {
+        wire::EVENT_LOG_ENTRY last;
+        if (!readAt(fd, &last, sizeof last, static_cast<off_t>(t.size - EVENT_RECORD_SIZE)) ||
+            std::memcmp(&last, &t.last, sizeof last) != 0)
+            return false;
+    }
+    *out = t;
+    return true;
+}
+
+// Walks the store backwards from its last record, a block at a time, until
+// `want` records of `controller` (0: of both controllers) are collected or
+// the start is reached. False when the store cannot be read.
+bool walkBack(int fd, size_t records, uint8_t controller, size_t want, TailIndex* t) {
+    std::unique_ptr<wire::EVENT_LOG_ENTRY[]> block;
+    auto done = [&] {
+        if (controller != 0) return t->count[controller - 1] >= want;
+        return t->count[0] >= want && t->count[1] >= want;
+    };
+    size_t end = records;
+    while (end > 0 && !done()) {
+        const size_t begin = end > kBackwardBlock ? end - kBackwardBlock : 0;
+        const size_t n = end - begin;
+        if (!block) block = std::make_unique<wire::EVENT_LOG_ENTRY[]>(kBackwardBlock);
+        if (!readAt(fd, block.get(), n * EVENT_RECORD_SIZE, static_cast<off_t>(begin * EVENT_RECORD_SIZE)))
+            return false;
+        if (end == records) t->last = block[n - 1];
+        for (size_t k = n; k > 0 && !done(); --k) {
+            const uint8_t c = block[k - 1].controller;
+            if ((c == 1 || c == 2) && (controller == 0 || c == controller) && t->count[c - 1] < want)
+                t->newest[c - 1][t->count[c - 1]++] = block[k - 1];
+        }
+        end = begin;
+    }
+    return true;
+}
+
+// Writes the index of the store at `path` as it is now (`t` holds its records).
+void saveTail(const std::string& path, TailIndex t) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+    identify(t, st);
+    t.checksum = tailChecksum(t);
+    Fd out(::open(tailName(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644));
+    if (out.ok()) writeAll(out.get(), &t, sizeof t);
+}
+
 // Copies the whole records of the older store `older` into a new store at
 // `target` (the first use of a system whose product type is known).
 bool migrate(const std::string& older, const std::string& target) {
@@ -424,6 +536,9 @@ uint32_t replaceStore(int index, const wire::EVENT_LOG_ENTRY* records, size_t n)
         return kFileError;
     }
     syncDirectoryOf(path);
+    TailIndex tail{};
+    takeNewest(tail, records, n);
+    saveTail(path, tail);
     return kOk;
 }
 
@@ -434,7 +549,22 @@ uint32_t appendRecords(int index, const wire::EVENT_LOG_ENTRY* records, size_t n
     StoreLock lock(index);
     if (!lock.held()) return kFileError;
     dropReader();
-    return appendTo(path, records, n);
+    // The index as it stands before the append (walked for when there is none).
+    TailIndex tail{};
+    bool known = false;
+    {
+        Fd fd(openForReading(path));
+        struct stat st;
+        if (fd.ok() && ::fstat(fd.get(), &st) == 0 && st.st_size % EVENT_RECORD_SIZE == 0)
+            known = loadTail(path, fd.get(), st, &tail) ||
+                    walkBack(fd.get(), static_cast<size_t>(st.st_size) / EVENT_RECORD_SIZE, 0, kMaxCompared, &tail);
+    }
+    const uint32_t status = appendTo(path, records, n);
+    if (status == kOk && known) {
+        takeNewest(tail, records, n);
+        saveTail(path, tail);
+    }
+    return status;
 }
 
 namespace {
@@ -492,23 +622,12 @@ uint32_t findOverlap(const std::string& path, const wire::EVENT_LOG_ENTRY* log, 
     if (::fstat(fd.get(), &st) != 0) return kFileError;
     const size_t storedCount = static_cast<size_t>(st.st_size) / EVENT_RECORD_SIZE;
     const size_t m = std::min<size_t>({kMaxCompared, entries, storedCount});
-    wire::EVENT_LOG_ENTRY s[kMaxCompared];
-    size_t collected = 0;
-    // Walk backwards from the last record in blocks until m records of this
-    // controller are collected or the start of the file is reached.
-    std::unique_ptr<wire::EVENT_LOG_ENTRY[]> block;
-    size_t end = storedCount;
-    while (end > 0 && collected < m) {
-        const size_t begin = end > kBackwardBlock ? end - kBackwardBlock : 0;
-        const size_t n = end - begin;
-        if (!block) block = std::make_unique<wire::EVENT_LOG_ENTRY[]>(kBackwardBlock);
-        if (!readAt(fd.get(), block.get(), n * EVENT_RECORD_SIZE, static_cast<off_t>(begin * EVENT_RECORD_SIZE)))
-            return kFileError;
-        for (size_t k = n; k > 0 && collected < m; --k)
-            if (block[k - 1].controller == controller) s[collected++] = block[k - 1];
-        end = begin;
-    }
-    return search(s, collected, log, entries, found);
+    if (controller != 1 && controller != 2) return search(nullptr, 0, log, entries, found);
+    TailIndex tail{};
+    if (!loadTail(path, fd.get(), st, &tail) && !walkBack(fd.get(), storedCount, controller, m, &tail))
+        return kFileError;
+    const size_t collected = std::min<size_t>(m, tail.count[controller - 1]);
+    return search(tail.newest[controller - 1], collected, log, entries, found);
 }
 
 int64_t hostTime(const wire::CLOCK_STRUCT& clock) {

@@ -16,15 +16,6 @@ constexpr const char* kDevicePortUsage = "Error [06]- No Appropriate Device Port
 constexpr const char* kSystemManagerUsage = "Error [07]- No Appropriate System Manager Command Entered\n";
 constexpr const char* kParameterListUsage = "Error [08] - Invalid Parameter List\n";
 
-// A command of the table whose method this build does not carry yet: refused
-// on standard error with the usage-error status, never reported as done.
-[[noreturn]] void unavailable(const char* library, const StringList& strings) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "Error: the %s command \"%s\" is not available in this version of LQCL.\n", library,
-                 strings[0].c_str());
-    std::exit(-1);
-}
-
 // A row that the table accepts without a method: nothing is called, nothing is
 // printed, and the command ends with status 0.
 void noAction() {}
@@ -334,7 +325,7 @@ void configurationDelete(int index, const StringList& /*strings*/, const uint64_
     }
 }
 
-void configurationSet(int index, const StringList& strings, const uint64_t* u, int u32Count, const uint32_t* l,
+void configurationSet(int index, const StringList& /*strings*/, const uint64_t* u, int u32Count, const uint32_t* l,
                       int adminCount, const StringList& m) {
     switch (index) {
     case Cmd::lun:
@@ -395,9 +386,8 @@ void configurationSet(int index, const StringList& strings, const uint64_t* u, i
         }
         cfg.setRestoreConfig(m[0]);
         return;
-    case Cmd::apmspin:
-    case Cmd::apmtest:
-        unavailable("configuration", strings);
+    case Cmd::apmspin: cfg.setManualArraySpinUpOrDown(l[0], l[1]); return;
+    case Cmd::apmtest: cfg.setArrayFunctionalTest(l[0]); return;
     default:
         cliprint(kConfigurationUsage);
     }

@@ -16,22 +16,35 @@ wire::EVENT_LOG_STRUCT g_eventLogB;
 
 namespace {
 
-// Reads one controller's log into `log`; a failed read leaves it all zeros.
-bool readLog(ITL_HANDLE_STRUCT* handle, uint8_t bufferId, wire::EVENT_LOG_STRUCT& log) {
+// How many entries g_eventLogA and g_eventLogB hold, as their last read left them.
+uint32_t g_eventLogEntries[2];
+
+// Reads one controller's log into `log`; `entries` is how many entries it
+// holds: its count, clamped to the whole entries that really arrived. A
+// failed read, or a reply too short to hold the log's header, leaves it all
+// zeros with no entries.
+bool readLog(ITL_HANDLE_STRUCT* handle, uint8_t bufferId, wire::EVENT_LOG_STRUCT& log, uint32_t& entries) {
     std::memset(&log, 0, sizeof log);
+    entries = 0;
     SCSI_COMMAND_STRUCT request{};
+    uint32_t received = 0;
     setTolvoCdb(&request, wire::kOpReadBuffer, wire::kModeData, bufferId, 0, 0, 0);
-    if (TOLVO_SendCommand(handle, &request, reinterpret_cast<uint8_t*>(&log), sizeof log, nullptr) == WSC_GOOD)
+    if (TOLVO_SendCommand(handle, &request, reinterpret_cast<uint8_t*>(&log), sizeof log, nullptr, &received) ==
+            WSC_GOOD &&
+        received >= wire::kEventLogHeaderSize) {
+        entries = wire::eventLogEntries(log, received);
         return true;
+    }
     std::memset(&log, 0, sizeof log);
     return false;
 }
 
 // Reads both logs: 0, 1004 (controller 1 unread), 1005 (controller 2
-// unread) or 1003 (neither). `ok` tells which reads succeeded.
+// unread) or 1003 (neither). `ok` tells which reads succeeded;
+// g_eventLogEntries how many entries each log holds.
 uint32_t readBothLogs(ITL_HANDLE_STRUCT* handle, uint8_t idA, uint8_t idB, bool ok[2]) {
-    ok[0] = readLog(handle, idA, g_eventLogA);
-    ok[1] = readLog(handle, idB, g_eventLogB);
+    ok[0] = readLog(handle, idA, g_eventLogA, g_eventLogEntries[0]);
+    ok[1] = readLog(handle, idB, g_eventLogB, g_eventLogEntries[1]);
     if (!ok[0]) return ok[1] ? LAPI_ERR_CONTROLLER_A : LAPI_ERR_COMMAND_FAILED;
     return ok[1] ? LAPI_SUCCESS : LAPI_ERR_CONTROLLER_B;
 }
@@ -78,8 +91,7 @@ uint32_t LAPIGetInitialEventRecordsFromController(int index, uint32_t* count) {
     if (status != LAPI_SUCCESS) return status;
     bool ok[2];
     status = readBothLogs(handle, wire::buf::EventLogA, wire::buf::EventLogB, ok);
-    const uint32_t na = wire::eventLogEntries(g_eventLogA);
-    const uint32_t nb = wire::eventLogEntries(g_eventLogB);
+    const uint32_t na = g_eventLogEntries[0], nb = g_eventLogEntries[1];
     if (count != nullptr) *count = na + nb;
     if (status == LAPI_ERR_COMMAND_FAILED) return status;
 
@@ -127,8 +139,8 @@ uint32_t LAPIGetLatestEventRecordsFromController(int index, uint32_t* count) {
     RAIDSystemStartLatest[index] = 1;
 
     const std::string path = events::resolveStore(index);
-    const uint32_t na = wire::eventLogEntries(g_eventLogA);
-    const uint32_t nb = wire::eventLogEntries(g_eventLogB);
+    // The logs as the last read left them (a rebuild above reads them again).
+    const uint32_t na = g_eventLogEntries[0], nb = g_eventLogEntries[1];
     uint32_t start[2] = {0, 0};
     const wire::EVENT_LOG_STRUCT* logs[2] = {&g_eventLogA, &g_eventLogB};
     const uint32_t counts[2] = {na, nb};

@@ -18,6 +18,7 @@ using testsupport::errorTail;
 using testsupport::expectRun;
 using testsupport::lqcl;
 using testsupport::RunResult;
+using testsupport::sentCdbs;
 using testsupport::Simulator;
 
 namespace {
@@ -293,6 +294,34 @@ TEST(ConfigChanges, ArrayLifeParityCheckExpansionAndClear) {
     expectRun(sim, {"-F", "-s", "-z", "clearconfig"}, "ClearConfig: Success, ret:0", 0);
     EXPECT_EQ(dump(sim)["arrays"].size(), 0u);
     expectRefused(sim, {"-F", "-s", "-z", "clearconfig"}, errorTail("Error: No valid configuration exists.", 2023));
+}
+
+// Spinning an array and its self test: the bytes sent, what the drives do, and the refusals.
+TEST(ConfigChanges, ArraySpinAndFunctionalTest) {
+    Simulator sim(scenario({{"features", {"apm"}}, {"arrays", {array5(1, "Array 0")}}}));
+    const std::string badIndex = errorTail("Error: Invalid array index.", 2004);
+    expectRefused(sim, {"-F", "-s", "-z", "apmspin", "-l", "0", "-l", "2"},
+                  "Error: Invalid Selection\n" + errorTail("Error: Invalid selection.", 2018));
+    // 256 would reach the controller as array 0.
+    expectRefused(sim, {"-F", "-s", "-z", "apmspin", "-l", "256", "-l", "0"}, badIndex);
+    expectRefused(sim, {"-F", "-s", "-z", "apmtest", "-l", "256"}, badIndex);
+    EXPECT_TRUE(sentCdbs(sim, "3b01d").empty());
+
+    sim.ctl("freeze");
+    expectRun(sim, {"-F", "-s", "-z", "apmspin", "-l", "0", "-l", "0"}, "Drive in array index[0] spun  down successfully\n", 0);
+    expectRun(sim, {"-D", "-g", "-z", "apmstatus", "-l", "3", "-l", "1"},
+              "Drive WWN       : 5000C50000A00003\nDrive Group     : Drive belongs to array 0\nDrive APM Status: Drive Spun Down\n", 0);
+    expectRun(sim, {"-F", "-s", "-z", "apmspin", "-l", "0", "-l", "1"}, "Drive in array index[0] spun  up successfully\n", 0);
+    expectRun(sim, {"-F", "-s", "-z", "apmtest", "-l", "0"}, "Functional verification started on array index 0", 0);
+    expectRun(sim, {"-D", "-g", "-z", "apmtest", "-l", "5", "-l", "1"}, "Drive under test: 1\n", 0);
+    EXPECT_EQ(sentCdbs(sim, "3b01d"),
+              (std::vector<std::string>{"3b01dd00000000001000", "3b01dd01000000001000", "3b01df00000000001000"}));
+    // Each spin is one configuration change: started, then saved.
+    EXPECT_EQ(sentCdbs(sim, "3b0180").size(), 2u);
+    EXPECT_EQ(sentCdbs(sim, "3b0182").size(), 2u);
+
+    Simulator plain(scenario({{"arrays", {array5(1, "Array 0")}}}));
+    expectRun(plain, {"-F", "-s", "-z", "apmtest", "-l", "0"}, errorTail("LAPI call failed: APM feature not enabled.", 1014), 1);
 }
 
 }  // namespace

@@ -175,6 +175,17 @@ TEST_F(Events, TwoProcessesFetchingAtOnceStoreEachEventOnce) {
     EXPECT_EQ(storeSize(store()), 40 * 24u);
 }
 
+TEST_F(Events, ShortLogReplyStoresOnlyTheEntriesReceived) {
+    // Controller 1's log declares three entries, but its reply ends inside
+    // the second (36 bytes of reply header, the log's 16, 24 + 10 of entries).
+    for (int i = 0; i < 3; ++i) logEvent(0, 0x56, "", kT + i);
+    sim.inject("sg0", "short-reply", R"({"cdb": "3C0246", "length": 86})");
+    expectResult(lqcl({"-F", "-n", "-z", "encevents"}), "\nNumber Of  Records: 1\n", 0);
+    // The next whole reply brings the two others, once each.
+    expectResult(lqcl({"-F", "-n", "-z", "encevents"}), "\nNumber Of  Records: 3\n", 0);
+    expectResult(lqcl({"-F", "-n", "-z", "specificevent", "-l", "86"}), "Number of Events :3\n", 0);
+}
+
 TEST_F(Events, ControllerBMissingStillStoresControllerA) {
     Simulator single(scenario(false));
     json a = {{"controller", 0}, {"id", 0x56}, {"time", kT}};

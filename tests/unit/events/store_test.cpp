@@ -1,6 +1,7 @@
 // The event store file and the overlap search.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -143,6 +144,31 @@ TEST_F(StoreFile, ReplaceLeavesNoTemporaryAndReadsBack) {
     EXPECT_EQ(out.eventId, 1);
     EXPECT_EQ(events::readRecord(3, 3, &out), events::kEndOfData);
     EXPECT_NE(access((events::storeName(3) + ".new").c_str(), F_OK), 0);
+}
+
+TEST_F(StoreFile, OverlapTakesTheNewestRecordsFromTheTailIndex) {
+    // Controller 2's one record lies behind 5,000 of controller 1.
+    const std::string path = events::storeName(3);
+    std::vector<wire::EVENT_LOG_ENTRY> recs(5001, ev(1, 1, 1));
+    recs[0] = ev(2, 2, 9);
+    ASSERT_EQ(events::replaceStore(3, recs.data(), recs.size()), 0u);
+    const wire::EVENT_LOG_ENTRY log[] = {ev(0, 2, 9), ev(0, 3, 9)};
+    uint32_t found = 99;
+    EXPECT_EQ(events::findOverlap(path, log, 2, 2, &found), 0u);
+    EXPECT_EQ(found, 0u);
+    // The index answers without walking back: with that record wiped and
+    // the file's times kept, it is still found.
+    struct stat st;
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    std::fstream(path, std::ios::binary | std::ios::in | std::ios::out) << std::string(24, '\0');
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    EXPECT_EQ(events::findOverlap(path, log, 2, 2, &found), 0u);
+    // A store changed behind the index's back is walked instead.
+    const wire::EVENT_LOG_ENTRY newer = ev(2, 3, 9);
+    std::ofstream(path, std::ios::binary | std::ios::app).write(reinterpret_cast<const char*>(&newer), 24);
+    EXPECT_EQ(events::findOverlap(path, log, 2, 2, &found), 0u);
+    EXPECT_EQ(found, 1u);
 }
 
 TEST_F(StoreFile, DirectoryFromPegasusHome) {
