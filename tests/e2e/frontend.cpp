@@ -154,6 +154,7 @@ TEST_F(FrontEnd, InvalidNumberValues) {
     expect(oob({"-C", "-u", "0x12"}), badU, "", 255);
     expect(oob({"-C", "-l", "0x12"}), badDecL, "", 255);
     expect(oob({"-C", "-l", "1A"}), badDecL, "", 255);
+    expect(oob({"-C", "-l", "-1"}), badDecL, "", 255);
     expect(oob({"-C", "-X", "-l", "0x12"}), badHexL, "", 255);
     expect(oob({"-C", "-X", "-l", "ff", "-l", "1.5"}), badHexL, "", 255);
     // -I wins over -X: the value is read as decimal.

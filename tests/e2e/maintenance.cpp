@@ -273,8 +273,7 @@ TEST(Maintenance, PowerControlAndQueueSettings) {
         sim.ctl("model", {"0", "set-clock", json{{"controller", c}, {"epoch", 1796540709}}.dump()});
     const std::vector<std::string> tqm = {"-S", "-s", "-z", "configuretqm"};
     expectRuns(sim, {
-        {{"-S", "-g", "-z", "apmlevel1"},
-         "\nSpin down hotspare drives              :Disabled\n"
+        {{"-S", "-g", "-z", "apmlevel1"}, "\nSpin down hotspare drives              :Disabled\n"
          "Spin down fail drives                  :Disabled\n"
          "Spin down unused drives                :Disabled\n"
          "Spin down and test hostpare drives     :Enabled\n"
