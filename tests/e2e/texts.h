@@ -3,6 +3,8 @@
 // runs of -l values.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -34,6 +36,15 @@ inline std::vector<std::string> oob(const std::vector<std::string>& args, const 
     std::vector<std::string> all = {"-N", "-p", user, "-p", password, "-p", address};
     all.insert(all.end(), args.begin(), args.end());
     return all;
+}
+
+// Runs lqcl: it must end with status 0 and print each of `parts` (reports
+// whose other lines are compared whole elsewhere).
+inline void expectParts(const testsupport::Simulator& sim, const std::vector<std::string>& args,
+                        const std::vector<std::string>& parts) {
+    const testsupport::RunResult r = testsupport::lqcl(sim, args);
+    EXPECT_EQ(r.status, 0) << args[3];
+    for (const auto& p : parts) EXPECT_NE(r.out.find(p), std::string::npos) << p << "\nis not in\n" << r.out;
 }
 
 }  // namespace e2e

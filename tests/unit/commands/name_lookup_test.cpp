@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -67,41 +66,39 @@ struct NameLookup : testnode::ScriptedSystemTest {
     }
 };
 
-TEST_F(NameLookup, NamesAndMappedLuns) {
-    const std::string longest = "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345";  // exactly 32
-    const uint64_t host = 0x2000001B32A0B0C0ull;
-    const struct {
-        const char* what;
-        std::function<uint32_t(uint32_t&)> lookup;
-        uint32_t result, id;
-    } cases[] = {
-        {"drive alpha", [&](uint32_t& id) { return cfg.getLogicalDiskId("alpha", id); }, 0, 20},
-        {"drive of 32", [&](uint32_t& id) { return cfg.getLogicalDiskId(longest, id); }, 0, 23},
-        {"two drives named dup", [&](uint32_t& id) { return cfg.getLogicalDiskId("dup", id); }, CMD_ERR_INVALID_LD_NAME, 0},
-        {"whole names only", [&](uint32_t& id) { return cfg.getLogicalDiskId("alph", id); }, CMD_ERR_INVALID_LD_NAME, 0},
-        {"no such drive", [&](uint32_t& id) { return cfg.getLogicalDiskId("nosuch", id); }, CMD_ERR_INVALID_LD_NAME, 0},
-        {"array fast", [&](uint32_t& id) { return cfg.getArrayId("fast", id); }, 0, 10},
-        {"array of 32", [&](uint32_t& id) { return cfg.getArrayId(longest, id); }, 0, 11},
-        {"no such array", [&](uint32_t& id) { return cfg.getArrayId("slow", id); }, CMD_ERR_INVALID_ARRAY_NAME, 0},
-        {"array of 33", [&](uint32_t& id) { return cfg.getArrayId(std::string(33, 'a'), id); }, CMD_ERR_INVALID_ARRAY_NAME, 0},
-        // The mapped LUN is the highest slot of the drive.
-        {"lun of drive 2", [&](uint32_t& lun) { return cfg.getMappedLunNumber(host, 2, lun); }, 0, 7},
-        {"lun of drive 1", [&](uint32_t& lun) { return cfg.getMappedLunNumber(host, 1, lun); }, 0, 9},
-        {"drive not mapped", [&](uint32_t& lun) { return cfg.getMappedLunNumber(host, 5, lun); }, CMD_ERR_NO_LUN_MAPPINGS, 0},
-        {"host not mapped", [&](uint32_t& lun) { return cfg.getMappedLunNumber(0x1111ull, 2, lun); }, CMD_ERR_NO_LUN_MAPPINGS, 0},
-    };
-    for (const auto& c : cases) {
-        uint32_t id = 0;
-        EXPECT_EQ(c.lookup(id), c.result) << c.what;
-        if (c.result == 0) {
-            EXPECT_EQ(id, c.id) << c.what;
-        }
-    }
-    // A drive name longer than 32 characters is refused before anything is read.
-    rec.sent.clear();
+TEST_F(NameLookup, LogicalDriveNamesMustBeUnique) {
     uint32_t id = 0;
-    EXPECT_EQ(cfg.getLogicalDiskId(longest + "6", id), CMD_ERR_INVALID_LD_NAME);
-    EXPECT_TRUE(rec.sent.empty());
+    EXPECT_EQ(cfg.getLogicalDiskId("alpha", id), 0u);
+    EXPECT_EQ(id, 20u);
+    EXPECT_EQ(cfg.getLogicalDiskId("ABCDEFGHIJKLMNOPQRSTUVWXYZ012345", id), 0u);
+    EXPECT_EQ(id, 23u);
+    EXPECT_EQ(cfg.getLogicalDiskId("dup", id), CMD_ERR_INVALID_LD_NAME);
+    EXPECT_EQ(cfg.getLogicalDiskId("alph", id), CMD_ERR_INVALID_LD_NAME);  // whole names only
+    EXPECT_EQ(cfg.getLogicalDiskId("nosuch", id), CMD_ERR_INVALID_LD_NAME);
+
+    rec.sent.clear();
+    EXPECT_EQ(cfg.getLogicalDiskId("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456", id), CMD_ERR_INVALID_LD_NAME);
+    EXPECT_TRUE(rec.sent.empty());  // refused before anything is read
+}
+
+TEST_F(NameLookup, ArrayNamesGiveTheRankId) {
+    uint32_t id = 0;
+    EXPECT_EQ(cfg.getArrayId("fast", id), 0u);
+    EXPECT_EQ(id, 10u);
+    EXPECT_EQ(cfg.getArrayId("ABCDEFGHIJKLMNOPQRSTUVWXYZ012345", id), 0u);
+    EXPECT_EQ(id, 11u);
+    EXPECT_EQ(cfg.getArrayId("slow", id), CMD_ERR_INVALID_ARRAY_NAME);
+    EXPECT_EQ(cfg.getArrayId(std::string(33, 'a'), id), CMD_ERR_INVALID_ARRAY_NAME);
+}
+
+TEST_F(NameLookup, MappedLunIsTheHighestSlotOfTheDrive) {
+    uint32_t lun = 0;
+    EXPECT_EQ(cfg.getMappedLunNumber(0x2000001B32A0B0C0ull, 2, lun), 0u);
+    EXPECT_EQ(lun, 7u);
+    EXPECT_EQ(cfg.getMappedLunNumber(0x2000001B32A0B0C0ull, 1, lun), 0u);
+    EXPECT_EQ(lun, 9u);
+    EXPECT_EQ(cfg.getMappedLunNumber(0x2000001B32A0B0C0ull, 5, lun), CMD_ERR_NO_LUN_MAPPINGS);
+    EXPECT_EQ(cfg.getMappedLunNumber(0x1111ull, 2, lun), CMD_ERR_NO_LUN_MAPPINGS);
 }
 
 }  // namespace

@@ -98,7 +98,8 @@ TEST_F(FrameTest, OutOfBandSendsOnceWithoutRetryOrFailover) {
 
 TEST_F(FrameTest, UnknownIndexGives1007WithoutTouchingCounters) {
     system(1);
-    for (int index : {7, 200, -1}) EXPECT_EQ(LAPIExecute(index, {"TOLVO_GetAllHostInfo"}, readHostInfo), LAPI_ERR_NO_VALID_HANDLE);
+    for (int index : {7, 200, -1})
+        EXPECT_EQ(LAPIExecute(index, {"TOLVO_GetAllHostInfo"}, readHostInfo), LAPI_ERR_NO_VALID_HANDLE) << index;
     for (const auto& s : rec.sent) EXPECT_EQ(s.cdb[0], 0x12);  // only the rediscovery probes of system 0
     EXPECT_EQ(LAPIGetTolvoHandleCount(0), 1u);
 }

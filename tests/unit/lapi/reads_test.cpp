@@ -69,7 +69,9 @@ struct ReadsTest : testnode::ScriptedSystemTest {
 };
 
 TEST_F(ReadsTest, InformationSetReadsOnlyTheBuffersGiven) {
-    rec.responder = [](const Sent& s) { return testnode::good(bufferId(s) == 0x40 ? controllerInfo(0) : std::vector<uint8_t>{}); };
+    rec.responder = [](const Sent& s) {
+        return testnode::good(bufferId(s) == 0x40 ? controllerInfo(0) : std::vector<uint8_t>{});
+    };
     std::vector<uint8_t> info(kControllerInfoReplySize);
     ALL_INFORMATION_SET set{nullptr, info.data(), nullptr, nullptr, nullptr, nullptr};
     EXPECT_EQ(LAPIGetAllInformation(0, &set), LAPI_SUCCESS);
