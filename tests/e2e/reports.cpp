@@ -108,6 +108,41 @@ TEST(Reports, ControllerInformationInHexadecimalWithControllerBAbsent) {
               "\nF/W Version      : 0513\nF/W Date         : Nov 12 2026\nCont A Version   : 199\n", 0);
 }
 
+// The sections and battery texts of the other product types.
+TEST(Reports, SectionsAndBatteryTextsFollowTheProductType) {
+    const std::string good = L("Battery Status") + "Good" + L("Battery Capacity");
+    const std::string hours = L("Battery Holdup Time") + "72 hours ";
+    const struct {
+        int type;
+        const char* state;
+        int capacity;
+        std::string tail;
+    } cases[] = {
+        {9, "good", 95, good + "95%" + hours},
+        {17, "good", 50, good + "Charging" + hours},
+        {17, "good", 89, good + "Failed" + hours},
+        {17, "good", 100, good + "Fully charged" + hours},
+        {13, "absent", 0, L("Battery Status") + "Power inline mode - Battery not present"},
+        {7, "absent", 0, L("Battery Status") + "Battery failed or missing"},
+        {13, "failed", 0, L("Battery Status") + "Battery failed or missing"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.type) + " " + c.state + " " + std::to_string(c.capacity));
+        const json controller = {{"battery", {{"state", c.state}, {"capacity", c.capacity}, {"holdupHours", 72}}}};
+        Simulator sim(scenario({{"productType", c.type}, {"controllers", {controller, controller}}}));
+        const RunResult r = lqcl(sim, {"-C", "-g", "-z", "cntinfofailstruct"});
+        EXPECT_EQ(r.status, 0);
+        const bool voltages = c.type != 9 && c.type != 17;  // and with them the co-processor
+        EXPECT_EQ(r.out.find("Voltage readings") != std::string::npos, voltages);
+        if (!voltages) {
+            EXPECT_EQ(r.out.find("CoProcessor"), std::string::npos);
+        }
+        EXPECT_EQ(r.out.find("Temperature readings") != std::string::npos, c.type != 9);
+        ASSERT_GE(r.out.size(), c.tail.size());
+        EXPECT_EQ(r.out.substr(r.out.size() - c.tail.size()), c.tail);
+    }
+}
+
 TEST(Reports, ControllerTypeWithOnlyItsTopBitIsNotValid) {
     Simulator sim(scenario({{"productType", 7}}));
     corrupt(sim, 0x40, 8 + 182, 0x80);

@@ -9,46 +9,8 @@
 
 namespace {
 
-// A label padded to 44 columns, as every report line shows it.
-std::string L(const std::string& label) { return "\n" + label + std::string(44 - label.size(), ' ') + ": "; }
-
-// Product type 7 with its co-processor is reported whole end to end; these are
-// the other types' sections and battery texts.
-TEST(ControllerReport, SectionsAndBatteryTextsFollowTheProductType) {
-    const std::string good = L("Battery Status") + "Good" + L("Battery Capacity");
-    const struct {
-        uint32_t type;
-        uint8_t state, capacity;
-        std::string tail;
-    } cases[] = {
-        {9, 0xF1, 95, good + "95%" + L("Battery Holdup Time") + "72 hours "},
-        {17, 0xF1, 50, good + "Charging" + L("Battery Holdup Time") + "72 hours "},
-        {17, 0xF1, 89, good + "Failed" + L("Battery Holdup Time") + "72 hours "},
-        {17, 0xF1, 100, good + "Fully charged" + L("Battery Holdup Time") + "72 hours "},
-        {13, 0xF2, 0, L("Battery Status") + "Power inline mode - Battery not present"},
-        {7, 0xF2, 0, L("Battery Status") + "Battery failed or missing"},
-        {13, 0x00, 0, L("Battery Status") + "Battery failed or missing"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.type) + " " + std::to_string(c.state) + " " + std::to_string(c.capacity));
-        Global::string.clear();
-        Global::fMode = 0;
-        wire::CONTROLLER_INFO_STRUCT r;
-        std::memset(&r, 0, sizeof r);
-        r.coProcessorPresent = 0xF1;
-        r.batteryState = c.state;
-        r.batteryCapacity = c.capacity;
-        r.batteryHoldupHours = 72;
-        commands::appendControllerRecord(r, c.type);
-        const std::string& out = Global::string;
-        const bool voltages = c.type != 9 && c.type != 17;  // and with them the co-processor
-        EXPECT_EQ(out.find("Voltage readings") != std::string::npos, voltages);
-        EXPECT_EQ(out.find("CoProcessor") != std::string::npos, voltages);
-        EXPECT_EQ(out.find("Temperature readings") != std::string::npos, c.type != 9);
-        ASSERT_GE(out.size(), c.tail.size());
-        EXPECT_EQ(out.substr(out.size() - c.tail.size()), c.tail);
-    }
-}
+// The sections and battery texts of each product type are checked end to end
+// (e2e Reports.SectionsAndBatteryTextsFollowTheProductType).
 
 TEST(ControllerReport, MonthsProductNamesAndParityModes) {
     const std::pair<uint32_t, const char*> months[] = {{1, "January"}, {12, "December"}, {0, "Error"}, {13, "Error"}};

@@ -30,15 +30,11 @@ Bytes inquiryFor(const std::string& product) {
 }
 
 // A configuration header as discovery reads it (buffer 0x03).
-Bytes headerFor(uint64_t wwn, const std::string& name) {
+Bytes headerFor(uint64_t wwn) {
     Bytes h(512, 0);
-    h[0] = 0x00;
     h[1] = 0x58;
     h[2] = 0x0E;  // 940032
     for (int i = 0; i < 8; ++i) h[24 + i] = static_cast<uint8_t>(wwn >> (8 * (7 - i)));
-    std::string n = name;
-    n.resize(64, ' ');
-    std::memcpy(&h[48], n.data(), 64);
     h[170] = 1;
     h[171] = 0xF0;
     h[208] = 0xF1;
@@ -52,7 +48,6 @@ struct Device {
     std::string product;
     uint64_t wwn;
     int channel, target, lun;
-    bool answers = true;
 };
 
 struct DiscoveryTest : testnode::ScriptedSystemTest {
@@ -63,9 +58,9 @@ struct DiscoveryTest : testnode::ScriptedSystemTest {
         ScriptedSystemTest::SetUp();
         rec.responder = [this](const testnode::Sent& s) {
             auto it = devices.find(pathOf(s));
-            if (it == devices.end() || !it->second.answers) return testnode::osError();
+            if (it == devices.end()) return testnode::osError();
             if (s.cdb[0] == 0x12) return testnode::good(inquiryFor(it->second.product));
-            if (s.cdb[0] == 0x3C && s.cdb[2] == 0x03) return testnode::good(headerFor(it->second.wwn, "sys"));
+            if (s.cdb[0] == 0x3C && s.cdb[2] == 0x03) return testnode::good(headerFor(it->second.wwn));
             return testnode::check(5, 0x20, 0);
         };
     }
@@ -122,7 +117,7 @@ TEST_F(DiscoveryTest, BusyNodeIsSkippedAfterSixOpensAndOtherOpenErrorsEndTheScan
 
 TEST(ConfigHeader, ValidityRule) {
     auto valid = [](auto edit) {
-        Bytes h = headerFor(1, "x");
+        Bytes h = headerFor(1);
         edit(h);
         return isValidTolvoConfigHeader(h.data());
     };
@@ -244,7 +239,7 @@ struct TableTest : DiscoveryTest {
     uint64_t nextWwn = 0x2000000000000000ull;
     void SetUp() override {
         DiscoveryTest::SetUp();
-        rec.responder = [this](const testnode::Sent&) { return testnode::good(headerFor(nextWwn, "t")); };
+        rec.responder = [this](const testnode::Sent&) { return testnode::good(headerFor(nextWwn)); };
     }
     int store(uint64_t wwn, int channel, int target, int lun) {
         nextWwn = wwn;
@@ -308,7 +303,7 @@ TEST_F(TableTest, RediscoveryDropsDeadPathsAndFlagsSystemsThatCameBack) {
     cDevice_Discovery_Done = 1;
     add(0, {"TOLVO RAID 7000", 0x800, 0, 21, 0});         // the scan finds a new path to entry 1
     rec.responder = [this](const testnode::Sent& s) {
-        if (s.cdb[0] == 0x3C) return testnode::good(headerFor(0x800, "back"));
+        if (s.cdb[0] == 0x3C) return testnode::good(headerFor(0x800));
         if (s.handle == &gTolvos[0].slots[3]) return testnode::check(4, 0x44, 0);  // dead path
         if (s.handle == &gTolvos[0].slots[4]) return testnode::check(2, 0x04, 0);  // busy: kept
         return testnode::good(inquiryFor("TOLVO RAID 7000"));
