@@ -43,7 +43,7 @@ inline std::vector<std::string> oob(const std::vector<std::string>& args, const 
 inline void expectParts(const testsupport::Simulator& sim, const std::vector<std::string>& args,
                         const std::vector<std::string>& parts) {
     const testsupport::RunResult r = testsupport::lqcl(sim, args);
-    EXPECT_EQ(r.status, 0) << args[3];
+    EXPECT_EQ(r.status, 0) << r.out;
     for (const auto& p : parts) EXPECT_NE(r.out.find(p), std::string::npos) << p << "\nis not in\n" << r.out;
 }
 
