@@ -3,10 +3,9 @@
 // 940,032-byte configuration image in 29 pieces of 32 KiB; the floor is a
 // minimal client, a process of its own that sends the same commands (the
 // pieces decoded before the clock starts). Target: each command within 1.5
-// times its floor. A save ends by flushing the file to disk, which no client
-// of the device pays: that flush is timed apart (the same bytes written and
-// flushed into the same directory) and the save's ratio is given with and
-// without it.
+// times its floor. A save is durable (a new file flushed, renamed into place,
+// the directory flushed): the floor of a save adds the same durable write of
+// the same bytes into the same directory, timed apart.
 //
 //   bench_save_restore [runs]     (default 10)
 #include <fcntl.h>
@@ -43,18 +42,27 @@ Replay replayAsProcess(const std::string& devDir, const nlohmann::json& record) 
     return r;
 }
 
-// Writes an image's worth of bytes to a new file and flushes it.
-double flushMs(const std::string& path) {
+// A durable save of an image's worth of bytes, as any client that keeps a
+// saved configuration safe must make it: a new file written and flushed,
+// renamed into place, and the directory flushed so that the rename lasts.
+double flushMs(const std::string& dir) {
     static const std::vector<uint8_t> bytes(940032, 0x5A);
+    const std::string tmp = dir + "/flush.tmp", target = dir + "/flush.cfg";
     auto t0 = Clock::now();
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return 0;
     ssize_t w = write(fd, bytes.data(), bytes.size());
     (void)w;
     fsync(fd);
     close(fd);
+    rename(tmp.c_str(), target.c_str());
+    int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        fsync(dfd);
+        close(dfd);
+    }
     double t = ms(Clock::now() - t0);
-    unlink(path.c_str());
+    unlink(target.c_str());
     return t;
 }
 
@@ -83,17 +91,20 @@ int main(int argc, char** argv) {
         std::vector<double> flush;
         for (int i = 0; i < runs; ++i) {
             measure(argvL, devDir, f, [](const nlohmann::json&) { return 0.0; }, replayAsProcess);
-            if (saving) flush.push_back(flushMs(devDir + "/flush.tmp"));
+            if (saving) flush.push_back(flushMs(devDir));
         }
         double ratio = median(f.wall) / median(f.floor);
         std::printf("\nlqcl %s %s %s %s\n", args[0].c_str(), args[1].c_str(), args[2].c_str(), args[3].c_str());
         std::printf("  wall:             %8.2f ms\n", median(f.wall));
         std::printf("  minimal client:   %8.2f ms (%zu commands)\n", median(f.floor), f.sent);
         if (saving) {
-            const double transfer = (median(f.wall) - median(flush)) / median(f.floor);
-            std::printf("  flush to disk:    %8.2f ms (the same bytes written and flushed)\n", median(flush));
-            std::printf("  ratio:            %8.2f with the flush, %.2f without (target <= 1.50)\n", ratio, transfer);
-            ratio = transfer;
+            // A save is durable: the floor of a save is the same commands and
+            // the same durable write of the file.
+            const double durable = median(f.floor) + median(flush);
+            std::printf("  durable write:    %8.2f ms (the same bytes written, flushed, renamed, directory flushed)\n",
+                        median(flush));
+            ratio = median(f.wall) / durable;
+            std::printf("  ratio:            %8.2f against commands and durable write together (target <= 1.50)\n", ratio);
         } else {
             std::printf("  ratio:            %8.2f (target <= 1.50)\n", ratio);
         }

@@ -11,7 +11,10 @@ for b in "$lqcl" "$sim"; do
     [ -x "$b" ] || { echo "demo: $b not built" >&2; exit 1; }
 done
 
-devdir=$(mktemp -d)
+# lqcl takes a device path (-p PATH) only below /dev, as for real SCSI generic
+# nodes: served there (as root), the tour can show that form too. Unix socket
+# paths are short (107 bytes), so the directory name is kept short.
+devdir=$(mktemp -d /dev/tolvo.XXXXXX 2>/dev/null) || devdir=$(mktemp -d)
 simpid=
 cleanup() {
     if [ -n "$simpid" ] && kill -0 "$simpid" 2>/dev/null; then
@@ -73,6 +76,9 @@ run --version
 run -F -n -z raidsystems
 run -S -g -z whoami
 run -C -g -z prodtype
+case $devdir in
+/dev/*) run -p "$devdir/sg1" -C -g -z prodtype ;;
+esac
 run -C -g -z raidversion
 run -C -g -z cntinfofailstruct
 run -F -g -z confighdrstruct

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <vector>
 
 #include "commands/config_view.h"
@@ -96,7 +97,13 @@ namespace {
 // The whole image file, checked before anything is sent: a regular file, not
 // empty, not larger than a download can address, read completely. On failure
 // the line printed says which check failed.
-uint32_t readImage(const std::string& path, std::vector<uint8_t>& image) {
+// The buffer is not cleared first: every byte of it is read from the file.
+struct Image {
+    std::unique_ptr<uint8_t[]> bytes;
+    size_t size = 0;
+};
+
+uint32_t readImage(const std::string& path, Image& image) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (f == nullptr) {
         std::printf("Error: Could not open file (%s)\n\n", path.c_str());
@@ -120,8 +127,9 @@ uint32_t readImage(const std::string& path, std::vector<uint8_t>& image) {
                     static_cast<unsigned long long>(st.st_size), kMaxFirmwareImageSize);
         return CMD_ERR_CANNOT_OPEN_FILE;
     }
-    image.resize(static_cast<size_t>(st.st_size));
-    if (std::fread(image.data(), 1, image.size(), f) != image.size() || std::fgetc(f) != EOF) {
+    image.size = static_cast<size_t>(st.st_size);
+    image.bytes.reset(new uint8_t[image.size]);
+    if (std::fread(image.bytes.get(), 1, image.size, f) != image.size || std::fgetc(f) != EOF) {
         std::printf("Error: Could not read file (%s)\n\n", path.c_str());
         return CMD_ERR_CANNOT_OPEN_FILE;
     }
@@ -131,14 +139,14 @@ uint32_t readImage(const std::string& path, std::vector<uint8_t>& image) {
 }  // namespace
 
 uint32_t commandController::uploadFw(const std::string& path, uint32_t kind) {
-    std::vector<uint8_t> image;
+    Image image;
     uint32_t status = readImage(path, image);
     if (status == 0 && kind != 1 && kind != 2) status = CMD_ERR_INVALID_SELECTION;
     if (status == 0) {
         std::printf("Uploading Controller F/W from the file : %s\n", path.c_str());
-        std::printf("F/W File Size = %lu bytes\n", static_cast<unsigned long>(image.size()));
+        std::printf("F/W File Size = %lu bytes\n", static_cast<unsigned long>(image.size));
         std::fflush(stdout);
-        FIRMWARE_REQUEST request{image.data(), static_cast<uint32_t>(image.size())};
+        FIRMWARE_REQUEST request{image.bytes.get(), static_cast<uint32_t>(image.size)};
         uint32_t result = kind == 1 ? LAPIDownloadFlashToController(m_index, &request)
                                     : LAPIDownloadDriveIOFirmware(m_index, &request);
         status = result == 0 ? 0 : CMD_ERR_FIRMWARE_DOWNLOAD;

@@ -126,7 +126,8 @@ uint8_t sgPassThrough(ITL_HANDLE_STRUCT* handle, SCSI_COMMAND_STRUCT* request, u
 
     const bool toDevice = request->direction == SCSI_DIR_TO_DEVICE;
     const size_t packetSize = kHeaderSize + cdbLength + (toDevice ? dataLength : 0);
-    Buffer packet(static_cast<uint8_t*>(std::calloc(1, packetSize)));
+    // Header, CDB and data fill the whole packet.
+    Buffer packet(static_cast<uint8_t*>(std::malloc(packetSize)));
     if (!packet) return WSC_OS_ERROR;
     sg_header header{};
     header.pack_len = static_cast<int>(packetSize);

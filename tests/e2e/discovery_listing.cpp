@@ -35,7 +35,7 @@ std::string system(const std::string& wwn, const std::string& name, const std::v
 
 // System A: sg0 and sg1, plus sg4 which differs from sg0 only in its host adapter.
 // sg2 is a disk of another make. System B: sg3. System C (a TOLVO RAID 8000): sg5.
-// System D, WWN 0000000000000ABC: sg6.
+// System D, WWN 0000000000000ABC: sg8, past a gap at sg6 and sg7.
 std::string fleet() {
     return "{\"systems\": [" +
            system("2000001122334400", "System A",
@@ -43,7 +43,7 @@ std::string fleet() {
                    path(4, 2, 0, 0, 0, "2100001122334403")}) +
            ", " + system("2000001122334500", "System B", {path(3, 0, 0, 1, 0, "2100001122334501")}) + ", " +
            system("2000001122334600", "System C", {path(5, 0, 0, 2, 7, "2100001122334601")}, "TOLVO RAID 8000") +
-           ", " + system("0000000000000ABC", "System D", {path(6, 0, 0, 3, 0, "2100001122334701")}) +
+           ", " + system("0000000000000ABC", "System D", {path(8, 0, 0, 3, 0, "2100001122334701")}) +
            "], \"devices\": [{\"sg\": 2, \"vendor\": \"ACME\", \"product\": \"DISK DRIVE\", \"revision\": \"1.00\", "
            "\"type\": 0}]}";
 }
@@ -62,21 +62,26 @@ struct DiscoveryListing : ::testing::Test {
 };
 
 TEST_F(DiscoveryListing, CountsSystemsAndListsEveryPathOnce) {
-    expectRun(sim, {"-F", "-n", "-z", "raidsystems"}, "\nIn-Band -> Number of RAID Systems found : 4\n", 0);
-
     const std::string d = sim.dir();
-    expectRun(sim, {"-S", "-g", "-z", "whoami"},
-              heading(0) + device(d, 0, 0, 0, "2000001122334400") + device(d, 1, 0, 1, "2000001122334400") +
-                  heading(1) + device(d, 3, 0, 0, "2000001122334500") + heading(2) +
-                  device(d, 5, 7, 0, "2000001122334600") + heading(3) + device(d, 6, 0, 0, "0000000000000ABC"),
-              0);
-
+    testsupport::writeFile(d + "/sg6", "keep");  // a plain file: skipped and left as it is
+    expectRun(sim, {"-F", "-n", "-z", "raidsystems"}, "\nIn-Band -> Number of RAID Systems found : 4\n", 0);
+    // One scan: an INQUIRY of 96 bytes to each of the seven nodes, a header read
+    // (buffer 3, 512 bytes) to each of the six RAID system paths.
+    EXPECT_EQ(testsupport::sentCdbs(sim, "12"), std::vector<std::string>(7, "120000006000"));
+    EXPECT_EQ(testsupport::sentCdbs(sim, "3c"), std::vector<std::string>(6, "3c010300000000020000"));
+    EXPECT_EQ(testsupport::readFile(d + "/sg6"), "keep");
     // The foreign disk was asked who it is, never for a configuration header.
     for (const auto& c : sim.commands()) {
         if (c["device"] == "sg2") {
             EXPECT_EQ(c["cdb"].get<std::string>().substr(0, 2), "12");
         }
     }
+
+    expectRun(sim, {"-S", "-g", "-z", "whoami"},
+              heading(0) + device(d, 0, 0, 0, "2000001122334400") + device(d, 1, 0, 1, "2000001122334400") +
+                  heading(1) + device(d, 3, 0, 0, "2000001122334500") + heading(2) +
+                  device(d, 5, 7, 0, "2000001122334600") + heading(3) + device(d, 8, 0, 0, "0000000000000ABC"),
+              0);
 }
 
 TEST_F(DiscoveryListing, WwnOfOneSystemByIndex) {
@@ -107,6 +112,10 @@ TEST_F(DiscoveryListing, SelectionByIndexWwnAndDevicePath) {
     expectRun(sim, {"-F", "-g", "-z", "whoami", "-p", "2"}, systemC, 0);
 
     expectRun(sim, {"-F", "-g", "-z", "whoami", "-p", "2000001122334500"}, systemB, 0);
+    // A value above the last index is a WWN even when its high half is zero.
+    expectRun(sim, {"-F", "-g", "-z", "whoami", "-p", "ABC"}, device(d, 8, 0, 0, "0000000000000ABC"), 0);
+    // A small low half with a high half is a WWN, not an index.
+    expectRun(sim, {"-F", "-g", "-z", "whoami", "-p", "100000003"}, kNoRaidSystem, 255);
 
     // The last -p value counts; an index beyond the systems selects nothing.
     expectRun(sim, {"-F", "-g", "-z", "whoami", "-p", "1", "-p", "4"}, kNoRaidSystem, 255);

@@ -16,6 +16,7 @@
 
 #include "support/process.h"
 #include "support/simulator.h"
+#include "texts.h"
 
 using testsupport::RunResult;
 using testsupport::runLqcl;
@@ -29,14 +30,12 @@ std::string usageError(const std::string& message) {
 }
 
 const std::string kNoLibrary = usageError("No Library specified. Try `-h` for help.\n");
-const std::string kNoRaidSystem = "Error: Raid system does not exist\r\n";
+using e2e::kNoRaidSystem;
 
 // Out-of-band mode selects its system without discovery, so the front end can be
 // driven end to end without any device. Nothing is sent anywhere by these tests.
-std::vector<std::string> oob(std::vector<std::string> args) {
-    std::vector<std::string> all{"-N", "-p", "admin", "-p", "secret", "-p", "127.0.0.1"};
-    all.insert(all.end(), args.begin(), args.end());
-    return all;
+std::vector<std::string> oob(const std::vector<std::string>& args) {
+    return e2e::oob(args, "admin", "secret", "127.0.0.1");
 }
 
 class FrontEnd : public testing::Test {
@@ -154,6 +153,7 @@ TEST_F(FrontEnd, InvalidNumberValues) {
     expect(oob({"-C", "-u", "0x12"}), badU, "", 255);
     expect(oob({"-C", "-l", "0x12"}), badDecL, "", 255);
     expect(oob({"-C", "-l", "1A"}), badDecL, "", 255);
+    expect(oob({"-C", "-l", "-1"}), badDecL, "", 255);
     expect(oob({"-C", "-X", "-l", "0x12"}), badHexL, "", 255);
     expect(oob({"-C", "-X", "-l", "ff", "-l", "1.5"}), badHexL, "", 255);
     // -I wins over -X: the value is read as decimal.
@@ -167,29 +167,25 @@ TEST_F(FrontEnd, InvalidNumberValues) {
 TEST_F(FrontEnd, PrintListsTheCommandTableSorted) {
     // The command names in index order; the unused slots 29 and 132 are not listed.
     std::vector<std::string> names = {
-        "name", "snapbackinprogress", "devicesize", "blocksize", "array", "arrayid",
-        "initialeventcnt", "state", "clearevent", "ldid", "host", "hostlun",
-        "diagdump", "snapshot", "volumestate", "ldsize", "arraylevel", "cntinfofailstruct",
-        "regenpercentcomplete", "hotsparewwn", "prodrevision", "snapback", "snapshotdata", "odastatstruct",
-        "controller", "device", "enclosure", "hostport", "odainfostruct",
-        "deviceinslot", "volumesinsubgroup", "logicaldrives", "specificevent", "latesteventcnt", "hostcmdtimeout",
-        "clearstats", "ldassignflag", "intldassignflag", "trust", "datarate", "assignoda",
-        "unassignoda", "mirrorlevel", "lun", "devicesinarray", "arrayspare", "oda",
-        "arraydevice", "devicearray", "seteventwwn", "hotsparetype", "globalhotspare", "status",
-        "internalld", "ldinternallun", "shutdown", "reset", "encevents", "regenstate",
-        "role", "initstate", "extendedstate", "percentcomplete", "chunkblkcnt", "globalspare",
-        "regionstatus", "regionarrayno", "regioncap", "totalspace", "spaceleft", "totalhotsparecnt",
-        "encnum", "sysparams", "clearconfig", "loggedintocontroller", "slots", "expandarray",
-        "paritypercent", "paritycheck", "expandarraystate", "expandarraypercent", "whoami", "regionmap",
-        "rankconfigstruct", "alldriveinfostruct", "hostconfigstruct", "lunmappingstruct", "confighdrstruct", "unused",
-        "raidversion", "arraycachesettings", "ldindex", "arraysize", "firmware", "driverevision",
-        "isldmappedtoport", "isldnamematch", "raidsystems", "expandld", "prodtype", "sesinfo",
-        "allinfo", "configwwn", "locate", "prefsconfig", "mapsnapshot", "drivefirmware",
-        "controllerlun", "apmspin", "apmtest", "apmstatus", "apmlevel1", "apmlevel2",
-        "apmstatusall", "configprogress", "configprogressinfo", "configuretqm", "advanceperformance", "vcopysetup",
-        "vcopyprogress", "vcopyallstatus", "vcopystatus", "vcopyprio", "vcopypause", "vcopyresume",
-        "vcopyabort", "copyback", "vcopy", "synctime", "saveconfig", "restoreconfig",
-        "faildrive",
+        "name", "snapbackinprogress", "devicesize", "blocksize", "array", "arrayid", "initialeventcnt", "state",
+        "clearevent", "ldid", "host", "hostlun", "diagdump", "snapshot", "volumestate", "ldsize", "arraylevel",
+        "cntinfofailstruct", "regenpercentcomplete", "hotsparewwn", "prodrevision", "snapback", "snapshotdata",
+        "odastatstruct", "controller", "device", "enclosure", "hostport", "odainfostruct", "deviceinslot",
+        "volumesinsubgroup", "logicaldrives", "specificevent", "latesteventcnt", "hostcmdtimeout", "clearstats",
+        "ldassignflag", "intldassignflag", "trust", "datarate", "assignoda", "unassignoda", "mirrorlevel", "lun",
+        "devicesinarray", "arrayspare", "oda", "arraydevice", "devicearray", "seteventwwn", "hotsparetype",
+        "globalhotspare", "status", "internalld", "ldinternallun", "shutdown", "reset", "encevents", "regenstate",
+        "role", "initstate", "extendedstate", "percentcomplete", "chunkblkcnt", "globalspare", "regionstatus",
+        "regionarrayno", "regioncap", "totalspace", "spaceleft", "totalhotsparecnt", "encnum", "sysparams",
+        "clearconfig", "loggedintocontroller", "slots", "expandarray", "paritypercent", "paritycheck",
+        "expandarraystate", "expandarraypercent", "whoami", "regionmap", "rankconfigstruct", "alldriveinfostruct",
+        "hostconfigstruct", "lunmappingstruct", "confighdrstruct", "unused", "raidversion", "arraycachesettings",
+        "ldindex", "arraysize", "firmware", "driverevision", "isldmappedtoport", "isldnamematch", "raidsystems",
+        "expandld", "prodtype", "sesinfo", "allinfo", "configwwn", "locate", "prefsconfig", "mapsnapshot",
+        "drivefirmware", "controllerlun", "apmspin", "apmtest", "apmstatus", "apmlevel1", "apmlevel2", "apmstatusall",
+        "configprogress", "configprogressinfo", "configuretqm", "advanceperformance", "vcopysetup", "vcopyprogress",
+        "vcopyallstatus", "vcopystatus", "vcopyprio", "vcopypause", "vcopyresume", "vcopyabort", "copyback", "vcopy",
+        "synctime", "saveconfig", "restoreconfig", "faildrive",
     };
     ASSERT_EQ(names.size(), 132u);
     std::sort(names.begin(), names.end());
@@ -200,32 +196,21 @@ TEST_F(FrontEnd, PrintListsTheCommandTableSorted) {
 }
 
 TEST_F(FrontEnd, UsageErrorsOfTheLibraries) {
-    const std::string ctrl = usageError("Error [01]- No Appropriate Controller Command Entered\n");
-    const std::string dev = usageError("Error [02]- No Appropriate Device Command Entered\n");
-    const std::string conf = usageError("Error [04]- No Appropriate Configuration Command Entered\n");
-    const std::string encl = usageError("Error [05]- No Appropriate Enclosure Command Entered\n");
-    const std::string dport = usageError("Error [06]- No Appropriate Device Port Command Entered\n");
-    const std::string sysman = usageError("Error [07]- No Appropriate System Manager Command Entered\n");
+    const std::pair<std::string, std::vector<std::vector<std::string>>> libraries[] = {
+        {"01]- No Appropriate Controller",  // no -z: index -1
+         {{"-C", "-g", "-z", "nosuchcommand"}, {"-C", "-g", "-z", "reset"}, {"-C", "-g"}, {"-C", "-c", "-z", "reset"},
+          {"-C", "-a"}}},
+        {"02]- No Appropriate Device", {{"-D", "-g", "-z", "NAME"}, {"-D", "-c"}, {"-D", "-s", "-z", "reset"}}},
+        {"04]- No Appropriate Configuration",
+         {{"-F", "-g", "-z", "reset"}, {"-F", "-o", "-z", "array"}, {"-F", "-a", "-z", "array"}}},
+        {"05]- No Appropriate Enclosure", {{"-E", "-g", "-z", "name"}, {"-E", "-d"}}},
+        {"06]- No Appropriate Device Port", {{"-O", "-s", "-z", "name"}, {"-O", "-g", "-z", "status"}}},
+        {"07]- No Appropriate System Manager",
+         {{"-S", "-g", "-z", "reset"}, {"-S", "-d", "-z", "name"}, {"-S", "-n", "-z", "array"}}},
+    };
+    for (const auto& [message, runs] : libraries)
+        for (const auto& args : runs) expect(oob(args), "", usageError("Error [" + message + " Command Entered\n"), 255);
     const std::string params = usageError("Error [08] - Invalid Parameter List\n");
-
-    expect(oob({"-C", "-g", "-z", "nosuchcommand"}), "", ctrl, 255);
-    expect(oob({"-C", "-g", "-z", "reset"}), "", ctrl, 255);
-    expect(oob({"-C", "-g"}), "", ctrl, 255);  // no -z: index -1
-    expect(oob({"-C", "-c", "-z", "reset"}), "", ctrl, 255);
-    expect(oob({"-C", "-a"}), "", ctrl, 255);
-    expect(oob({"-D", "-g", "-z", "NAME"}), "", dev, 255);
-    expect(oob({"-D", "-c"}), "", dev, 255);
-    expect(oob({"-D", "-s", "-z", "reset"}), "", dev, 255);
-    expect(oob({"-F", "-g", "-z", "reset"}), "", conf, 255);
-    expect(oob({"-F", "-o", "-z", "array"}), "", conf, 255);
-    expect(oob({"-F", "-a", "-z", "array"}), "", conf, 255);
-    expect(oob({"-E", "-g", "-z", "name"}), "", encl, 255);
-    expect(oob({"-E", "-d"}), "", encl, 255);
-    expect(oob({"-O", "-s", "-z", "name"}), "", dport, 255);
-    expect(oob({"-O", "-g", "-z", "status"}), "", dport, 255);
-    expect(oob({"-S", "-g", "-z", "reset"}), "", sysman, 255);
-    expect(oob({"-S", "-d", "-z", "name"}), "", sysman, 255);
-    expect(oob({"-S", "-n", "-z", "array"}), "", sysman, 255);
     // Value counts the configuration library checks itself.
     expect(oob({"-F", "-c", "-z", "logicaldrives", "-l", "1", "-l", "2", "-m", "a", "-m", "b", "-m", "c"}), "",
            params, 255);
@@ -346,7 +331,7 @@ TEST_F(FrontEnd, ForeignPathsAreRefusedAndUnreachableDirectoriesSaid) {
 }
 
 TEST(Replies, ShorterThanTheirRecordFailLikeAFailedPath) {
-    const std::string failed = testsupport::errorTail("LAPI call failed: Command to controller fails.", 1003);
+    const std::string& failed = e2e::kCommandFailed;
     const std::vector<std::string> productType{"-C", "-g", "-z", "prodtype"}, arrays{"-F", "-n", "-z", "array"};
     // The default system answers on sg0 and sg1: one bad reply on sg0 moves the
     // read to sg1; bad replies on every path fail the command.

@@ -12,6 +12,7 @@
 #include "support/netlab.h"
 #include "support/process.h"
 #include "support/simulator.h"
+#include "texts.h"
 
 using nlohmann::json;
 using testsupport::NetLab;
@@ -30,17 +31,13 @@ std::string withModule(json network = json::object()) {
     return testsupport::defaultScenarioWithModule(n);
 }
 
-std::vector<std::string> oob(std::vector<std::string> args, const std::string& password = kPassword,
+std::vector<std::string> oob(const std::vector<std::string>& args, const std::string& password = kPassword,
                              const std::string& address = testsupport::kLabModuleAddress) {
-    std::vector<std::string> a = {"-N", "-p", kUser, "-p", password, "-p", address};
-    a.insert(a.end(), args.begin(), args.end());
-    return a;
+    return e2e::oob(args, kUser, password, address);
 }
 
 // The ping's line end, written once before the first command of a process.
 const std::string kPinged = "\r\n";
-
-std::string lapiFailed() { return testsupport::errorTail("LAPI call failed: Command to controller fails.", 1003); }
 
 class OutOfBand : public ::testing::Test {
 protected:
@@ -83,10 +80,10 @@ TEST_F(OutOfBand, ModuleFaults) {
         std::string out;
         int status;
     } cases[] = {
-        {{"normal"}, "wrong", kPinged + "\nError: Incorrect username or password\nCode:  401\n" + lapiFailed(), 1},
-        {{"unauthorized"}, kPassword, kPinged + "\nError: Incorrect username or password\nCode:  401\n" + lapiFailed(), 1},
-        {{"close-early"}, kPassword, kPinged + "Failed to execute the command.\n" + lapiFailed(), 1},
-        {{"malformed"}, kPassword, kPinged + "Failed to execute the command.\n" + lapiFailed(), 1},
+        {{"normal"}, "wrong", kPinged + "\nError: Incorrect username or password\nCode:  401\n" + e2e::kCommandFailed, 1},
+        {{"unauthorized"}, kPassword, kPinged + "\nError: Incorrect username or password\nCode:  401\n" + e2e::kCommandFailed, 1},
+        {{"close-early"}, kPassword, kPinged + "Failed to execute the command.\n" + e2e::kCommandFailed, 1},
+        {{"malformed"}, kPassword, kPinged + "Failed to execute the command.\n" + e2e::kCommandFailed, 1},
         {{"normal"}, kPassword, good, 0},
         {{"chunked"}, kPassword, good, 0},
         {{"plain"}, kPassword, good, 0},
@@ -102,7 +99,7 @@ TEST_F(OutOfBand, ModuleFaults) {
 
 TEST_F(OutOfBand, AddressesThatFail) {
     RunResult r = testsupport::runLqcl(oob({"-C", "-g", "-z", "prodtype"}, kPassword, "no-such-module.invalid"));
-    EXPECT_EQ(r.out, "\nError: Unable to resolve hostname: no-such-module.invalid\nCode:  502\n" + lapiFailed());
+    EXPECT_EQ(r.out, "\nError: Unable to resolve hostname: no-such-module.invalid\nCode:  502\n" + e2e::kCommandFailed);
     EXPECT_EQ(r.status, 1);
 }
 

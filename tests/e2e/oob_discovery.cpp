@@ -9,8 +9,8 @@
 #include <nlohmann/json.hpp>
 
 #include "support/netlab.h"
-#include "support/process.h"
 #include "support/simulator.h"
+#include "texts.h"
 
 using nlohmann::json;
 using testsupport::NetLab;
@@ -22,10 +22,8 @@ std::string withModules(const json& network) { return testsupport::defaultScenar
 const json kModule = {{"address", testsupport::kLabModuleAddress}, {"user", "admin"}, {"password", "pw"},
                       {"mac", "0090C2123456"}};
 
-std::vector<std::string> oob(std::vector<std::string> args, const std::string& password = "pw") {
-    std::vector<std::string> a = {"-N", "-p", "admin", "-p", password, "-p", testsupport::kLabModuleAddress};
-    a.insert(a.end(), args.begin(), args.end());
-    return a;
+std::vector<std::string> oob(const std::vector<std::string>& args, const std::string& password = "pw") {
+    return e2e::oob(args, "admin", password, testsupport::kLabModuleAddress);
 }
 
 class ModuleDiscovery : public ::testing::Test {

@@ -6,8 +6,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -19,6 +17,8 @@
 using nlohmann::json;
 using testsupport::expectRun;
 using testsupport::lqcl;
+using testsupport::readFile;
+using testsupport::writeFile;
 using testsupport::RunResult;
 using testsupport::Simulator;
 using testsupport::TempDir;
@@ -54,36 +54,24 @@ json configured() {
 
 std::string said(const std::string& line) { return "\n" + line + "\n"; }
 
-std::vector<uint8_t> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<uint8_t> fromHex(const std::string& hex) {
-    std::vector<uint8_t> out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+std::string fromHex(const std::string& hex) {
+    std::string out;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
     return out;
 }
 
 // The committed image of system 0, rebuilt from the emulator's state file.
-std::vector<uint8_t> committedImage(const Simulator& sim, const std::string& stateFile) {
+std::string committedImage(const Simulator& sim, const std::string& stateFile) {
     sim.ctl("save-state");
-    json state = json::parse(std::ifstream(stateFile));
-    std::vector<uint8_t> image(kImageSize, 0);
-    for (const auto& run : state["systems"][0]["configImage"]) {
-        auto bytes = fromHex(run[1].get<std::string>());
-        std::copy(bytes.begin(), bytes.end(), image.begin() + run[0].get<std::ptrdiff_t>());
-    }
+    std::string image(kImageSize, '\0');
+    const json state = json::parse(readFile(stateFile));
+    for (const auto& run : state["systems"][0]["configImage"])
+        image.replace(run[0].get<size_t>(), run[1].get<std::string>().size() / 2, fromHex(run[1]));
     return image;
 }
 
 // The restore writes the tool sent (WRITE BUFFER, buffer 0x83), their data joined.
-std::vector<uint8_t> restoreWrites(const Simulator& sim, size_t* commands = nullptr) {
+std::string restoreWrites(const Simulator& sim, size_t* commands = nullptr) {
     const std::vector<std::string> writes = testsupport::sentData(sim, "3b0283");
     if (commands) *commands = writes.size();
     std::string joined;
@@ -99,7 +87,7 @@ TEST(SaveRestore, SavingTwiceNeedsTheOverwriteFlagAndTheFileIsTheImage) {
 
     expectRun(sim, {"-F", "-g", "-z", "saveconfig", "-m", path},
               said("Configuration saved successfully to: [" + path + "]"), 0);
-    const auto saved = readFile(path);
+    const std::string saved = readFile(path);
     ASSERT_EQ(saved.size(), kImageSize);
     EXPECT_TRUE(saved == committedImage(sim, state));
 
@@ -111,7 +99,7 @@ TEST(SaveRestore, SavingTwiceNeedsTheOverwriteFlagAndTheFileIsTheImage) {
         args.insert(args.end(), flag.begin(), flag.end());
         expectRun(sim, args, refused, 1);
     }
-    writeFile(path, {1, 2, 3});
+    writeFile(path, "123");
     expectRun(sim, {"-F", "-g", "-z", "saveconfig", "-m", path, "-l", "1"},
               said("Configuration saved successfully to: [" + path + "]"), 0);
     EXPECT_TRUE(readFile(path) == saved);
@@ -153,13 +141,12 @@ TEST(SaveRestore, RestoreRefusesWhatIsNotASavedImage) {
     Simulator sim(scenario("2000001122334400", configured()));
     TempDir work;
     const std::string dir = work.path();
-    std::vector<uint8_t> image(kImageSize, 0);
-    image[0] = 0x00; image[1] = 0x58; image[2] = 0x0E;   // 940032, little-endian
-    std::vector<uint8_t> wrongField = image;
-    wrongField[1] = 0x57;
-    writeFile(dir + "/short.cfg", std::vector<uint8_t>(image.begin(), image.begin() + 1000));
-    writeFile(dir + "/long.cfg", std::vector<uint8_t>(kImageSize + 1, 0));
-    writeFile(dir + "/field.cfg", wrongField);
+    std::string image(kImageSize, '\0');
+    image[1] = 0x58, image[2] = 0x0E;   // 940032, little-endian
+    writeFile(dir + "/short.cfg", image.substr(0, 1000));
+    writeFile(dir + "/long.cfg", image + '\0');
+    image[1] = 0x57;
+    writeFile(dir + "/field.cfg", image);
     std::filesystem::create_directory(dir + "/adir");
     const std::string notSaved = " is not a saved configuration: ";
     struct Case {
@@ -196,7 +183,7 @@ TEST(SaveRestore, ALinkAtTheTargetIsNeverWrittenThrough) {
     Simulator sim(scenario("2000001122334400", configured()));
     TempDir work;
     const std::string target = work.path() + "/elsewhere", link = work.path() + "/cfg.bin";
-    writeFile(target, {7, 7, 7});
+    writeFile(target, "777");
     std::filesystem::create_symlink(target, link);
     expectRun(sim, {"-F", "-g", "-z", "saveconfig", "-m", link}, said("File already exists: [" + link + "]") +
                          said("Use: LQCL -F -g -z saveconfig -m <ConfigFileName> [-l <ConfigFileOverwrite>]") +
@@ -204,7 +191,7 @@ TEST(SaveRestore, ALinkAtTheTargetIsNeverWrittenThrough) {
     expectRun(sim, {"-F", "-g", "-z", "saveconfig", "-m", link, "-l", "1"},
               said("Error writing to a file: [" + link + "]") + kUnknownMinusOne, 1);
     EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_TRUE(readFile(target) == std::vector<uint8_t>({7, 7, 7}));
+    EXPECT_EQ(readFile(target), "777");
 }
 
 // A save into a file system that is full or read-only, in a private mount

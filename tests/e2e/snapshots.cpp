@@ -7,14 +7,14 @@
 
 #include <nlohmann/json.hpp>
 
-#include "support/process.h"
 #include "support/simulator.h"
+#include "texts.h"
 
 using nlohmann::json;
 using testsupport::errorTail;
 using testsupport::expectRuns;
-using testsupport::RunResult;
 using testsupport::Simulator;
+using namespace e2e;
 
 namespace {
 
@@ -62,22 +62,20 @@ TEST(Snapshots, R2_2ReportsListSnapshotsOldestFirst) {
          0},
         {{"-F", "-n", "-z", "snapshotdata", "-l", "0"}, "Number of snapshots for LD[0]:2", 0},
         {{"-F", "-n", "-z", "snapshotdata", "-l", "1"}, "Number of snapshots for LD[1]:0", 0},
-        {{"-F", "-n", "-z", "snapshotdata", "-l", "3"}, errorTail("Error: Invalid LUN index.", 2002), 1},
+        {{"-F", "-n", "-z", "snapshotdata", "-l", "3"}, kBadLun, 1},
         {{"-F", "-g", "-z", "ldassignflag", "-l", "0"}, "LD already assigned to ODA :0", 0},
-        {{"-F", "-g", "-z", "ldassignflag", "-l", "1"},
-         "LD is not yet assigned: 0xFFFF\n" + errorTail("Error: Invalid LUN index.", 2002), 1},
+        {{"-F", "-g", "-z", "ldassignflag", "-l", "1"}, "LD is not yet assigned: 0xFFFF\n" + kBadLun, 1},
         {{"-F", "-g", "-z", "intldassignflag", "-l", "2"}, "Created ODA on this internal drive :0", 0},
         {{"-F", "-g", "-z", "intldassignflag", "-l", "1"},
-         "ODA is not yet created on this internal drive\n" + errorTail("Error: Invalid LUN index.", 2002), 1},
+         "ODA is not yet created on this internal drive\n" + kBadLun, 1},
         {{"-F", "-g", "-z", "ldinternallun", "-l", "0"}, "Logical Drive for InternalLun[0]:2", 0},
         {{"-F", "-g", "-z", "ldinternallun", "-l", "1"},
-         "Error: Invalid internallun index, valid range 0 - 0" + errorTail("Error: Invalid LUN index.", 2002), 1},
+         "Error: Invalid internallun index, valid range 0 - 0" + kBadLun, 1},
         {{"-F", "-g", "-z", "snapbackinprogress", "-l", "0"}, "Snapback for this LD[0] (Not InProgress - 100 %): 0\n", 0},
         {{"-F", "-g", "-z", "snapbackinprogress", "-l", "1"},
-         "Error: No ODA present for this snapshotLd : 3\n" + errorTail("Error: Invalid LUN index.", 2002), 1},
+         "Error: No ODA present for this snapshotLd : 3\n" + kBadLun, 1},
         // Only first-generation controllers assign virtual LUNs this way.
-        {{"-F", "-s", "-z", "snapshot", "-l", "0", "-l", "0", "-l", "1"},
-         errorTail("Error: Snapshot request not valid.", 2026), 1},
+        {{"-F", "-s", "-z", "snapshot", "-l", "0", "-l", "0", "-l", "1"}, kBadSnapshot, 1},
     });
 }
 
@@ -94,15 +92,14 @@ TEST(Snapshots, FirstGenerationReportsEveryDrivesTable) {
          "\nLogicalDriveNumber: 0\nSnapshots:          2\n------------------------" + snapshot1 + snapshot0 +
              "\nNumber of snapshot for LD 1: 0\n\nNumber of snapshot for LD 2: 0\n",
          0},
-        {{"-F", "-g", "-z", "snapshotdata", "-l", "9"}, errorTail("Error: Invalid LUN index.", 2002), 1},
+        {{"-F", "-g", "-z", "snapshotdata", "-l", "9"}, kBadLun, 1},
         {{"-F", "-n", "-z", "snapshotdata", "-l", "0"}, "Number of snapshots for LD[0]:2", 0},
         {{"-F", "-g", "-z", "ldassignflag", "-l", "0"}, "LD already assigned to ODA :0", 0},
-        {{"-F", "-g", "-z", "ldassignflag", "-l", "1"},
-         "LD is not yet assigned: 0xFFFF\n" + errorTail("Error: Snapshot request not valid.", 2026), 1},
+        {{"-F", "-g", "-z", "ldassignflag", "-l", "1"}, "LD is not yet assigned: 0xFFFF\n" + kBadSnapshot, 1},
         {{"-F", "-g", "-z", "intldassignflag", "-l", "1"}, "ODA is not yet created on this internal drive\n", 0},
         {{"-F", "-g", "-z", "snapbackinprogress", "-l", "0"}, "Snapback for this LD[0] (Not InProgress - 100 %): 0\n", 0},
         {{"-F", "-g", "-z", "snapbackinprogress", "-l", "1"},
-         "Error: No ODA present for this snapshotLd: 3\n" + errorTail("Error: Snapshot request not valid.", 2026), 1},
+         "Error: No ODA present for this snapshotLd: 3\n" + kBadSnapshot, 1},
     });
 }
 
@@ -110,20 +107,19 @@ TEST(Snapshots, ChecksBeforeAnythingIsSent) {
     Simulator sim(scenario(true));
     expectRuns(sim, {
         {{"-F", "-c", "-z", "oda", "-l", "2", "-l", "100"}, errorTail("Error: Invalid stripe size.", 2010), 1},
-        {{"-F", "-c", "-z", "oda", "-l", "3", "-l", "512"}, errorTail("Error: Invalid LUN index.", 2002), 1},
+        {{"-F", "-c", "-z", "oda", "-l", "3", "-l", "512"}, kBadLun, 1},
         {{"-F", "-c", "-z", "oda", "-m", "nosuch", "-l", "512"}, errorTail("Error: Invalid logical drive name.", 2033), 1},
         {{"-F", "-d", "-z", "oda", "-l", "1"}, errorTail("Error: Invalid ODA index.", 2011), 1},
         {{"-F", "-d", "-z", "oda", "-m", "data"}, errorTail("Error: Invalid ODA Logical Drive name.", 2035), 1},
-        {{"-F", "-d", "-z", "snapshot", "-l", "65", "-l", "0", "-l", "0"},
-         errorTail("Error: Snapshot request not valid.", 2026), 1},
-        {{"-F", "-d", "-z", "snapshot", "-l", "1", "-l", "0", "-l", "2"}, errorTail("Error: Invalid selection.", 2018), 1},
+        {{"-F", "-d", "-z", "snapshot", "-l", "65", "-l", "0", "-l", "0"}, kBadSnapshot, 1},
+        {{"-F", "-d", "-z", "snapshot", "-l", "1", "-l", "0", "-l", "2"}, kBadSelection, 1},
         {{"-F", "-s", "-z", "snapback", "-l", "0", "-l", "1", "-l", "2"},
-         "\nError: Invalid Snap back flag" + errorTail("Error: Invalid selection.", 2018), 1},
+         "\nError: Invalid Snap back flag" + kBadSelection, 1},
         {{"-F", "-s", "-z", "snapback", "-l", "0", "-l", "65", "-l", "0"},
-         "Snapback (success-0, failure-1) :1\n" + errorTail("Error: Snapshot request not valid.", 2026), 1},
+         "Snapback (success-0, failure-1) :1\n" + kBadSnapshot, 1},
         {{"-F", "-s", "-z", "vcopysetup", "-l", "0", "-l", "1", "-l", "0", "-l", "6"},
-         "\nError: Invalid priority value" + errorTail("Error: Invalid selection.", 2018), 1},
-        {{"-F", "-s", "-z", "vcopyprio", "-l", "3", "-l", "1"}, errorTail("Error: Invalid LUN index.", 2002), 1},
+         "\nError: Invalid priority value" + kBadSelection, 1},
+        {{"-F", "-s", "-z", "vcopyprio", "-l", "3", "-l", "1"}, kBadLun, 1},
     });
 }
 

@@ -10,17 +10,11 @@
 
 namespace {
 
-struct ConfigurationReport : ::testing::Test {
-    std::unique_ptr<wire::CONFIG_STORAGE_STRUCT> image = std::make_unique<wire::CONFIG_STORAGE_STRUCT>();
-    void SetUp() override {
-        std::memset(image.get(), 0, sizeof *image);
-        Global::string.clear();
-        Global::fMode = 0;
-    }
-    commands::ConfigView view() const { return commands::ConfigView(reinterpret_cast<const uint8_t*>(image.get())); }
-};
-
-TEST_F(ConfigurationReport, LogicalDriveIdentifierCarriesTheReferenceAndTheSystemWwn) {
+TEST(ConfigurationReport, LogicalDriveIdentifierCarriesTheReferenceAndTheSystemWwn) {
+    auto image = std::make_unique<wire::CONFIG_STORAGE_STRUCT>();
+    std::memset(image.get(), 0, sizeof *image);
+    Global::string.clear();
+    Global::fMode = 0;
     image->header.configWwn.set(0x2000AABBCCDDEEFFull);
     image->header.totalLogicalDrives.set(1);
     auto& ld = image->hostLun[0];
@@ -32,7 +26,7 @@ TEST_F(ConfigurationReport, LogicalDriveIdentifierCarriesTheReferenceAndTheSyste
     ld.segmentCount = 2;
     ld.portMask = 5;
     ld.hostBlockSize.set(4096);
-    commands::appendLogicalDriveReport(view());
+    commands::appendLogicalDriveReport(commands::ConfigView(reinterpret_cast<const uint8_t*>(image.get())));
     EXPECT_EQ(Global::string,
               "\n\n*************** HOST CONFIGURATION ***************\nTotalLunCount  : 1"
               "\nLun No         : 4\nName           : volume-with-a-32-character-name!"
@@ -41,21 +35,15 @@ TEST_F(ConfigurationReport, LogicalDriveIdentifierCarriesTheReferenceAndTheSyste
               "\nHostBlockSize  : 4096\n");
 }
 
-TEST_F(ConfigurationReport, RaidLevelsAndBackOff) {
+TEST(ConfigurationReport, LevelsBackOffFaultsAndCacheTexts) {
     const struct {
         uint8_t code, drives;
         uint32_t shown;
     } levels[] = {{0x00, 3, 0}, {0x05, 5, 5}, {0x06, 6, 6}, {0x10, 2, 1}, {0x10, 4, 10}, {0x50, 6, 50}, {0x33, 3, 0x33}};
     for (const auto& l : levels) EXPECT_EQ(commands::getRAIDLevelDisplay(l.code, l.drives), l.shown);
+    const std::pair<uint32_t, const char*> backOff[] = {{0, "0"}, {100, "100"}, {101, "0.0"}, {150, "0.5"}};
+    for (const auto& [value, text] : backOff) EXPECT_EQ(commands::backOffText(value), text) << value;
 
-    EXPECT_EQ(commands::backOffText(0), "0");
-    EXPECT_EQ(commands::backOffText(100), "100");
-    EXPECT_EQ(commands::backOffText(101), "0.0");
-    EXPECT_EQ(commands::backOffText(150), "0.5");
-
-}
-
-TEST_F(ConfigurationReport, FaultTextsAndCacheCodes) {
     wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT info{};
     wire::RANK_CONFIG_STRUCT r{};
     r.raidLevel = 0x05;

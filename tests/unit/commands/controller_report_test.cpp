@@ -9,82 +9,22 @@
 
 namespace {
 
-using wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT;
-using wire::CONTROLLER_INFO_STRUCT;
+// The sections and battery texts of each product type are checked end to end
+// (e2e Reports.SectionsAndBatteryTextsFollowTheProductType).
 
-// A label padded to 44 columns, as every report line shows it.
-std::string L(const std::string& label, size_t width = 44) {
-    return "\n" + label + std::string(width > label.size() ? width - label.size() : 0, ' ') + ": ";
+TEST(ControllerReport, MonthsProductNamesAndParityModes) {
+    const std::pair<uint32_t, const char*> months[] = {{1, "January"}, {12, "December"}, {0, "Error"}, {13, "Error"}};
+    for (const auto& [n, text] : months) EXPECT_STREQ(commands::monthName(n), text) << n;
+    const std::pair<uint32_t, const char*> types[] = {{13, "K7102A DFM"}, {19, "8200"}, {16, "unknown"}, {0, "unknown"}};
+    for (const auto& [n, text] : types) EXPECT_STREQ(commands::productTypeName(n), text) << n;
+    const std::pair<uint8_t, const char*> modes[] = {{1, "Verify"}, {3, "Verify/ReWrite"}, {5, "0x5"}, {0, "0"}};
+    for (const auto& [n, text] : modes) EXPECT_EQ(commands::parityModeText(n), text) << int(n);
 }
 
-class ControllerReport : public testing::Test {
-protected:
-    void SetUp() override {
-        Global::string.clear();
-        Global::fMode = 0;
-        std::memset(&r, 0, sizeof r);
-        r.batteryState = 0xF1;
-        r.batteryCapacity = 95;
-        r.batteryHoldupHours = 72;
-    }
-    CONTROLLER_INFO_STRUCT r;
-};
-
-// Product type 7 with its co-processor is reported whole end to end.
-TEST_F(ControllerReport, SectionsFollowTheProductType) {
-    r.coProcessorPresent = 0xF1;
-    commands::appendControllerRecord(r, 9);  // neither voltages nor temperatures
-    EXPECT_EQ(Global::string.find("Voltage readings"), std::string::npos);
-    EXPECT_EQ(Global::string.find("CoProcessor"), std::string::npos);
-    EXPECT_EQ(Global::string.find("Temperature readings"), std::string::npos);
-
+TEST(ControllerReport, CommonSectionWithOperationsInProgress) {
     Global::string.clear();
-    commands::appendControllerRecord(r, 17);  // temperatures, no voltages, battery as a word
-    EXPECT_EQ(Global::string.find("Voltage readings"), std::string::npos);
-    EXPECT_NE(Global::string.find("Temperature readings"), std::string::npos);
-    EXPECT_NE(Global::string.find(L("Battery Capacity") + "Fully charged"), std::string::npos);
-}
-
-TEST_F(ControllerReport, BatteryTexts) {
-    struct Case {
-        uint8_t state, capacity;
-        uint32_t type;
-        std::string tail;
-    } cases[] = {
-        {0xF1, 50, 17, L("Battery Status") + "Good" + L("Battery Capacity") + "Charging" + L("Battery Holdup Time") + "72 hours "},
-        {0xF1, 89, 17, L("Battery Status") + "Good" + L("Battery Capacity") + "Failed" + L("Battery Holdup Time") + "72 hours "},
-        {0xF1, 100, 17, L("Battery Status") + "Good" + L("Battery Capacity") + "Fully charged" + L("Battery Holdup Time") + "72 hours "},
-        {0xF2, 0, 13, L("Battery Status") + "Power inline mode - Battery not present"},
-        {0xF2, 0, 7, L("Battery Status") + "Battery failed or missing"},
-        {0x00, 0, 13, L("Battery Status") + "Battery failed or missing"},
-    };
-    for (const auto& c : cases) {
-        Global::string.clear();
-        r.batteryState = c.state;
-        r.batteryCapacity = c.capacity;
-        commands::appendControllerRecord(r, c.type);
-        ASSERT_GE(Global::string.size(), c.tail.size());
-        EXPECT_EQ(Global::string.substr(Global::string.size() - c.tail.size()), c.tail) << int(c.state) << " " << c.type;
-    }
-}
-
-TEST_F(ControllerReport, MonthsAndProductNames) {
-    EXPECT_STREQ(commands::monthName(1), "January");
-    EXPECT_STREQ(commands::monthName(12), "December");
-    EXPECT_STREQ(commands::monthName(0), "Error");
-    EXPECT_STREQ(commands::monthName(13), "Error");
-    EXPECT_STREQ(commands::productTypeName(13), "K7102A DFM");
-    EXPECT_STREQ(commands::productTypeName(19), "8200");
-    EXPECT_STREQ(commands::productTypeName(16), "unknown");
-    EXPECT_STREQ(commands::productTypeName(0), "unknown");
-    EXPECT_EQ(commands::parityModeText(1), "Verify");
-    EXPECT_EQ(commands::parityModeText(3), "Verify/ReWrite");
-    EXPECT_EQ(commands::parityModeText(5), "0x5");
-    EXPECT_EQ(commands::parityModeText(0), "0");
-}
-
-TEST_F(ControllerReport, CommonSectionWithOperationsInProgress) {
-    ALL_CONTROLLER_INFO_AND_FAIL_STRUCT info;
+    Global::fMode = 0;
+    wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT info;
     std::memset(&info, 0, sizeof info);
     info.receivedController = 2;
     info.receivedPort = 1;

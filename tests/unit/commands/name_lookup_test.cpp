@@ -1,7 +1,6 @@
 // Name lookups of the configuration library over a hand-made configuration
 // image served through a scripted path.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstring>
 #include <memory>
@@ -10,9 +9,6 @@
 
 #include "commands/configuration.h"
 #include "commands/global.h"
-#include "scsi/discovery.h"
-#include "support/process.h"
-#include "support/sleep.h"
 #include "unit/lapi/scripted_system.h"
 #include "wire/config.h"
 

@@ -86,12 +86,8 @@ TEST_F(EnclosureLapiTest, CountsDistinctEnclosureNumbers) {
 TEST_F(EnclosureLapiTest, DrivesWithoutTargetAreAddressedByRecordNumberThenTargetOneOnLoopOne) {
     std::vector<uint8_t> list = driveList({{2, 0x10, 0x11}, {1, 0xFF, 0x7D}, {1, 0xFF, 0x7D}});
     std::vector<uint8_t> page(8192, 0);
-    SES_PAGE_REQUEST request;
-    request.page = 2;
-    request.buffer = page.data();
-    request.enclosure = 0;     // enclosure number 1
-    request.productType = 0x12;
-    request.driveData = list.data();
+    // Enclosure index 0 (number 1) of product type 0x12.
+    SES_PAGE_REQUEST request{.page = 2, .buffer = page.data(), .productType = 0x12, .driveData = list.data()};
 
     // Nothing answers: every drive of enclosure 1 gets its four tries.
     rec.script = {testnode::check(0x05, 0x25, 0x00)};
@@ -113,10 +109,7 @@ TEST_F(EnclosureLapiTest, PageSendsWalkTheSameTriesWithTheirLengths) {
     std::vector<uint8_t> page(511, 0);
     page[0] = 0x02;
     page[3] = 0x08;
-    SES_PAGE_REQUEST request;
-    request.buffer = page.data();
-    request.length = 12;
-    request.driveData = list.data();
+    SES_PAGE_REQUEST request{.buffer = page.data(), .length = 12, .driveData = list.data()};
     rec.script = {testnode::check(0x05, 0x24, 0x00)};
     EXPECT_EQ(LAPISetEnclosureSESPage(0, &request), LAPI_ERR_COMMAND_FAILED);
     EXPECT_EQ(cdbs(), (std::vector<Cdb>{{0x3B, 0x01, 0xF2, 0x20, 0x1D, 0x10, 0x00, 0x01, 0xFF, 0x00},
@@ -126,19 +119,6 @@ TEST_F(EnclosureLapiTest, PageSendsWalkTheSameTriesWithTheirLengths) {
     ASSERT_EQ(rec.sent.size(), 4u);
     EXPECT_EQ(rec.sent[0].dataOut.size(), 511u);
     EXPECT_EQ(rec.sent[3].dataOut.size(), 12u);
-}
-
-TEST_F(EnclosureLapiTest, ProductType13AsksTheControllerDirectly) {
-    std::vector<uint8_t> page(8192, 0);
-    SES_PAGE_REQUEST request;
-    request.page = 7;
-    request.buffer = page.data();
-    request.productType = 0x13;
-    request.allocationLength = 8192;
-    rec.script = {testnode::good({0x07, 0x00, 0x00, 0x04})};
-    EXPECT_EQ(LAPIGetEnclosureSESPage(0, &request), LAPI_SUCCESS);
-    EXPECT_EQ(cdbs(), (std::vector<Cdb>{{0x1C, 0x01, 0x07, 0x20, 0x00, 0x00, 0x00, 0x20, 0x00, 0x00}}));
-    EXPECT_EQ(LAPIGetEnclosureSESPage(0, nullptr), LAPI_ERR_COMMAND_FAILED);
 }
 
 TEST_F(EnclosureLapiTest, LocateSendsSelector128TargetAndDuration) {
@@ -152,6 +132,7 @@ TEST_F(EnclosureLapiTest, LocateSendsSelector128TargetAndDuration) {
     LOCATE_ENCLOSURE_REQUEST off{0, 0, 3};
     EXPECT_EQ(LAPILocateEnclosure(0, &off), LAPI_SUCCESS);
     EXPECT_EQ(LAPILocateEnclosure(0, &request), LAPI_ERR_COMMAND_FAILED);
+    EXPECT_EQ(LAPIGetEnclosureSESPage(0, nullptr), LAPI_ERR_COMMAND_FAILED);
 }
 
 }  // namespace

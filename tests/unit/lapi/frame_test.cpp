@@ -1,18 +1,12 @@
 #include "lapi/frame.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "scsi/discovery.h"
 #include "scsi/tolvo.h"
-#include "support/process.h"
-#include "support/sleep.h"
 #include "unit/lapi/scripted_system.h"
-#include "unit/scsi/recorder.h"
 
 namespace {
 
@@ -20,7 +14,6 @@ using testnode::check;
 using testnode::good;
 using testnode::osError;
 
-// RAID system 0 with `paths` valid paths (targets 0, 1, ...), as discovery leaves it.
 struct FrameTest : testnode::ScriptedSystemTest {
     // A read of the host table, as the operations send it.
     static uint8_t readHostInfo(ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
@@ -105,9 +98,8 @@ TEST_F(FrameTest, OutOfBandSendsOnceWithoutRetryOrFailover) {
 
 TEST_F(FrameTest, UnknownIndexGives1007WithoutTouchingCounters) {
     system(1);
-    EXPECT_EQ(LAPIExecute(7, {"TOLVO_GetAllHostInfo"}, readHostInfo), LAPI_ERR_NO_VALID_HANDLE);
-    EXPECT_EQ(LAPIExecute(200, {"TOLVO_GetAllHostInfo"}, readHostInfo), LAPI_ERR_NO_VALID_HANDLE);
-    EXPECT_EQ(LAPIExecute(-1, {"TOLVO_GetAllHostInfo"}, readHostInfo), LAPI_ERR_NO_VALID_HANDLE);
+    for (int index : {7, 200, -1})
+        EXPECT_EQ(LAPIExecute(index, {"TOLVO_GetAllHostInfo"}, readHostInfo), LAPI_ERR_NO_VALID_HANDLE) << index;
     for (const auto& s : rec.sent) EXPECT_EQ(s.cdb[0], 0x12);  // only the rediscovery probes of system 0
     EXPECT_EQ(LAPIGetTolvoHandleCount(0), 1u);
 }

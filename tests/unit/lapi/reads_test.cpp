@@ -1,7 +1,6 @@
 #include "lapi/reads.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -10,9 +9,6 @@
 
 #include "lapi/config_bracket.h"
 #include "lapi/lapi_status.h"
-#include "scsi/discovery.h"
-#include "support/process.h"
-#include "support/sleep.h"
 #include "unit/lapi/scripted_system.h"
 #include "wire/controller.h"
 #include "wire/requests.h"
@@ -63,12 +59,18 @@ struct ReadsTest : testnode::ScriptedSystemTest {
             return opcode(s) == op && bufferId(s) == id;
         }));
     }
+    // A controller with the handshake feature whose activity read answers `busy`.
+    void handshake(std::vector<uint8_t> busy) {
+        rec.sent.clear();
+        rec.responder = [busy](const Sent& s) {
+            return testnode::good(bufferId(s) == 0x40 ? controllerInfo(wire::kFeatureAsyncConfig) : busy);
+        };
+    }
 };
 
 TEST_F(ReadsTest, InformationSetReadsOnlyTheBuffersGiven) {
-    rec.responder = [](const Sent& s) -> Outcome {
-        if (bufferId(s) == 0x40) return testnode::good(controllerInfo(0));
-        return testnode::good();
+    rec.responder = [](const Sent& s) {
+        return testnode::good(bufferId(s) == 0x40 ? controllerInfo(0) : std::vector<uint8_t>{});
     };
     std::vector<uint8_t> info(kControllerInfoReplySize);
     ALL_INFORMATION_SET set{nullptr, info.data(), nullptr, nullptr, nullptr, nullptr};
@@ -126,11 +128,7 @@ TEST_F(ReadsTest, StartWithTheHandshakeWaitsAndTakesTheLocalCounter) {
         {activity(0, 0, 0, 0xF1, 1), LAPI_ERR_EXPANSION_IN_PROGRESS},
     };
     for (const auto& c : refusals) {
-        rec.sent.clear();
-        rec.responder = [&](const Sent& s) {
-            return bufferId(s) == 0x40 ? testnode::good(controllerInfo(wire::kFeatureAsyncConfig))
-                                       : testnode::good(c.busy);
-        };
+        handshake(c.busy);
         wire::CONFIG_CHANGE_STRUCT change{};
         change.expansionBlocks.set(0xF1);
         EXPECT_EQ(LAPIStartConfig(0, &change), c.result);
@@ -139,11 +137,7 @@ TEST_F(ReadsTest, StartWithTheHandshakeWaitsAndTakesTheLocalCounter) {
     }
 
     // An expansion does not block a change that allows it; controller 2's counter is taken.
-    rec.sent.clear();
-    rec.responder = [&](const Sent& s) {
-        return bufferId(s) == 0x40 ? testnode::good(controllerInfo(wire::kFeatureAsyncConfig))
-                                   : testnode::good(activity(0, 0, 0, 0xF1, 2, 0x1111, 0x2222));
-    };
+    handshake(activity(0, 0, 0, 0xF1, 2, 0x1111, 0x2222));
     wire::CONFIG_CHANGE_STRUCT change{};
     change.expansionBlocks.set(0xF0);
     EXPECT_EQ(LAPIStartConfig(0, &change), LAPI_SUCCESS);
@@ -158,10 +152,7 @@ TEST_F(ReadsTest, StartWithTheHandshakeWaitsAndTakesTheLocalCounter) {
     EXPECT_EQ(save.cdb[4], 0x22);
 
     // A local controller number that is neither 1 nor 2.
-    rec.responder = [&](const Sent& s) {
-        return bufferId(s) == 0x40 ? testnode::good(controllerInfo(wire::kFeatureAsyncConfig))
-                                   : testnode::good(activity(0, 0, 0, 0, 3));
-    };
+    handshake(activity(0, 0, 0, 0, 3));
     testing::internal::CaptureStdout();
     EXPECT_EQ(LAPIStartConfig(0, &change), LAPI_ERR_COMMAND_FAILED);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),

@@ -24,7 +24,7 @@ namespace {
 // then Content-Length bytes) and answers each with `reply`.
 class RecordingPeer {
 public:
-    RecordingPeer(int count, std::string reply) : reply_(std::move(reply)) {
+    RecordingPeer(int count, const std::string& reply) {
         fd_ = socket(AF_INET, SOCK_STREAM, 0);
         int on = 1;
         setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
@@ -32,21 +32,21 @@ public:
         sa.sin_family = AF_INET;
         sa.sin_port = htons(9292);
         sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bound_ = bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 && listen(fd_, 4) == 0;
-        if (bound_) thread_ = std::thread([this, count] { serve(count); });
+        if (bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 && listen(fd_, 4) == 0)
+            thread_ = std::thread([this, count, reply] { serve(count, reply); });
     }
     ~RecordingPeer() {
-        if (thread_.joinable()) thread_.join();
+        requests();
         close(fd_);
     }
-    bool bound() const { return bound_; }
-    std::vector<std::string> requests() {
+    bool bound() const { return thread_.joinable(); }
+    const std::vector<std::string>& requests() {
         if (thread_.joinable()) thread_.join();
         return requests_;
     }
 
 private:
-    void serve(int count) {
+    void serve(int count, const std::string& reply) {
         for (int i = 0; i < count; ++i) {
             int c = accept(fd_, nullptr, nullptr);
             if (c < 0) return;
@@ -54,25 +54,20 @@ private:
             setsockopt(c, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
             std::string got;
             char buf[65536];
-            size_t want = std::string::npos;
-            while (want == std::string::npos || got.size() < want) {
-                ssize_t n = recv(c, buf, sizeof buf, 0);
-                if (n <= 0) break;
+            size_t want = std::string::npos, head = std::string::npos;
+            for (ssize_t n; (want == std::string::npos || got.size() < want) && (n = recv(c, buf, sizeof buf, 0)) > 0;) {
                 got.append(buf, static_cast<size_t>(n));
-                size_t head = got.find("\r\n\r\n");
-                if (want == std::string::npos && head != std::string::npos) {
-                    size_t cl = got.find("Content-Length: ");
+                if (want == std::string::npos && (head = got.find("\r\n\r\n")) != std::string::npos) {
+                    const size_t cl = got.find("Content-Length: ");
                     want = head + 4 + (cl == std::string::npos ? 0 : std::stoul(got.substr(cl + 16)));
                 }
             }
             requests_.push_back(got);
-            send(c, reply_.data(), reply_.size(), MSG_NOSIGNAL);
+            send(c, reply.data(), reply.size(), MSG_NOSIGNAL);
             close(c);
         }
     }
     int fd_ = -1;
-    bool bound_ = false;
-    std::string reply_;
     std::thread thread_;
     std::vector<std::string> requests_;
 };
@@ -171,7 +166,7 @@ TEST_F(HttpWire, TwoChunksOnePing) {
     EXPECT_EQ(issueOutOfBandRequest(&w, out.data()), 2);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "\r\n");  // one ping, five echoes answered
 
-    auto recorded = peer.requests();
+    const auto& recorded = peer.requests();
     ASSERT_EQ(recorded.size(), 2u);
     EXPECT_EQ(recorded[0], post(read, 0x2378, 1, std::string(1, '\0')));
     EXPECT_EQ(recorded[1], post(write, 16, 0, std::string(1, '\0') + "abcdefghijklmnop"));

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -24,7 +23,7 @@ const Bytes kInquiryFixture = {0x00, 0x00, 0x06, 0x12, 0x1f, 0x00, 0x40, 0x02, 0
 const Bytes kVpd83Fixture = {0x00, 0x83, 0x00, 0x0c, 0x01, 0x03, 0x00, 0x08,
                              0x50, 0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd};
 
-TEST(Inquiry, DecodesTheSg3UtilsFixture) {
+TEST(Inquiry, DecodesTheSg3UtilsFixtureAndShortReplies) {
     SCSI_INQUIRY_DATA d;
     decodeInquiry(kInquiryFixture.data(), kInquiryFixture.size(), &d);
     EXPECT_EQ(d.peripheralQualifier, 0);
@@ -37,21 +36,15 @@ TEST(Inquiry, DecodesTheSg3UtilsFixture) {
     EXPECT_STREQ(d.productId, "TESTDISK        ");
     EXPECT_STREQ(d.productRevision, "0001");
     EXPECT_STREQ(d.vendorSpecific, "");
-}
-
-TEST(Inquiry, VendorSpecificOnlyFromAdditionalLength43) {
+    // The vendor-specific field only from additional length 43.
     for (uint8_t addl : {42, 43}) {
         Bytes r(96, 'x');
         r[4] = addl;
-        SCSI_INQUIRY_DATA d;
         decodeInquiry(r.data(), r.size(), &d);
         EXPECT_STREQ(d.vendorSpecific, addl == 43 ? "xxxxxxxxxxxx" : "") << int(addl);
     }
-}
-
-TEST(Inquiry, ShortReplyReadsAsZeros) {
-    Bytes r = {0x00, 0x00, 0x05, 0x02, 43, 0, 0, 0, 'T', 'O'};
-    SCSI_INQUIRY_DATA d;
+    // What a short reply does not hold reads as zeros.
+    const Bytes r = {0x00, 0x00, 0x05, 0x02, 43, 0, 0, 0, 'T', 'O'};
     decodeInquiry(r.data(), r.size(), &d);
     EXPECT_STREQ(d.vendorId, "TO");
     EXPECT_STREQ(d.productId, "");

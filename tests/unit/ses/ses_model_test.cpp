@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/sg_ses_text.h"
+#include "unit/ses/sg_ses_compare.h"
 
 namespace {
 
@@ -50,25 +51,7 @@ TEST(SesModel, FixtureDecodesAsSgSesDecodesIt) {
     EXPECT_EQ(std::string(m->subenclosures[0].vendor, 8), "ACME    ");
     EXPECT_EQ(std::string(m->subenclosures[0].product, 16), "TESTENCL        ");
 
-    const auto elements = testsupport::parseSgSesStatus(testsupport::readText(dir + "ses_cf_es.es.out"));
-    unsigned compared = 0;
-    for (const auto& e : elements) {
-        ASSERT_GE(e.typeIndex, 0);
-        ASSERT_LT(static_cast<unsigned>(e.typeIndex), m->typeCount);
-        const ses::SESTypeRecord& r = m->types[e.typeIndex];
-        if (e.element < 0) {
-            EXPECT_EQ(r.overallStatus, testsupport::expectedProgramStatus(e, r.type)) << "ti " << e.typeIndex;
-            continue;
-        }
-        ASSERT_LT(e.element, r.count);
-        const ses::SESElement& x = r.elements[e.element];
-        EXPECT_EQ(x.status, testsupport::expectedProgramStatus(e, r.type)) << "ti " << e.typeIndex << " e " << e.element;
-        if (e.temperature) {
-            EXPECT_EQ(x.temperature, *e.temperature);
-        }
-        ++compared;
-    }
-    EXPECT_EQ(compared, 20u);
+    EXPECT_EQ(sestest::compareWithSgSes(*m, testsupport::readText(dir + "ses_cf_es.es.out"), true), 20u);
     EXPECT_EQ(ses::getOverallStatusForElement(*m, 0, ses::kTypeTemperature), ses::kStatusNonCritical);
     EXPECT_EQ(ses::getStatusForElement(*m, 0, ses::kTypePowerSupply, 1), ses::kStatusCritical);
     EXPECT_EQ(ses::getStatusForElement(*m, 0, ses::kTypePowerSupply, 2), ses::kStatusNoAccess) << "no third supply";

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -13,28 +12,16 @@
 
 namespace {
 
-TEST(StringUtils, PadrFillsButNeverCuts) {
+TEST(StringUtils, PaddingHexAndByteArrays) {
     EXPECT_EQ(padr("ab", '.', 5), "ab...");
     EXPECT_EQ(padr("", ' ', 3), "   ");
     EXPECT_EQ(padr("abcde", '.', 5), "abcde");
-    EXPECT_EQ(padr("TWENTY_CHARACTERS_20", ' ', 16), "TWENTY_CHARACTERS_20");
-}
-
-TEST(StringUtils, Byte2HexIsTwoLowerCaseDigits) {
-    EXPECT_EQ(byte2hex(0x00), "00");
-    EXPECT_EQ(byte2hex(0x05), "05");
-    EXPECT_EQ(byte2hex(0xAB), "ab");
-    EXPECT_EQ(byte2hex(0xFF), "ff");
-}
-
-TEST(StringUtils, ByteArrayToStringKeepsItsTerminator) {
-    const uint8_t full[8] = {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H'};
-    std::string s = bytearray2string(full, 8);
-    ASSERT_EQ(s.size(), 9u);
-    EXPECT_EQ(s.substr(0, 8), "ABCDEFGH");
-    EXPECT_EQ(s[8], '\0');
-
-    const uint8_t early[8] = {'A', 'B', 0, 'D', 'E', 'F', 'G', 'H'};
+    EXPECT_EQ(padr("TWENTY_CHARACTERS_20", ' ', 16), "TWENTY_CHARACTERS_20");  // never cut
+    for (auto [byte, text] : {std::pair<uint8_t, const char*>{0x00, "00"}, {0x05, "05"}, {0xAB, "ab"}, {0xFF, "ff"}})
+        EXPECT_EQ(byte2hex(byte), text);
+    // The text keeps its terminator; a zero byte ends it early.
+    const uint8_t full[8] = {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H'}, early[8] = {'A', 'B', 0, 'D', 'E', 'F', 'G', 'H'};
+    EXPECT_EQ(bytearray2string(full, 8), std::string("ABCDEFGH\0", 9));
     EXPECT_EQ(bytearray2string(early, 8), std::string("AB\0", 3));
     EXPECT_EQ(bytearray2string(full, 0), std::string("\0", 1));
 }
@@ -49,37 +36,27 @@ TEST(StringUtils, FindSubstringInVectorTakesTheFirstMatch) {
     EXPECT_EQ(found, "");
 }
 
-TEST(FileUtils, ModulePathCutsAfterTheLastDelimiter) {
-    char bare[] = "lqcl";
+TEST(FileUtils, ModulePathNameAndReadableFiles) {
+    char bare[] = "lqcl", absolute[] = "/usr/local/bin/lqcl";
     EXPECT_STREQ(getModulePath(bare), "");
     EXPECT_STREQ(bare, "lqcl");
-    char absolute[] = "/usr/local/bin/lqcl";
     EXPECT_STREQ(getModulePath(absolute), "/usr/local/bin/");
     EXPECT_TRUE(isPathIncluded("/x"));
     EXPECT_FALSE(isPathIncluded("x"));
     EXPECT_FALSE(isPathIncluded(nullptr));
-}
 
-TEST(FileUtils, ModuleNameIsThisExecutable) {
-    char buf[4096];
+    char buf[4096], self[4096], tiny[4];
     ASSERT_NE(getModuleName(buf, sizeof buf), nullptr);
-    char self[4096];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     ASSERT_GT(n, 0);
-    self[n] = '\0';
-    EXPECT_STREQ(buf, self);
-
-    char tiny[4];
+    EXPECT_EQ(std::string(buf), std::string(self, static_cast<size_t>(n)));
     errno = 0;
     EXPECT_EQ(getModuleName(tiny, sizeof tiny), nullptr);
     EXPECT_EQ(errno, ERANGE);
-}
 
-TEST(FileUtils, FileExistsOnlyForReadableFiles) {
     testsupport::TempDir dir;
-    std::string path = dir.path() + "/present";
-    std::ofstream(path) << "x";
-    EXPECT_TRUE(fileExists(path.c_str()));
+    std::ofstream(dir.path() + "/present") << "x";
+    EXPECT_TRUE(fileExists((dir.path() + "/present").c_str()));
     EXPECT_FALSE(fileExists((dir.path() + "/absent").c_str()));
     EXPECT_FALSE(fileExists(nullptr));
 }

@@ -1,7 +1,6 @@
 #include "support/trace.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -12,32 +11,23 @@
 
 namespace {
 
-struct TraceSettingsTest : ::testing::Test {
-    void SetUp() override {
-        g_ulPrintableTypes = 0xFFFFFFFF;
-        g_ulPrintableDetail = 4;
-        g_ulPrintableLocation = 1;
-        g_ulCurrentFile = 1;
-    }
-};
-
-TEST_F(TraceSettingsTest, DetailAndTypeMasksAreSetAndClearedBitwise) {
+TEST(Trace, MasksAreSetAndClearedBitwiseAndNothingIsWrittenAnywhere) {
+    g_ulPrintableTypes = 0xFFFFFFFF;
+    g_ulPrintableDetail = 4;
     // What discovery start-up does: detail 4 and 2 off, every type off.
     DIDEDebugSetOutputDetail(4, 0);
     DIDEDebugSetOutputDetail(2, 0);
     DIDEDebugSetOutputTypes(0xFFFFFFFF, 0);
     EXPECT_EQ(g_ulPrintableDetail, 0u);
     EXPECT_EQ(g_ulPrintableTypes, 0u);
-
     DIDEDebugSetOutputDetail(0x9, 1);
     DIDEDebugSetOutputTypes(0x30, 1);
     EXPECT_EQ(g_ulPrintableDetail, 0x9u);
     EXPECT_EQ(g_ulPrintableTypes, 0x30u);
     DIDEDebugSetOutputTypes(0x10, 0);
     EXPECT_EQ(g_ulPrintableTypes, 0x20u);
-}
 
-TEST_F(TraceSettingsTest, TraceWritesNothingAnywhere) {
+    g_ulPrintableTypes = 0xFFFFFFFF;
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     DIDEDebug(0xFFFFFFFF, 0xF, "visible? %d %s\n", 1, "no");
@@ -46,11 +36,12 @@ TEST_F(TraceSettingsTest, TraceWritesNothingAnywhere) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
-TEST_F(TraceSettingsTest, ClearAllCreatesBothFilesEmptyAndTruncatesOldOnes) {
+TEST(Trace, ClearAllCreatesBothFilesEmptyAndTruncatesOldOnes) {
+    g_ulCurrentFile = 1;
     testsupport::TempDir dir;
     auto old = std::filesystem::current_path();
     std::filesystem::current_path(dir.path());
-    { std::ofstream(dir.path() + "/DIDEDebug1.txt") << "old trace"; }
+    std::ofstream(dir.path() + "/DIDEDebug1.txt") << "old trace";
     DIDEDebugClearAll();
     std::filesystem::current_path(old);
     for (const char* name : {"/DIDEDebug0.txt", "/DIDEDebug1.txt"}) {
@@ -60,37 +51,28 @@ TEST_F(TraceSettingsTest, ClearAllCreatesBothFilesEmptyAndTruncatesOldOnes) {
     EXPECT_EQ(g_ulCurrentFile, 0u);
 }
 
-TEST(TraceDump, RowsOffsetsPaddingAndDecodeColumn) {
+TEST(Trace, DumpRowsOffsetsPaddingAndDecodeColumn) {
+    const std::string header = "   Data:\n"
+                               "          00 01 02 03 04 05 06 07 08 09 10 11 12 13 14 15 <----Decode---->\n";
     uint8_t data[20];
     for (int i = 0; i < 20; ++i) data[i] = static_cast<uint8_t>(0x41 + i);
     data[1] = 0x00;
     data[2] = 0x9F;
     data[17] = '\n';
     char text[512];
-    int n = formatBinaryDump(data, 20, text, sizeof text);
-    const std::string expected =
-        "   Data:\n"
-        "          00 01 02 03 04 05 06 07 08 09 10 11 12 13 14 15 <----Decode---->\n"
-        "   0000:  41 00 9f 44 45 46 47 48 49 4a 4b 4c 4d 4e 4f 50 A..DEFGHIJKLMNOP\n"
-        "   0016:  51 0a 53 54                                     Q.ST            \n";
+    const std::string expected = header +
+                                 "   0000:  41 00 9f 44 45 46 47 48 49 4a 4b 4c 4d 4e 4f 50 A..DEFGHIJKLMNOP\n"
+                                 "   0016:  51 0a 53 54                                     Q.ST            \n";
+    EXPECT_EQ(formatBinaryDump(data, 20, text, sizeof text), static_cast<int>(expected.size()));
     EXPECT_EQ(std::string(text), expected);
-    EXPECT_EQ(n, static_cast<int>(expected.size()));
-}
-
-TEST(TraceDump, NonPositiveLengthGivesHeaderOnlyAndSmallBufferIsNotOverrun) {
-    const std::string header =
-        "   Data:\n"
-        "          00 01 02 03 04 05 06 07 08 09 10 11 12 13 14 15 <----Decode---->\n";
-    char text[256];
-    uint8_t byte = 1;
+    // A length of zero or less gives the header only; a small buffer is not overrun.
     for (int32_t len : {0, -5}) {
-        formatBinaryDump(&byte, len, text, sizeof text);
+        formatBinaryDump(data, len, text, sizeof text);
         EXPECT_EQ(std::string(text), header);
     }
     char small[8];
     std::memset(small, 'x', sizeof small);
-    int need = formatBinaryDump(&byte, 1, small, 5);
-    EXPECT_GT(need, 5);
+    EXPECT_GT(formatBinaryDump(data, 1, small, 5), 5);
     EXPECT_EQ(std::string(small), "   D");
     EXPECT_EQ(small[5], 'x');
 }

@@ -1,0 +1,50 @@
+// Texts and argument lists shared by the end-to-end tests of the tool: the
+// error tails of the return codes they meet most, the out-of-band selector and
+// runs of -l values.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/simulator.h"
+
+namespace e2e {
+
+inline const std::string kCommandFailed = testsupport::errorTail("LAPI call failed: Command to controller fails.", 1003);
+inline const std::string kBadLun = testsupport::errorTail("Error: Invalid LUN index.", 2002);
+inline const std::string kBadDevice = testsupport::errorTail("Error: Invalid device index.", 2003);
+inline const std::string kBadArray = testsupport::errorTail("Error: Invalid array index.", 2004);
+inline const std::string kBadController = testsupport::errorTail("Error: Invalid controller index.", 2013);
+inline const std::string kBadTiming = testsupport::errorTail("Error: Invalid timing range.", 2016);
+inline const std::string kBadSelection = testsupport::errorTail("Error: Invalid selection.", 2018);
+inline const std::string kBadApm = testsupport::errorTail("Error: APM request invalid.", 2020);
+inline const std::string kBadEnclosure = testsupport::errorTail("Error: Invalid enclosure index.", 2021);
+inline const std::string kBadSnapshot = testsupport::errorTail("Error: Snapshot request not valid.", 2026);
+inline const std::string kNoRaidSystem = "Error: Raid system does not exist\r\n";
+
+// `command` followed by "-l v" for each value.
+inline std::vector<std::string> withL(std::vector<std::string> command, const std::vector<std::string>& values) {
+    for (const auto& v : values) command.insert(command.end(), {"-l", v});
+    return command;
+}
+
+// Out-of-band mode with these credentials, then `args`.
+inline std::vector<std::string> oob(const std::vector<std::string>& args, const std::string& user,
+                                    const std::string& password, const std::string& address) {
+    std::vector<std::string> all = {"-N", "-p", user, "-p", password, "-p", address};
+    all.insert(all.end(), args.begin(), args.end());
+    return all;
+}
+
+// Runs lqcl: it must end with status 0 and print each of `parts` (reports
+// whose other lines are compared whole elsewhere).
+inline void expectParts(const testsupport::Simulator& sim, const std::vector<std::string>& args,
+                        const std::vector<std::string>& parts) {
+    const testsupport::RunResult r = testsupport::lqcl(sim, args);
+    EXPECT_EQ(r.status, 0) << r.out;
+    for (const auto& p : parts) EXPECT_NE(r.out.find(p), std::string::npos) << p << "\nis not in\n" << r.out;
+}
+
+}  // namespace e2e
