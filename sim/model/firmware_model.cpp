@@ -848,6 +848,20 @@ const std::vector<FirmwareModel::ControlVerb>& FirmwareModel::controlVerbs() {
              return {{"ok", true}};
          }},
         {"dump-config", {}, [](FirmwareModel& m, A) { return m.dumpConfig(); }},
+        // The structural check of the committed image (and of an open change's).
+        {"check-config", {}, [](FirmwareModel& m, A) -> json {
+             json out = json::object();
+             std::string why;
+             out["consistent"] = m.imageConsistent(*m.committed_, &why);
+             if (!why.empty()) out["why"] = why;
+             out["changeOpen"] = m.pending_ != nullptr;
+             if (m.pending_) {
+                 std::string changeWhy;
+                 out["changeConsistent"] = m.imageConsistent(*m.pending_, &changeWhy);
+                 if (!changeWhy.empty()) out["changeWhy"] = changeWhy;
+             }
+             return out;
+         }},
         {"dump-regions", {}, [](FirmwareModel& m, A) { return m.dumpRegions(); }},
         {"corrupt-reply", {"bufferId", "count", "kind", "offset", "value"}, [](FirmwareModel& m, A a) -> json {
              Corruption k;

@@ -299,6 +299,8 @@ private:
     std::vector<uint8_t> apmStatusReply() const;
     Outcome apmCycleReply(const VendorRead& r, std::vector<uint8_t>& reply) const;
     nlohmann::json describeMaintenance() const;
+    nlohmann::json saveMaintenance() const;
+    void loadMaintenance(const ScenarioObject& system);
     Outcome apmConfig(wire::CONFIG_STORAGE_STRUCT& img, uint8_t b3, uint8_t b4, std::span<const uint8_t> payload);
     void advanceMaintenance();
     bool controllerUp(unsigned c) const;

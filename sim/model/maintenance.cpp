@@ -91,8 +91,15 @@ Outcome FirmwareModel::storeImage(unsigned which) {
         FirmwareVersion v;
         v.major = image[9];
         v.minor = image[10];
-        v.build.assign(reinterpret_cast<const char*>(&image[12]), 4);
-        v.date.assign(reinterpret_cast<const char*>(&image[16]), strnlen(reinterpret_cast<const char*>(&image[16]), 16));
+        // Kept as the controllers report them: other characters than 32-126 as blanks.
+        auto text = [&](size_t at, size_t n) {
+            std::string t(reinterpret_cast<const char*>(&image[at]), strnlen(reinterpret_cast<const char*>(&image[at]), n));
+            for (char& ch : t) ch = (ch >= 32 && ch <= 126) ? ch : ' ';
+            return t;
+        };
+        v.build = text(12, 4);
+        v.build.resize(4, ' ');
+        v.date = text(16, 16);
         for (auto& life : maint_.controller) life.pendingFirmware = v;
     } else {
         ++maint_.driveIoImages;
@@ -383,6 +390,110 @@ Outcome FirmwareModel::apmCycleReply(const VendorRead& r, std::vector<uint8_t>& 
         reply[7] = static_cast<uint8_t>(minutes % 60);
     }
     return Outcome::good();
+}
+
+// ---------------------------------------------------------------------------
+// Saved state: the maintenance life survives a restart of the emulator. Times
+// are kept as what is left of them (the simulated clock starts again at 0); a
+// firmware image still being received is not kept.
+
+namespace {
+
+// Milliseconds left of `untilMs`, or 0.
+uint64_t msLeft(uint64_t untilMs, uint64_t nowMs) { return untilMs > nowMs ? untilMs - nowMs : 0; }
+
+}  // namespace
+
+json FirmwareModel::saveMaintenance() const {
+    json cs = json::array();
+    for (unsigned c = 0; c < 2; ++c) {
+        const auto& life = maint_.controller[c];
+        json o = {{"resets", life.resets}, {"shutdowns", life.shutdowns}, {"driftPpm", life.driftPpm},
+                  {"statisticsClears", life.statisticsClears}, {"lastClearedPort", life.lastClearedPort},
+                  {"lastClearedLun", life.lastClearedLun}};
+        if (life.down)
+            o["down"] = {{"reason", life.downReason}, {"msLeft", msLeft(life.offlineUntilMs, nowMs())}};
+        if (life.pendingFirmware)
+            o["pendingFirmware"] = {{"major", life.pendingFirmware->major}, {"minor", life.pendingFirmware->minor},
+                                    {"build", life.pendingFirmware->build}, {"date", life.pendingFirmware->date}};
+        cs.push_back(o);
+    }
+    json ds = json::array();
+    for (const auto& [i, life] : maint_.drives)
+        ds.push_back({{"drive", i}, {"loop", life.loop}, {"lightMsLeft", msLeft(life.lightUntilMs, nowMs())},
+                      {"spunUp", life.spin == kSpunUp}, {"spinUpMsLeft", msLeft(life.spinUntilMs, nowMs())},
+                      {"selfTestMsLeft", msLeft(life.testUntilMs, nowMs())}, {"selfTests", life.testsPassed}});
+    const auto& a = maint_.apm1;
+    return {{"resetMs", maint_.resetDownMs}, {"shutdownMs", maint_.shutdownDownMs}, {"spinUpMs", maint_.spinUpMs},
+            {"selfTestMs", maint_.selfTestMs}, {"controllers", cs}, {"drives", ds},
+            {"apm1", {{"flags", a.flags.get()}, {"cycle", a.testCycle}, {"date", a.testDate}, {"day", a.testDay},
+                      {"hour", a.testHour}, {"minute", a.testMinute}}},
+            {"images", {{"controller", maint_.lastImage[0]}, {"driveIo", maint_.lastImage[1]},
+                        {"driveIoStored", maint_.driveIoImages}}}};
+}
+
+void FirmwareModel::loadMaintenance(const ScenarioObject& system) {
+    maint_ = MaintenanceState{};
+    auto m = system.object("maintenance");
+    if (!m) return;
+    const int64_t day = 86'400'000;
+    auto ms = [&](const char* key, int64_t hi, uint64_t dflt) {
+        return static_cast<uint64_t>(m->integer(key, 0, hi, static_cast<int64_t>(dflt)));
+    };
+    maint_.resetDownMs = ms("resetMs", day, maint_.resetDownMs);
+    maint_.shutdownDownMs = ms("shutdownMs", 365 * day, maint_.shutdownDownMs);
+    maint_.spinUpMs = ms("spinUpMs", day / 24, maint_.spinUpMs);
+    maint_.selfTestMs = ms("selfTestMs", day, maint_.selfTestMs);
+    std::vector<ScenarioObject> cs = m->objects("controllers", 2);
+    for (size_t c = 0; c < cs.size(); ++c) {
+        const ScenarioObject& o = cs[c];
+        auto& life = maint_.controller[c];
+        life.resets = static_cast<unsigned>(o.integer("resets", 0, UINT32_MAX, 0));
+        life.shutdowns = static_cast<unsigned>(o.integer("shutdowns", 0, UINT32_MAX, 0));
+        life.driftPpm = o.integer("driftPpm", -1'000'000, 1'000'000, 0);
+        life.statisticsClears = static_cast<unsigned>(o.integer("statisticsClears", 0, UINT32_MAX, 0));
+        life.lastClearedPort = static_cast<int>(o.integer("lastClearedPort", -1, 2, -1));
+        life.lastClearedLun = static_cast<int>(o.integer("lastClearedLun", -1, 0xFFFF, -1));
+        if (auto d = o.object("down")) {
+            static const std::vector<std::string> reasons = {"reset", "shutdown"};
+            life.down = true;
+            life.downReason = reasons[d->choice("reason", reasons, 0)];
+            life.offlineUntilMs = static_cast<uint64_t>(d->integer("msLeft", 0, 365 * day, 0));
+        }
+        if (auto f = o.object("pendingFirmware")) {
+            FirmwareVersion v;
+            v.major = static_cast<uint8_t>(f->integer("major", 0, 255));
+            v.minor = static_cast<uint8_t>(f->integer("minor", 0, 255));
+            v.build = f->text("build", std::nullopt, 4);
+            v.date = f->text("date", std::string(), 16);
+            life.pendingFirmware = v;
+        }
+    }
+    for (const ScenarioObject& o : m->objects("drives", wire::kMaxDrives)) {
+        const auto i = static_cast<size_t>(o.integer("drive", 0, static_cast<int64_t>(drives_.size()) - 1));
+        if (maint_.drives.count(i)) o.fail("drive", "given twice");
+        DriveLife& life = maint_.drives[i];
+        life.loop = static_cast<uint8_t>(o.integer("loop", 0, 2, 0));
+        life.lightUntilMs = static_cast<uint64_t>(o.integer("lightMsLeft", 0, 120'000, 0));
+        life.spin = o.flag("spunUp", true) ? kSpunUp : kSpunDown;
+        life.spinUntilMs = static_cast<uint64_t>(o.integer("spinUpMsLeft", 0, day / 24, 0));
+        life.testUntilMs = static_cast<uint64_t>(o.integer("selfTestMsLeft", 0, day, 0));
+        life.testsPassed = static_cast<unsigned>(o.integer("selfTests", 0, UINT32_MAX, 0));
+    }
+    if (auto a = m->object("apm1")) {
+        auto& apm = maint_.apm1;
+        apm.flags.set(static_cast<uint16_t>(a->integer("flags", 0, 0x1F, 0)));
+        apm.testCycle = static_cast<uint8_t>(a->integer("cycle", 0, 3, 0));
+        apm.testDate = static_cast<uint8_t>(a->integer("date", 0, 28, 0));
+        apm.testDay = static_cast<uint8_t>(a->integer("day", 0, 7, 0));
+        apm.testHour = static_cast<uint8_t>(a->integer("hour", 0, 23, 0));
+        apm.testMinute = static_cast<uint8_t>(a->integer("minute", 0, 59, 0));
+    }
+    if (auto im = m->object("images")) {
+        maint_.lastImage[0] = im->text("controller", std::string());
+        maint_.lastImage[1] = im->text("driveIo", std::string());
+        maint_.driveIoImages = static_cast<unsigned>(im->integer("driveIoStored", 0, UINT32_MAX, 0));
+    }
 }
 
 // ---------------------------------------------------------------------------

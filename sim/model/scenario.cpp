@@ -28,6 +28,7 @@
 //   "jobSeconds"     {initialisation, rebuild, expansion, parityCheck}: durations of new jobs
 //   "snapshotState"  snapshot tables served as they stand (see snapshots.cpp)
 //   "ses"            enclosure services of the enclosures (see ses_pages.cpp)
+//   "maintenance"    the controllers' and drives' maintenance life (see maintenance.cpp)
 //   "jobs"           running jobs: {rebuild{array,drive,percent,seconds}, expansion{...},
 //                    parityCheck{array,mode,percent,seconds,errors}}
 // Every key is read through one ScenarioObject: a key nobody reads is refused
@@ -169,6 +170,7 @@ void FirmwareModel::loadScenario(const json& system) {
     if (!sys.has("configImage")) applyDriveFailures();
     loadJobs(sys);
     loadSnapshots(sys);
+    loadMaintenance(sys);
     sys.finish();
 }
 
@@ -550,16 +552,18 @@ json FirmwareModel::saveState() const {
             if ((features_ & bit) && f.bit == bit) feats.push_back(f.name);
     out["features"] = feats;
     json cs = json::array();
-    for (const auto& c : controllers_) {
+    for (unsigned i = 0; i < 2; ++i) {
+        const Controller& c = controllers_[i];
+        const uint64_t upSeconds = (nowMs() - std::min(nowMs(), maint_.controller[i].bootMs)) / 1000;
         cs.push_back({{"present", c.present},
                       {"name", c.name},
                       {"wwn", wwnHex(c.wwn)},
                       {"firmware", {{"major", c.fwMajor}, {"minor", c.fwMinor}, {"build", c.fwBuild},
                                     {"date", c.fwCompileDate}, {"time", c.fwCompileTime}}},
                       {"powerOnCount", c.powerOnCount},
-                      {"powerOnSeconds", c.powerOnSeconds + nowMs() / 1000},
+                      {"powerOnSeconds", c.powerOnSeconds + upSeconds},
                       {"totalPowerOnSeconds", c.totalPowerOnSeconds + nowMs() / 1000},
-                      {"clockOffset", c.clockOffset},
+                      {"clockOffset", controllerClock(i) - clock_.wallSeconds()},   // drift so far included
                       {"temperatures", {{"air", c.airTemperature}, {"expander", c.expanderTemperature},
                                         {"processor", c.processorTemperature}}},
                       {"battery", {{"state", c.batteryState == 0xF1 ? "good" : c.batteryState == 0xF2 ? "absent" : "failed"},
@@ -616,6 +620,7 @@ json FirmwareModel::saveState() const {
     if (!inits.empty()) jobs["initialisation"] = inits;
     out["jobs"] = jobs;
     out["snapshotState"] = saveSnapshots();
+    out["maintenance"] = saveMaintenance();
     return out;
 }
 

@@ -406,6 +406,28 @@ TEST_F(ModelChanges, PausedInitialisationKeepsItsProgress) {
     change([&] { EXPECT_EQ(write1(*model, 0xBF, {}, 0).sense(), "05/2C/00"); });   // nothing to pause
 }
 
+// The maintenance life is part of the saved state: a restarted model reports
+// what the running one does, and a controller that was down comes back on time.
+TEST_F(ModelChanges, MaintenanceLifeSurvivesARestart) {
+    make(defaultSystem());
+    ASSERT_TRUE(write1(*model, 0xC3, {}, 2).good());              // reset controller B
+    ASSERT_TRUE(write1(*model, 0xC2, {}, 1, 0, 60).good());       // light drive 0 for 60 s
+    ASSERT_TRUE(write1(*model, 0xCB, {}, 1, 0xFF, 0xFF).good());  // statistics of A, all LUNs
+    change([&] { ASSERT_TRUE(write1(*model, 0xAD, {0x03, 0, 1, 0, 0, 2, 30, 0, 0, 0, 0, 0, 0, 0, 0, 0}).good()); });
+    ASSERT_EQ(model->control("clock-drift", {{"controller", 0}, {"ppm", 400'000}}).count("error"), 0u);
+    clock.ms += 7'500;
+    FakeClock other;
+    other.wall = clock.wallSeconds();
+    sim::model::FirmwareModel back(model->saveState(), other);
+    for (uint64_t step : {0, 15'000}) {
+        clock.ms += step;
+        other.ms += step;
+        EXPECT_EQ(back.control("maintenance", {}), model->control("maintenance", {})) << step;
+    }
+    EXPECT_EQ(back.control("maintenance", {})["controllers"][1]["up"], true);
+    EXPECT_EQ(back.control("check-config", {}), (nlohmann::json{{"consistent", true}, {"changeOpen", false}}));
+}
+
 // Ranks as the tool asks for them (level code, drive count, parity groups it
 // sends) on the six free drives of slots 7-12: accepted or not, and the parity
 // groups and capacity the rank then reports.
