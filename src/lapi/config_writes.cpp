@@ -343,16 +343,15 @@ uint32_t LAPIModifyMapping(int index, MODIFY_MAPPING_REQUEST* request) {
 uint32_t LAPISetDriveRankCacheParams(int index, RANK_CACHE_PARAMS_REQUEST* request) {
     if (request == nullptr) return LAPI_ERR_BAD_PARAMETERS;
     const RANK_CACHE_PARAMS_REQUEST& q = *request;
-    const LapiSite readSite{"TOLVO_ReadDriveRankInfo"};
     const LapiSite site{"TOLVO_SetDriveRankCacheParams"};
     return changeInBracket(
         index, "LAPISetDriveRankCacheParams", "Error: Failed to Set Drive Rank Cache Params", site,
         [&] {
             wire::RANK_CONFIG_STRUCT stored{};
-            uint32_t result = LAPIExecute(index, readSite, [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
-                setTolvoCdb(r, wire::kOpReadBuffer, wire::kModeVendor, wire::buf::ReadDriveRankInfo, 0, q.rank, 0);
-                return TOLVO_SendCommand(h, r, reinterpret_cast<uint8_t*>(&stored), sizeof stored, nullptr);
-            });
+            // A rank record that arrives short is not taken for one with no cache settings.
+            uint32_t result = LAPIFramedRead(index, "TOLVO_ReadDriveRankInfo", wire::kModeVendor,
+                                             wire::buf::ReadDriveRankInfo, 0, q.rank, 0,
+                                             reinterpret_cast<uint8_t*>(&stored), sizeof stored, sizeof stored);
             if (result != LAPI_SUCCESS) return result;
             uint8_t flags = 0;
             uint8_t writeBack = 0;

@@ -20,29 +20,11 @@ namespace {
 
 constexpr uint32_t kLapiTrace = 0x10;
 
-// One framed vendor read into the caller's buffer. A reply shorter than
-// `need` bytes (what the caller decodes) is not decoded as zeros: it fails
-// like a failed path, so the frame tries the next path.
-uint32_t framedRead(int index, const char* command, uint8_t mode, uint8_t bufferId, uint8_t b3, uint8_t b4,
-                    uint8_t b5, uint8_t* data, uint32_t size, uint32_t need) {
-    return LAPIExecute(index, LapiSite{command}, [&](ITL_HANDLE_STRUCT* handle, SCSI_COMMAND_STRUCT* request) {
-        setTolvoCdb(request, wire::kOpReadBuffer, mode, bufferId, b3, b4, b5);
-        uint32_t received = 0;
-        uint8_t wsc = TOLVO_SendCommand(handle, request, data, size, nullptr, &received);
-        if (wsc == WSC_GOOD && received < need) {
-            DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "%s: reply of %u bytes, %u needed", command, received, need);
-            std::memset(data, 0, size);
-            wsc = WSC_OS_ERROR;
-        }
-        return wsc;
-    });
-}
-
 // A read operation with its entry and exit trace lines.
 uint32_t tracedRead(const char* operation, int index, const char* command, uint8_t mode, uint8_t bufferId,
                     uint8_t b3, uint8_t b4, uint8_t b5, uint8_t* data, uint32_t size) {
     LAPITraceIn(operation);
-    uint32_t result = framedRead(index, command, mode, bufferId, b3, b4, b5, data, size, size);
+    uint32_t result = LAPIFramedRead(index, command, mode, bufferId, b3, b4, b5, data, size, size);
     LAPITraceOut(operation);
     return result;
 }
@@ -56,6 +38,21 @@ uint32_t featureQuery(const char* operation, int index, uint8_t* data, uint16_t 
 }
 
 }  // namespace
+
+uint32_t LAPIFramedRead(int index, const char* command, uint8_t mode, uint8_t bufferId, uint8_t b3, uint8_t b4,
+                        uint8_t b5, uint8_t* data, uint32_t size, uint32_t need) {
+    return LAPIExecute(index, LapiSite{command}, [&](ITL_HANDLE_STRUCT* handle, SCSI_COMMAND_STRUCT* request) {
+        setTolvoCdb(request, wire::kOpReadBuffer, mode, bufferId, b3, b4, b5);
+        uint32_t received = 0;
+        uint8_t wsc = TOLVO_SendCommand(handle, request, data, size, nullptr, &received);
+        if (wsc == WSC_GOOD && received < need) {
+            DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "%s: reply of %u bytes, %u needed", command, received, need);
+            std::memset(data, 0, size);
+            wsc = WSC_OS_ERROR;
+        }
+        return wsc;
+    });
+}
 
 uint16_t LAPIFeatureFlags(const uint8_t* controllerInfo) {
     wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT all;
@@ -228,7 +225,7 @@ uint32_t LAPIDisplayDiagDump(int index) {
     if (TOLVO_SendHeaderOnly(handle, &request, wire::buf::DiagnosticsDumpRequest, 0, 0, 0) != WSC_GOOD)
         return LAPI_ERR_COMMAND_FAILED;
     std::printf("\n\n\n\nDiagnosticsSnapShot : ");
-    if (framedRead(index, "TOLVO_GetDiagnosticsDump", wire::kModeData, wire::buf::DiagnosticsDump, 0, 0, 0,
+    if (LAPIFramedRead(index, "TOLVO_GetDiagnosticsDump", wire::kModeData, wire::buf::DiagnosticsDump, 0, 0, 0,
                    dump.get(), kDiagDumpMaxSize, 4) != LAPI_SUCCESS)
         return LAPI_ERR_COMMAND_FAILED;
     uint32_t size = wire::loadLe32(dump.get());

@@ -31,6 +31,13 @@ struct ALL_INFORMATION_SET {
     uint8_t* regionMap;       // ADDRESS_REGION_MAP_STRUCT
 };
 
+// One framed vendor READ BUFFER (mode, buffer ID, CDB bytes 3-5) of `size`
+// bytes into `data`. A reply shorter than `need` bytes (what the caller
+// decodes) is not decoded as zeros: it fails like a failed path, so the frame
+// tries the next path.
+uint32_t LAPIFramedRead(int index, const char* command, uint8_t mode, uint8_t bufferId, uint8_t b3, uint8_t b4,
+                        uint8_t b5, uint8_t* data, uint32_t size, uint32_t need);
+
 uint32_t LAPIGetControllerInfoAndDriveFailureInfo(int index, uint8_t* data);
 uint32_t LAPIGetEnclosureDriveData(int index, uint8_t* data, uint8_t* count);
 uint32_t LAPIGetHostInfo(int index, uint8_t* data);

@@ -231,12 +231,9 @@ namespace {
 
 uint32_t readVolumeCopyStatus(int index, wire::LD_DUPLICATION_STATUS_STRUCT* status) {
     uint8_t reply[sizeof(wire::LD_DUPLICATION_STATUS_STRUCT)] = {};
-    uint32_t result = LAPIExecute(index, LapiSite{"TOLVO_GetVolumeCopyStatus"},
-                                  [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
-                                      setTolvoCdb(r, wire::kOpReadBuffer, wire::kModeData,
-                                                  wire::buf::GetVolumeCopyStatus, 0, 0, 0);
-                                      return TOLVO_SendCommand(h, r, reply, sizeof reply, nullptr);
-                                  });
+    // A reply cut short is a failed read, not a status of zeros.
+    uint32_t result = LAPIFramedRead(index, "TOLVO_GetVolumeCopyStatus", wire::kModeData, wire::buf::GetVolumeCopyStatus,
+                                     0, 0, 0, reply, sizeof reply, sizeof reply);
     if (result != LAPI_SUCCESS) {
         DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "Error: get volume copy status");
         return LAPI_ERR_COMMAND_FAILED;

@@ -296,6 +296,19 @@ TEST(ConfigChanges, ArrayLifeParityCheckExpansionAndClear) {
     expectRefused(sim, {"-F", "-s", "-z", "clearconfig"}, errorTail("Error: No valid configuration exists.", 2023));
 }
 
+// The rank read before a cache change: a reply cut short on one path is read
+// again on the other, not taken for a rank with other settings.
+TEST(ConfigChanges, CacheParametersSentOnlyWhenTheyDiffer) {
+    Simulator sim(scenario({{"arrays", {array5(1, "Array 0")}}}));
+    const std::vector<std::string> args = {"-F", "-s", "-z", "arraycachesettings", "-l", "0", "-l", "1", "-l", "2",
+                                           "-l", "0", "-l", "1", "-l", "1", "-l", "0"};
+    expectRun(sim, args, "Cache Parameters Set\n", 0);
+    sim.inject("sg0", "short-reply", R"({"cdb": "3C0104"})");
+    expectRun(sim, args, "Cache Parameters Set\n", 0);
+    // Write-back, battery and fault tolerance (0x19); read-ahead 1, write-back 2: sent once.
+    EXPECT_EQ(sentCdbs(sim, "3b019c"), (std::vector<std::string>{"3b019c00191200001000"}));
+}
+
 // Spinning an array and its self test: the bytes sent, what the drives do, and the refusals.
 TEST(ConfigChanges, ArraySpinAndFunctionalTest) {
     Simulator sim(scenario({{"features", {"apm"}}, {"arrays", {array5(1, "Array 0")}}}));

@@ -121,26 +121,20 @@ TEST_F(FrontEnd, ParseErrorsEndWithStatusOne) {
     }
 }
 
-TEST_F(FrontEnd, WithoutALibraryTheUsageErrorIsReported) {
+TEST_F(FrontEnd, LibraryCheckSelectionAndAdmin) {
     expect(oob({}), "", kNoLibrary, 255);
     expect(oob({"-g", "-z", "name"}), "", kNoLibrary, 255);
     // "-h" after the ignore-rest marker does not print help but still spares the
     // usage error: nothing is called and the run ends quietly.
     expect(oob({"--", "-h"}), "", "", 0);
-}
-
-TEST_F(FrontEnd, InBandWithoutARaidSystem) {
+    // In band, selection comes before the library check.
     expect({"-C", "-g", "-z", "allinfo"}, kNoRaidSystem, "", 255);
     expect({"-F", "-n", "-z", "raidsystems", "-p", "1"}, kNoRaidSystem, "", 255);
     expect({"--ADMIN", "something"}, kNoRaidSystem, "", 255);
-    // Selection comes before the library check.
     expect({}, kNoRaidSystem, "", 255);
-}
-
-TEST_F(FrontEnd, AdminSomethingEchoesItsValue) {
+    // --ADMIN something echoes its value; any other value has no effect.
     expect(oob({"--ADMIN", "something"}), "something", "", 0);
     expect(oob({"--ADMIN", "something", "-C", "-c"}), "something", "", 0);
-    // Any other value has no effect: the flow goes on to the library check.
     expect(oob({"--ADMIN", "other"}), "", kNoLibrary, 255);
 }
 

@@ -205,6 +205,9 @@ TEST(Maintenance, LightSpinTestAndFailADrive) {
          "\nFail Drive for (ArrayID = 0, DriveID = 1) completed successfuly.", 0},
     });
     EXPECT_EQ(sentCdbs(sim, "3b01c8"), (Cdbs{"3b01c801000100001000"}));
+    expectParts(sim, {"-C", "-g", "-z", "cntinfofailstruct"},
+                {"\nRebuilding status  : Yes - Array:0, Drive:1 WWN:5000C50000A00006, Complete:0%\n"
+                 "\nInitializing status: No\nExpanding status   : No\nVerifying status   : No\n"});
     expectRuns(sim, {
         {{"-C", "-g", "-z", "regenstate"}, "\nRegen In Progress : 1 (in progress) ", 0},
         {{"-D", "-g", "-z", "apmstatus", "-l", "2", "-l", "1"},

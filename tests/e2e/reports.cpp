@@ -169,6 +169,9 @@ TEST(Reports, ParityCheckWithAnUnknownModeShowsItInHexadecimal) {
         {{"-C", "-g", "-z", "regenstate"}, "\nRegen In Progress : 0 (not in progress)", 0},
         {{"-C", "-g", "-z", "expandarraypercent"}, "\nArray Expansion : 0 (not in progress)", 0},
     });
+    expectParts(sim, {"-C", "-g", "-z", "cntinfofailstruct"},
+                {"\nRebuilding status  : No\nInitializing status: No\nExpanding status   : No"
+                 "\nVerifying status   : Yes - Array:0, Mode:0x5, Errors:3 Complete:40%\n"});
 }
 
 TEST(Reports, RaidLevelsAsUsersKnowThem) {
