@@ -13,9 +13,11 @@
 // - With the asynchronous handshake each start counts on the controller that
 //   received it; the save must carry the counter of the open change and come
 //   through that controller. Without it, a change belongs to the path (I_T
-//   nexus) that opened it: a save from another path, whose own change was
-//   replaced, answers COMMAND SEQUENCE ERROR, so that its change is made again
-//   rather than reported saved and lost.
+//   nexus) that opened it: a save from a path whose own change was dropped
+//   since (replaced by another path's start, expired, restored over) answers
+//   COMMAND SEQUENCE ERROR, so that its change is made again rather than
+//   reported saved and lost. A save from a path that lost nothing (a client
+//   that failed over to another path) commits the open change.
 // - Injected refusals (control verb "refuse-config"): each refused command, or
 //   each configuration activity reply that reports the refusal, uses one count.
 //   A save refusal is reported only for a change that already changed something,
@@ -153,6 +155,7 @@ Outcome FirmwareModel::startConfig(unsigned pathIndex) {
     pendingCounter_ = ++startCounters_[ctl];
     pendingController_ = ctl;
     pendingPath_ = pathIndex;
+    replacedPaths_.erase(pathIndex);
     pendingSinceMs_ = nowMs();
     return Outcome::good();
 }
@@ -167,15 +170,16 @@ Outcome FirmwareModel::saveConfig(const CommandContext& cmd) {
     }
     if (b5 != 0) return badCdb();
     // A save commits only the change it belongs to: the one its start counter
-    // names (on the controller of its path), or without the asynchronous
-    // handshake the one its own path opened. Another path's start may have
-    // replaced that change since.
+    // names (on the controller of its path). Without the asynchronous
+    // handshake a save is refused from a path whose own change was dropped
+    // since its start (replaced by another start, expired, restored over); a
+    // client that goes on through another path (a failover) saves its change.
     if (asyncHandshake()) {
         if (((b3 << 8) | b4) != pendingCounter_ || controllerForPath(cmd.pathIndex) != pendingController_)
             return badCdb();
     } else if (b3 || b4) {
         return badCdb();
-    } else if (cmd.pathIndex != pendingPath_) {
+    } else if (replacedPaths_.count(cmd.pathIndex)) {
         return sequenceError();
     }
     commit();

@@ -630,6 +630,7 @@ void FirmwareModel::expireStaleChange() {
 }
 
 void FirmwareModel::discardChange() {
+    if (pending_) replacedPaths_.insert(pendingPath_);
     pending_.reset();
     maint_.pendingApm1.reset();
     pendingDirty_ = false;

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -325,6 +326,7 @@ private:
     uint16_t pendingCounter_ = 0;
     unsigned pendingController_ = 0;  // the controller and path that opened the change
     unsigned pendingPath_ = 0;
+    std::set<unsigned> replacedPaths_;  // paths whose open change was dropped before their save
     uint64_t pendingSinceMs_ = 0;
     bool pendingSaveRefused_ = false;
     unsigned activityReadsSinceStart_ = 0;
