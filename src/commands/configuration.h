@@ -6,10 +6,11 @@
 #include <string>
 
 #include "commands/buffers.h"
+#include "commands/selection.h"
 #include "lapi/reads.h"
 #include "wire/requests.h"
 
-class commandConfiguration {
+class commandConfiguration : public CommandSelection {
 public:
     // The information set: configuration image, controller information, host
     // table, initialisation table, drive information, region map.
@@ -24,13 +25,6 @@ public:
 
     commandConfiguration();
 
-    int setITLPath(uint8_t index) { m_index = index; return 0; }
-    int setHex(uint8_t flag) { m_hex = flag; return 0; }
-    int setOutOfBand(uint8_t flag) { m_outOfBand = flag; return 0; }
-
-    uint8_t systemIndex() const { return m_index; }
-    uint8_t hexMode() const { return m_hex; }
-    uint8_t outOfBand() const { return m_outOfBand; }
     uint32_t lastValue() const { return m_lastValue; }
     uint64_t lastWwn() const { return m_lastWwn; }
 
@@ -280,9 +274,6 @@ protected:
     BufferSet m_infoSet;   // refreshed together by the information-set read
     BufferSet m_work;      // the separate working buffers of single queries
     commands::Buffer m_snapshot[8];
-    uint8_t m_index = 0;
-    uint8_t m_hex = 0;
-    uint8_t m_outOfBand = 0;
     uint32_t m_lastValue = 0;
     uint64_t m_lastWwn = 0;
     uint32_t m_recordCount = 0;   // records counted by the last event fetch

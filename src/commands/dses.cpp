@@ -16,7 +16,7 @@ constexpr uint32_t kMaxEnclosure = 10;
 
 bool validEnclosure(uint32_t enclosure) { return enclosure >= 1 && enclosure <= kMaxEnclosure; }
 
-bool hexMode() { return Global::fMode == 1; }
+bool hexadecimalReports() { return Global::fMode == 1; }
 
 uint32_t memoryFailure() {
     Global::append("Error: Memory allocation Failure!\n");
@@ -57,7 +57,7 @@ uint32_t DSES::getRevisionLevelOfEnclosure(uint32_t enclosure) {
     uint32_t status = legacyPage(page);
     if (status != 0) return status;
     status = readPage(ses::kPageConfiguration, 0, enclosure - 1, page.get(), kLegacyPageSize);
-    if (status == 0) ses::appendEnclosureIdentity(Global::string, enclosure, page.get(), kLegacyPageSize, hexMode());
+    if (status == 0) ses::appendEnclosureIdentity(Global::string, enclosure, page.get(), kLegacyPageSize, hexadecimalReports());
     return Global::report(status);
 }
 
@@ -110,7 +110,7 @@ uint32_t DSES::getSESInfo1(uint32_t enclosure) {
     uint32_t result = readPage(ses::kPageConfiguration, 0, enclosure - 1, config.get(), kLegacyPageSize);
     if (result == 0) result = readPage(ses::kPageEnclosureStatus, 1, enclosure - 1, status.get(), kLegacyPageSize);
     if (result == 0)
-        ses::appendLegacySESInfo(Global::string, config.get(), kLegacyPageSize, status.get(), kLegacyPageSize, hexMode());
+        ses::appendLegacySESInfo(Global::string, config.get(), kLegacyPageSize, status.get(), kLegacyPageSize, hexadecimalReports());
     return Global::report(result);
 }
 

@@ -7,8 +7,9 @@
 
 #include "commands/buffers.h"
 #include "commands/controller.h"
+#include "commands/selection.h"
 
-class DSES {
+class DSES : public CommandSelection {
 public:
     static constexpr size_t kLegacyPageSize = 1298;
     static constexpr size_t kPageSize = 8192;
@@ -16,11 +17,10 @@ public:
 
     DSES() = default;
 
-    int setITLPath(uint8_t index) { m_controller.setITLPath(index); m_index = index; return 0; }
-    int setHex(uint8_t flag) { m_controller.setHex(flag); m_hex = flag; return 0; }
-    int setOutOfBand(uint8_t flag) { m_controller.setOutOfBand(flag); m_outOfBand = flag; return 0; }
-
-    uint8_t systemIndex() const { return m_index; }
+    // The controller object on the same path is told the same.
+    int setITLPath(uint8_t index) { m_controller.setITLPath(index); return CommandSelection::setITLPath(index); }
+    int setHex(uint8_t flag) { m_controller.setHex(flag); return CommandSelection::setHex(flag); }
+    int setOutOfBand(uint8_t flag) { m_controller.setOutOfBand(flag); return CommandSelection::setOutOfBand(flag); }
 
     // Reports: each prints through the shared text and returns its status.
     uint32_t getRevisionLevelOfEnclosure(uint32_t enclosure);
@@ -41,7 +41,4 @@ private:
 
     commandController m_controller;  // on the same path
     uint8_t m_productType = 0;
-    uint8_t m_index = 0;
-    uint8_t m_hex = 0;
-    uint8_t m_outOfBand = 0;
 };

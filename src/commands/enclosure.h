@@ -5,20 +5,13 @@
 #include <cstdint>
 
 #include "commands/buffers.h"
+#include "commands/selection.h"
 
-class commandEnclosure {
+class commandEnclosure : public CommandSelection {
 public:
     static constexpr size_t kDriveListSize = 9080;
 
     commandEnclosure();
-
-    int setITLPath(uint8_t index) { m_index = index; return 0; }
-    int setHex(uint8_t flag) { m_hex = flag; return 0; }
-    int setOutOfBand(uint8_t flag) { m_outOfBand = flag; return 0; }
-
-    uint8_t systemIndex() const { return m_index; }
-    uint8_t hexMode() const { return m_hex; }
-    uint8_t outOfBand() const { return m_outOfBand; }
 
     // Reports: each appends to the shared text, reports its status, prints.
     uint32_t getNumberOfEnclosures();
@@ -39,7 +32,4 @@ protected:
     uint32_t reportWwn(uint32_t enclosure, const char* by, uint32_t value, unsigned i) const;
 
     commands::Buffer m_driveList;
-    uint8_t m_index = 0;
-    uint8_t m_hex = 0;
-    uint8_t m_outOfBand = 0;
 };

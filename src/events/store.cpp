@@ -25,7 +25,7 @@ constexpr uint8_t kPatchArmed = 0xF1;
 constexpr uint8_t kPatchUsed = 0xF0;
 constexpr uint8_t kConfigurationChanged = 0x2F;
 constexpr size_t kMaxCompared = 3;
-constexpr size_t kBackwardBlock = 2048;   // records read at a time when walking the store backwards
+constexpr size_t kBackwardBlock = 2048;   // records read at a time: the backward walk, a listing
 
 std::string g_directory;
 bool g_directoryKnown = false;
@@ -115,16 +115,20 @@ void syncDirectoryOf(const std::string& path) {
     if (d.ok()) ::fsync(d.get());
 }
 
-// The read descriptor kept across the reads of one listing; dropped whenever
-// this process changes a store.
+// The read descriptor kept across the reads of one listing, with the block
+// of records last read through it; dropped whenever this process changes a
+// store.
 struct Reader {
     std::string path;
     Fd fd;
+    size_t first = 0;                          // record number of block[0]
+    std::vector<wire::EVENT_LOG_ENTRY> block;
 } g_reader;
 
 void dropReader() {
     g_reader.fd.reset();
     g_reader.path.clear();
+    g_reader.block.clear();
 }
 
 // The last resolved store name: once resolved, the name of a system stays the
@@ -504,14 +508,25 @@ uint32_t readRecord(int index, uint32_t n, wire::EVENT_LOG_ENTRY* out) {
         g_reader.path = path;
         return g_reader.fd.ok();
     };
+    // A listing reads the records in order: they come a block at a time.
+    if (g_reader.fd.ok() && g_reader.path == path && n >= g_reader.first && n - g_reader.first < g_reader.block.size()) {
+        *out = g_reader.block[n - g_reader.first];
+        return kOk;
+    }
     if (!reader()) return kFileError;
     size_t records = 0;
     bool repaired = false;
     if (!wholeRecords(index, path, g_reader.fd.get(), &records, &repaired)) return kReadFailed;
     if (repaired && !reader()) return kFileError;
     if (n >= records) return kEndOfData;
-    if (!readAt(g_reader.fd.get(), out, EVENT_RECORD_SIZE, static_cast<off_t>(n) * static_cast<off_t>(EVENT_RECORD_SIZE)))
+    g_reader.block.resize(std::min<size_t>(kBackwardBlock, records - n));
+    if (!readAt(g_reader.fd.get(), g_reader.block.data(), g_reader.block.size() * EVENT_RECORD_SIZE,
+                static_cast<off_t>(n) * static_cast<off_t>(EVENT_RECORD_SIZE))) {
+        g_reader.block.clear();
         return kReadFailed;
+    }
+    g_reader.first = n;
+    *out = g_reader.block[0];
     return kOk;
 }
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -146,12 +147,20 @@ TEST_F(StoreFile, ReplaceLeavesNoTemporaryAndReadsBack) {
     EXPECT_NE(access((events::storeName(3) + ".new").c_str(), F_OK), 0);
 }
 
-TEST_F(StoreFile, OverlapTakesTheNewestRecordsFromTheTailIndex) {
+TEST_F(StoreFile, BigStoreIsListedInBlocksAndSearchedThroughItsTailIndex) {
     // Controller 2's one record lies behind 5,000 of controller 1.
     const std::string path = events::storeName(3);
-    std::vector<wire::EVENT_LOG_ENTRY> recs(5001, ev(1, 1, 1));
+    std::vector<wire::EVENT_LOG_ENTRY> recs;
+    for (int k = 0; k < 5001; ++k) recs.push_back(ev(1, static_cast<uint8_t>(k % 60), static_cast<uint8_t>(k)));
     recs[0] = ev(2, 2, 9);
     ASSERT_EQ(events::replaceStore(3, recs.data(), recs.size()), 0u);
+    // A listing reads them back a block at a time.
+    wire::EVENT_LOG_ENTRY out{};
+    for (uint32_t n : {0u, 2047u, 2048u, 5000u}) {
+        ASSERT_EQ(events::readRecord(3, n, &out), 0u);
+        EXPECT_EQ(std::memcmp(&out, &recs[n], sizeof out), 0) << n;
+    }
+    EXPECT_EQ(events::readRecord(3, 5001, &out), events::kEndOfData);
     const wire::EVENT_LOG_ENTRY log[] = {ev(0, 2, 9), ev(0, 3, 9)};
     uint32_t found = 99;
     EXPECT_EQ(events::findOverlap(path, log, 2, 2, &found), 0u);
