@@ -905,6 +905,13 @@ const std::vector<FirmwareModel::ControlVerb>& FirmwareModel::controlVerbs() {
              return out;
          }},
         {"snapshots", {}, [](FirmwareModel& m, A) { return m.describeCopies(); }},
+        {"ses-state", {}, [](FirmwareModel& m, A a) { return m.ses_.control("ses-state", a, m.drives_, m.nowMs()); }},
+        {"ses-page", {"enclosure", "page"}, [](FirmwareModel& m, A a) {
+             return m.ses_.control("ses-page", a, m.drives_, m.nowMs());
+         }},
+        {"ses-set", {"enclosure", "kind", "index", "status", "celsius", "raw", "text"}, [](FirmwareModel& m, A a) {
+             return m.ses_.control("ses-set", a, m.drives_, m.nowMs());
+         }},
         {"jobs", {}, [](FirmwareModel& m, A) -> json {
              auto percent = [&](const Job& j) { return j.active ? json(m.jobPercent(j)) : json(nullptr); };
              return {{"rebuild", percent(m.rebuild_)},
@@ -920,11 +927,6 @@ json FirmwareModel::control(const std::string& verb, const json& args) {
     advanceJobs();
     advanceMaintenance();
     expireStaleChange();
-    try {
-        if (auto ses = ses_.control(verb, args, drives_, nowMs())) return *ses;
-    } catch (const std::exception& e) {
-        return {{"error", e.what()}};
-    }
     const ControlVerb* v = nullptr;
     for (const auto* table : {&controlVerbs(), &maintenanceVerbs(), &eventVerbs()})
         for (const ControlVerb& entry : *table)

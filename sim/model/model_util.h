@@ -44,36 +44,6 @@ void putPaddedNul(char (&field)[N], std::string_view text) {
     std::memcpy(field, text.data(), std::min(N, text.size()));
 }
 
-// Values of a control verb's JSON arguments (and of readers that check their own
-// keys), by the rules of the scenario reader; a refusal is std::invalid_argument.
-inline int64_t intIn(const nlohmann::json& obj, const char* key, int64_t lo, int64_t hi, int64_t dflt) {
-    if (!obj.is_object() || !obj.contains(key)) return dflt;
-    try {
-        ScenarioObject o(obj, "");
-        o.leaveOpen();
-        return o.integer(key, lo, hi, dflt);
-    } catch (const ScenarioError& e) {
-        throw std::invalid_argument(e.what());
-    }
-}
-inline std::string strOr(const nlohmann::json& obj, const char* key, const std::string& dflt) {
-    if (!obj.is_object() || !obj.contains(key)) return dflt;
-    try {
-        ScenarioObject o(obj, "");
-        o.leaveOpen();
-        return o.text(key, dflt);
-    } catch (const ScenarioError& e) {
-        throw std::invalid_argument(e.what());
-    }
-}
-inline uint64_t parseWwn(const nlohmann::json& j, const char* what) {
-    try {
-        return wwnValue(j, what);
-    } catch (const ScenarioError& e) {
-        throw std::invalid_argument(e.what());
-    }
-}
-
 // Raw bytes of a record.
 template <typename T>
 std::span<const uint8_t> bytesOf(const T& t) {

@@ -140,15 +140,7 @@ void FirmwareModel::loadScenario(const json& system) {
     loadDrives(sys);
     std::vector<uint8_t> numbers = enclosures_;
     for (const auto& d : drives_) numbers.push_back(d.enclosure);
-    if (sys.find("ses")) {
-        try {
-            ses_.load(system, numbers, productType_);  // checks its own keys
-        } catch (const std::invalid_argument& e) {
-            throw ScenarioError("ses", e.what());
-        }
-    } else {
-        ses_.load(system, numbers, productType_);
-    }
+    ses_.load(sys, numbers, productType_);
     hostInitiators_.clear();
     for (const ScenarioObject& h : sys.objects("hosts", wire::kMaxHosts))
         hostInitiators_.push_back({h.wwn("node"), h.wwn("port")});

@@ -73,29 +73,11 @@ uint8_t typeOf(const SesEnclosures::Enclosure& e, Kind k) {
     return k == Kind::Slot && e.legacy ? uint8_t{0x01} : info(k).type;
 }
 
-Kind kindNamed(const std::string& name, const std::string& path) {
+Kind kindNamed(const ScenarioObject& args) {
+    const std::string name = args.text("kind", std::string());
     for (const auto& k : kKinds)
         if (name == k.name) return k.kind;
-    throw std::invalid_argument(path + ": unknown element kind \"" + name + "\"");
-}
-
-void checkKeys(const json& obj, std::initializer_list<const char*> keys, const std::string& path) {
-    if (!obj.is_object()) throw std::invalid_argument(path + " must be an object");
-    for (const auto& [key, value] : obj.items()) {
-        (void)value;
-        if (std::none_of(keys.begin(), keys.end(), [&](const char* k) { return key == k; }))
-            throw std::invalid_argument(path + ": unknown key \"" + key + "\"");
-    }
-}
-
-// A scenario value with its path in the message when it is refused.
-template <typename F>
-auto at(const std::string& path, F&& f) {
-    try {
-        return f();
-    } catch (const std::invalid_argument& e) {
-        throw std::invalid_argument(path + ": " + e.what());
-    }
+    args.fail("kind", "unknown element kind \"" + name + "\"");
 }
 
 void padded(std::vector<uint8_t>& page, size_t off, const std::string& text, size_t width) {
@@ -189,34 +171,29 @@ SesEnclosures::Enclosure* SesEnclosures::find(uint8_t number) {
     return nullptr;
 }
 
-void SesEnclosures::setElement(Enclosure& e, const json& args, const std::string& path) {
-    checkKeys(args, {"enclosure", "kind", "index", "status", "celsius", "raw", "text"}, path);
-    const Kind k = kindNamed(at(path, [&] { return strOr(args, "kind", ""); }), path);
-    if (k == Kind::Slot) throw std::invalid_argument(path + ": slots follow the drives");
+void SesEnclosures::setElement(Enclosure& e, const ScenarioObject& args) {
+    args.skip("enclosure");   // chosen by the caller
+    const Kind k = kindNamed(args);
+    if (k == Kind::Slot) args.fail("kind", "slots follow the drives");
     auto& list = e.elements[static_cast<size_t>(k)];
-    if (list.empty()) throw std::invalid_argument(path + ": the enclosure has no " + info(k).name + " elements");
-    const auto index = static_cast<size_t>(
-        at(path, [&] { return intIn(args, "index", 0, static_cast<int64_t>(list.size()) - 1, 0); }));
-    Element& x = list[index];
-    if (args.contains("celsius")) {
-        x.celsius = static_cast<int>(at(path, [&] { return intIn(args, "celsius", -20, 235, 25); }));
+    if (list.empty()) args.fail("kind", "the enclosure has no " + std::string(info(k).name) + " elements");
+    Element& x = list[static_cast<size_t>(args.integer("index", 0, static_cast<int64_t>(list.size()) - 1, 0))];
+    if (args.has("celsius")) {
+        x.celsius = static_cast<int>(args.integer("celsius", -20, 235));
         x.raw = -1;
         x.statusGiven = false;
         x.status = temperatureStatus(x.celsius);
     }
-    if (args.contains("raw")) x.raw = static_cast<int>(at(path, [&] { return intIn(args, "raw", 0, 255, 0); }));
-    if (args.contains("status")) {
-        x.status = static_cast<uint8_t>(at(path, [&] { return intIn(args, "status", 0, 15, 1); }));
+    if (args.has("raw")) x.raw = static_cast<int>(args.integer("raw", 0, 255));
+    if (args.has("status")) {
+        x.status = static_cast<uint8_t>(args.integer("status", 0, 15));
         x.statusGiven = true;
     }
-    if (args.contains("text")) {
-        x.text = at(path, [&] { return strOr(args, "text", ""); });
-        if (x.text.size() > 64) throw std::invalid_argument(path + ": \"text\" is longer than 64 characters");
-    }
+    if (args.has("text")) x.text = args.text("text", std::nullopt, 64);
     ++e.generation;
 }
 
-void SesEnclosures::load(const json& system, const std::vector<uint8_t>& enclosureNumbers, uint8_t productType) {
+void SesEnclosures::load(const ScenarioObject& system, const std::vector<uint8_t>& enclosureNumbers, uint8_t productType) {
     enclosures_.clear();
     std::set<uint8_t> numbers(enclosureNumbers.begin(), enclosureNumbers.end());
     for (uint8_t n : numbers) {
@@ -226,81 +203,54 @@ void SesEnclosures::load(const json& system, const std::vector<uint8_t>& enclosu
         e.target = e.altTarget = 0x7E - std::min<int>(n, 0x7D);
         enclosures_.push_back(e);
     }
-    json settings = json::array();
-    if (system.contains("ses")) {
-        const json& ses = system.at("ses");
-        checkKeys(ses, {"enclosures"}, "ses");
-        if (ses.contains("enclosures")) {
-            settings = ses.at("enclosures");
-            if (!settings.is_array()) throw std::invalid_argument("ses.enclosures must be an array");
-        }
-    }
-    std::vector<bool> given(enclosures_.size(), false);
-    for (size_t s = 0; s < settings.size(); ++s) {
-        const json& o = settings[s];
-        const std::string path = "ses.enclosures[" + std::to_string(s) + "]";
-        checkKeys(o, {"number", "layout", "chassis", "vendor", "product", "revision", "serial", "panelId", "logicalId",
-                      "target", "altTarget", "loops", "slots", "powerSupplies", "fans", "temperatures",
-                      "controllers", "alarms", "elements"},
-                  path);
-        if (!o.contains("number")) throw std::invalid_argument(path + ": \"number\" is required");
-        const auto number = static_cast<uint8_t>(at(path, [&] { return intIn(o, "number", 0, 255, 0); }));
+    const std::vector<ScenarioObject> settings = system.section("ses").objects("enclosures");
+    std::vector<const ScenarioObject*> given(enclosures_.size(), nullptr);
+    for (const ScenarioObject& o : settings) {
+        const auto number = static_cast<uint8_t>(o.integer("number", 0, 255));
         Enclosure* e = find(number);
-        if (e == nullptr) throw std::invalid_argument(path + ": the system has no enclosure " + std::to_string(number));
+        if (e == nullptr) o.fail("number", "the system has no enclosure " + std::to_string(number));
         const size_t idx = static_cast<size_t>(e - enclosures_.data());
-        if (given[idx]) throw std::invalid_argument(path + ": enclosure " + std::to_string(number) + " given twice");
-        given[idx] = true;
-        if (o.contains("layout")) {
-            const std::string layout = at(path, [&] { return strOr(o, "layout", "sas"); });
-            if (layout != "sas" && layout != "legacy") throw std::invalid_argument(path + ": \"layout\" must be sas or legacy");
-            e->legacy = layout == "legacy";
-        }
+        if (given[idx]) o.fail("number", "enclosure " + std::to_string(number) + " given twice");
+        given[idx] = &o;
+        if (o.has("layout")) e->legacy = o.choice("layout", {"sas", "legacy"}, 0) == 1;
         auto text = [&](const char* key, std::string& field, size_t width) {
-            if (!o.contains(key)) return;
-            field = at(path, [&] { return strOr(o, key, ""); });
-            if (field.size() > width)
-                throw std::invalid_argument(path + ": \"" + key + "\" is longer than " + std::to_string(width) + " characters");
+            if (o.has(key)) field = o.text(key, std::nullopt, width);
         };
         std::string chassis;
         text("chassis", chassis, 4);
-        if (o.contains("chassis") && chassis.size() != 4) throw std::invalid_argument(path + ": \"chassis\" must be 4 characters");
+        if (o.has("chassis") && chassis.size() != 4) o.fail("chassis", "must be 4 characters");
         text("vendor", e->vendor, 8);
         text("product", e->product, 16);
         text("revision", e->revision, 4);
         text("serial", e->serial, 15);
         text("panelId", e->panelId, 3);
         if (!chassis.empty()) {
-            if (o.contains("product")) throw std::invalid_argument(path + ": give \"chassis\" or \"product\", not both");
+            if (o.has("product")) o.fail("chassis", "give \"chassis\" or \"product\", not both");
             e->product = "SB-" + chassis + "-SAS-ENCL";
         }
-        if (o.contains("logicalId")) e->logicalId = at(path, [&] { return parseWwn(o.at("logicalId"), "logicalId"); });
+        if (o.has("logicalId")) e->logicalId = o.wwn("logicalId");
         auto target = [&](const char* key, int& field) {
-            if (!o.contains(key)) return;
-            if (o.at(key).is_string() && o.at(key).get<std::string>() == "none") field = -1;
-            else field = static_cast<int>(at(path, [&] { return intIn(o, key, 0, 125, 0); }));
+            const json* v = o.find(key);
+            if (!v) return;
+            field = v->is_string() && *v == "none" ? -1 : static_cast<int>(o.integer(key, 0, 125));
         };
         target("target", e->target);
         target("altTarget", e->altTarget);
-        if (o.contains("loops")) {
-            const json& l = o.at("loops");
-            if (!l.is_array()) throw std::invalid_argument(path + ": \"loops\" must be an array of 0 and 1");
+        if (o.has("loops")) {
             e->loops = 0;
-            for (const auto& x : l) {
-                if (!x.is_number_integer() || x.get<int64_t>() < 0 || x.get<int64_t>() > 1)
-                    throw std::invalid_argument(path + ": \"loops\" must be an array of 0 and 1");
-                e->loops |= static_cast<uint8_t>(1u << x.get<int64_t>());
+            for (const auto& l : o.values("loops")) {
+                if (!l.value.is_number_integer() || l.value.get<int64_t>() < 0 || l.value.get<int64_t>() > 1)
+                    throw ScenarioError(l.path, "expected 0 or 1");
+                e->loops |= static_cast<uint8_t>(1u << l.value.get<int64_t>());
             }
         }
     }
     // Element lists with their defaults, then the given states.
     for (size_t i = 0; i < enclosures_.size(); ++i) {
         Enclosure& e = enclosures_[i];
-        const json* o = nullptr;
-        for (const auto& x : settings)
-            if (x.is_object() && x.contains("number") && x.at("number") == e.number) o = &x;
-        const std::string path = "ses.enclosures[" + std::to_string(i) + "]";
+        const ScenarioObject* o = given[i];
         auto count = [&](const char* key, int64_t hi, int64_t dflt) {
-            return static_cast<size_t>(o != nullptr ? at(path, [&] { return intIn(*o, key, 0, hi, dflt); }) : dflt);
+            return static_cast<size_t>(o != nullptr ? o->integer(key, 0, hi, dflt) : dflt);
         };
         char buf[32];
         if (e.product.empty()) e.product = "SB-2425-SAS-ENCL";
@@ -333,10 +283,8 @@ void SesEnclosures::load(const json& system, const std::vector<uint8_t>& enclosu
         }
         auto& sensors = e.elements[static_cast<size_t>(Kind::Temperature)];
         if (sensors.size() > 1) sensors[1].celsius = 31;   // the midplane runs warmer
-        if (o != nullptr && o->contains("elements")) {
-            const json& els = o->at("elements");
-            if (!els.is_array()) throw std::invalid_argument(path + ".elements must be an array");
-            for (size_t n = 0; n < els.size(); ++n) setElement(e, els[n], path + ".elements[" + std::to_string(n) + "]");
+        if (o != nullptr && o->has("elements")) {
+            for (const ScenarioObject& x : o->objects("elements")) setElement(e, x);
             e.generation = 1;
         }
     }
@@ -550,9 +498,8 @@ std::optional<Outcome> SesEnclosures::execute(const CommandContext& cmd, std::ve
     return std::nullopt;
 }
 
-std::optional<json> SesEnclosures::control(const std::string& verb, const json& args, const std::vector<Drive>& drives,
-                                           uint64_t nowMs) {
-    if (verb != "ses-set" && verb != "ses-state" && verb != "ses-page") return std::nullopt;
+json SesEnclosures::control(const std::string& verb, const ScenarioObject& args, const std::vector<Drive>& drives,
+                           uint64_t nowMs) {
     if (verb == "ses-state") {
         json list = json::array();
         for (const auto& e : enclosures_) {
@@ -563,22 +510,15 @@ std::optional<json> SesEnclosures::control(const std::string& verb, const json& 
         return json{{"enclosures", list}};
     }
     if (enclosures_.empty()) return json{{"error", "the system has no enclosures"}};
-    const auto number = static_cast<uint8_t>(intIn(args, "enclosure", 0, 255, enclosures_.front().number));
+    const auto number = static_cast<uint8_t>(args.integer("enclosure", 0, 255, enclosures_.front().number));
     Enclosure* e = find(number);
     if (e == nullptr) return json{{"error", "no enclosure " + std::to_string(number)}};
     if (verb == "ses-page") {
-        checkKeys(args, {"enclosure", "page"}, "arguments");
-        const std::vector<uint8_t> p = page(*e, static_cast<uint8_t>(intIn(args, "page", 0, 255, 1)), drives);
+        const std::vector<uint8_t> p = page(*e, static_cast<uint8_t>(args.integer("page", 0, 255, 1)), drives);
         if (p.empty()) return json{{"error", "no such page"}};
-        std::string hex;
-        char buf[4];
-        for (uint8_t b : p) {
-            std::snprintf(buf, sizeof buf, "%02x", b);
-            hex += buf;
-        }
-        return json{{"hex", hex}};
+        return json{{"hex", toHex(p.data(), p.size())}};
     }
-    setElement(*e, args, "arguments");
+    setElement(*e, args);
     return json{{"ok", true}, {"generation", e->generation}};
 }
 

@@ -18,6 +18,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/model_api.h"
+#include "scenario/reader.h"
 
 namespace sim::model {
 
@@ -51,9 +52,9 @@ public:
         std::vector<Element> elements[13];  // by Kind (slots follow the drives)
     };
 
-    // From the scenario's system object ("ses", strict) and the enclosure
-    // numbers of the system; throws std::invalid_argument with the key's path.
-    void load(const nlohmann::json& system, const std::vector<uint8_t>& enclosureNumbers, uint8_t productType);
+    // From the "ses" section of the scenario's system object and the enclosure
+    // numbers of the system; a refusal is a ScenarioError with the key's path.
+    void load(const ScenarioObject& system, const std::vector<uint8_t>& enclosureNumbers, uint8_t productType);
     nlohmann::json save() const;
 
     // Takes the SES commands (and the enclosure locate); nullopt for any other command.
@@ -63,9 +64,10 @@ public:
     // The SES target IDs the drive records of an enclosure report (0xFF none).
     void driveTargets(uint8_t enclosure, uint8_t& ses0Loop1, uint8_t& ses1Loop2) const;
 
-    // Control verbs "ses-set", "ses-state" and "ses-page"; nullopt for other verbs.
-    std::optional<nlohmann::json> control(const std::string& verb, const nlohmann::json& args,
-                                          const std::vector<Drive>& drives, uint64_t nowMs);
+    // Control verbs "ses-set", "ses-state" and "ses-page" (the model's verb
+    // table checks which arguments each takes).
+    nlohmann::json control(const std::string& verb, const ScenarioObject& args, const std::vector<Drive>& drives,
+                           uint64_t nowMs);
 
     // A page of an enclosure as served (empty for an unknown page code).
     std::vector<uint8_t> page(const Enclosure& e, uint8_t code, const std::vector<Drive>& drives) const;
@@ -74,7 +76,7 @@ public:
 private:
     Enclosure* find(uint8_t number);
     const Enclosure* resolve(uint8_t loop, uint8_t target, const std::vector<Drive>& drives) const;
-    void setElement(Enclosure& e, const nlohmann::json& args, const std::string& path);
+    void setElement(Enclosure& e, const ScenarioObject& args);
 
     std::vector<Enclosure> enclosures_;
 };

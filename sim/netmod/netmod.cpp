@@ -30,16 +30,7 @@ using nlohmann::json;
 constexpr const char* kGateway = "/cgi-bin/cgiloader.cgi";
 constexpr const char* kPingSetting = "/proc/sys/net/ipv4/icmp_echo_ignore_all";
 
-[[noreturn]] void bad(const std::string& where, const std::string& what) { throw ScenarioError(where + ": " + what); }
-
 bool parseAddress(const std::string& text, in_addr* out) { return inet_pton(AF_INET, text.c_str(), out) == 1; }
-
-std::string stringMember(const json& o, const std::string& where, const char* key, const std::string& fallback) {
-    auto it = o.find(key);
-    if (it == o.end()) return fallback;
-    if (!it->is_string()) bad(where + "." + key, "expected a string");
-    return it->get<std::string>();
-}
 
 void putAddress(std::vector<uint8_t>& rec, size_t at, const std::string& text) {
     in_addr a{};
@@ -93,69 +84,54 @@ const std::vector<std::string>& defaultModuleCredentials() {
 
 std::vector<ModuleConfig> parseNetworkModules(const Scenario& scenario) {
     std::vector<ModuleConfig> out;
-    static const std::set<std::string> keys = {"address", "port", "user", "password", "mac", "kind",
-                                               "staticAddress", "dhcpAddress", "marker", "version", "prefs"};
     for (size_t i = 0; i < scenario.systems.size(); ++i) {
         const json& sys = scenario.systems[i].object;
         auto it = sys.find("network");
         if (it == sys.end()) continue;
+        ScenarioObject system(sys, "systems[" + std::to_string(i) + "]");
+        system.leaveOpen();  // its other keys are the device side's and the model's
         // One module, or several in front of the same system (one per controller).
-        const bool several = it->is_array();
-        if (several && it->empty()) bad("systems[" + std::to_string(i) + "].network", "expected at least one module");
-        for (size_t k = 0; k < (several ? it->size() : 1); ++k) {
-            const std::string where =
-                "systems[" + std::to_string(i) + "].network" + (several ? "[" + std::to_string(k) + "]" : "");
-            const json& n = several ? (*it)[k] : *it;
-            if (!n.is_object()) bad(where, "expected an object");
-            for (auto key = n.begin(); key != n.end(); ++key)
-                if (!keys.count(key.key())) bad(where + "." + key.key(), "unknown key");
+        std::vector<ScenarioObject> list;
+        if (it->is_array()) {
+            list = system.objects("network");
+            if (list.empty()) system.fail("network", "expected at least one module");
+        } else {
+            list.push_back(system.section("network"));
+        }
+        for (const ScenarioObject& n : list) {
+            auto address = [&](const char* key, const std::string& dflt) {
+                std::string v = n.text(key, dflt);
+                in_addr a{};
+                if (!v.empty() && !parseAddress(v, &a)) n.fail(key, "expected a dotted IPv4 address");
+                return v;
+            };
             ModuleConfig m;
             m.system = static_cast<int>(i);
             m.sg = scenario.systems[i].paths.front().sg;
-            in_addr a{};
-            m.address = stringMember(n, where, "address", "");
-            if (!parseAddress(m.address, &a)) bad(where + ".address", "expected a dotted IPv4 address");
-            if (auto p = n.find("port"); p != n.end()) {
-                if (!p->is_number_integer() || p->get<int64_t>() < 1 || p->get<int64_t>() > 65535)
-                    bad(where + ".port", "expected a TCP port number");
-                m.port = p->get<int>();
-            }
-            m.user = stringMember(n, where, "user", m.user);
-            m.password = stringMember(n, where, "password", m.password);
+            m.address = address("address", "");
+            if (m.address.empty()) n.fail("address", "expected a dotted IPv4 address");
+            m.port = static_cast<int>(n.integer("port", 1, 65535, m.port));
+            m.user = n.text("user", m.user);
+            m.password = n.text("password", m.password);
             std::vector<uint8_t> mac;
-            std::string macText = stringMember(n, where, "mac", "0090C2000000");
-            if (!fromHex(macText, mac) || mac.size() != 6) bad(where + ".mac", "expected 12 hexadecimal digits");
+            if (!fromHex(n.text("mac", std::string("0090C2000000")), mac) || mac.size() != 6)
+                n.fail("mac", "expected 12 hexadecimal digits");
             std::copy(mac.begin(), mac.end(), m.mac.begin());
-            const std::string kind = stringMember(n, where, "kind", "service");
-            if (kind != "service" && kind != "netburner") bad(where + ".kind", "expected \"service\" or \"netburner\"");
-            m.service = kind == "service";
-            m.staticAddress = stringMember(n, where, "staticAddress", m.address);
-            m.dhcpAddress = stringMember(n, where, "dhcpAddress", "");
-            for (const char* k : {"staticAddress", "dhcpAddress"}) {
-                const std::string& v = std::string(k) == "staticAddress" ? m.staticAddress : m.dhcpAddress;
-                if (!v.empty() && !parseAddress(v, &a)) bad(where + "." + k, "expected a dotted IPv4 address");
-            }
-            if (auto p = n.find("marker"); p != n.end()) {
-                if (!p->is_number_integer() || p->get<int64_t>() < 0 || p->get<int64_t>() > 255)
-                    bad(where + ".marker", "expected a byte value");
-                m.marker = static_cast<uint8_t>(p->get<int>());
-            }
-            m.version = stringMember(n, where, "version", m.version);
+            m.service = n.choice("kind", {"service", "netburner"}, 0) == 0;
+            m.staticAddress = address("staticAddress", m.address);
+            m.dhcpAddress = address("dhcpAddress", "");
+            m.marker = static_cast<uint8_t>(n.integer("marker", 0, 255, m.marker));
+            m.version = n.text("version", m.version);
             m.prefs = {{"DhcpSelection", "false"}, {"MulticastPort", "4000"}, {"IpAddress", m.address},
                        {"HostName", "tolvo-module"}, {"IpMask", "255.255.255.0"}, {"IpGateway", "0.0.0.0"},
                        {"DnsServer", "0.0.0.0"}};
-            if (auto p = n.find("prefs"); p != n.end()) {
-                if (!p->is_object()) bad(where + ".prefs", "expected an object");
-                for (auto k = p->begin(); k != p->end(); ++k) {
-                    if (!m.prefs.count(k.key())) bad(where + ".prefs." + k.key(), "unknown key");
-                    if (!k->is_string()) bad(where + ".prefs." + k.key(), "expected a string");
-                    m.prefs[k.key()] = k->get<std::string>();
-                }
-            }
+            ScenarioObject prefs = n.section("prefs");
+            for (auto& [key, value] : m.prefs) value = prefs.text(key, value);
             for (const ModuleConfig& o : out)
-                if (o.address == m.address && o.port == m.port) bad(where + ".address", "used by another module");
+                if (o.address == m.address && o.port == m.port) n.fail("address", "used by another module");
             out.push_back(std::move(m));
         }
+        system.finish();
     }
     return out;
 }
