@@ -11,9 +11,11 @@
 
 #include "support/process.h"
 #include "support/simulator.h"
+#include "texts.h"
 
 namespace {
 
+using e2e::kNoRaidSystem;
 using testsupport::expectRun;
 using testsupport::runLqcl;
 using testsupport::Simulator;
@@ -53,8 +55,6 @@ std::string device(const std::string& dir, int sg, int lun, int channel, const s
            "\nPath ID: " + std::to_string(channel) + "\nRaidSystemWWN: " + wwn + "\n";
 }
 
-const std::string kNoRaidSystem = "Error: Raid system does not exist\r\n";
-
 std::string heading(int index) { return "\n**************RAID index: " + std::to_string(index) + "*******************"; }
 
 struct DiscoveryListing : ::testing::Test {
@@ -84,12 +84,6 @@ TEST_F(DiscoveryListing, CountsSystemsAndListsEveryPathOnce) {
               0);
 }
 
-TEST_F(DiscoveryListing, WwnOfOneSystemByIndex) {
-    expectRun(sim, {"-F", "-g", "-z", "raidsystems", "-l", "1"}, "Tolvo[1]:2000001122334500\n", 0);
-    expectRun(sim, {"-F", "-g", "-z", "raidsystems", "-l", "4"},
-              "Error:Invalid tolvoIndex, valid raidSystemIndex range 0-3\r\n", 0);
-}
-
 TEST_F(DiscoveryListing, ExclusionListLeavesSystemsOut) {
     testsupport::TempDir work;
     std::ofstream(work.path() + "/DIDEExclude.txt")
@@ -110,7 +104,10 @@ TEST_F(DiscoveryListing, SelectionByIndexWwnAndDevicePath) {
     const std::string systemC = device(d, 5, 7, 0, "2000001122334600");
 
     expectRun(sim, {"-F", "-g", "-z", "whoami", "-p", "2"}, systemC, 0);
-
+    // The WWN of one system by index.
+    expectRun(sim, {"-F", "-g", "-z", "raidsystems", "-l", "1"}, "Tolvo[1]:2000001122334500\n", 0);
+    expectRun(sim, {"-F", "-g", "-z", "raidsystems", "-l", "4"},
+              "Error:Invalid tolvoIndex, valid raidSystemIndex range 0-3\r\n", 0);
     expectRun(sim, {"-F", "-g", "-z", "whoami", "-p", "2000001122334500"}, systemB, 0);
     // A value above the last index is a WWN even when its high half is zero.
     expectRun(sim, {"-F", "-g", "-z", "whoami", "-p", "ABC"}, device(d, 8, 0, 0, "0000000000000ABC"), 0);

@@ -238,14 +238,13 @@ TEST(Enclosure, RawStatusPage) {
     Simulator sim(scenario({{"productType", 18}, {"ses", {{"enclosures", {{{"number", 2}, {"layout", "legacy"}}}}}}}));
     json page = sim.ctl("model", {"0", "ses-page", R"({"enclosure":2,"page":2})"});
     ASSERT_TRUE(page.contains("hex")) << page.dump();
-    const std::string hex = page["hex"];
+    const std::string hex = page["hex"], bytes = fromHex(hex);
     std::string expected, chars;
-    for (size_t i = 0; i < hex.size() / 2; ++i) {
+    for (size_t i = 0; i < bytes.size(); ++i) {
         if (i % 16 == 0) expected += "\n", chars += "\n";
         if (i % 4 == 0) expected += " ";
         expected += hex.substr(2 * i, 2);
-        const char c = static_cast<char>(std::stoi(hex.substr(2 * i, 2), nullptr, 16));
-        if (c != 0) chars += c;
+        if (bytes[i] != 0) chars += bytes[i];
     }
     expectRun(sim, {"-E", "-g", "-z", "enclosure", "-l", "2"}, expected + chars, 0);
 }
@@ -285,19 +284,15 @@ TEST(Enclosure, EmulatorPagesDecodeWithSgSes) {
                          json{{"kind", "alarm"}, {"status", 3}}, json{{"kind", "fan"}, {"status", 2}}})
             ASSERT_FALSE(sim.ctl("model", {"0", "ses-set", set.dump()}).contains("error"));
 
-        std::vector<std::vector<uint8_t>> pages;
+        std::vector<std::string> pages;
         testsupport::TempDir dir;
         const std::string file = dir.path() + "/pages.hex";
         std::ofstream out(file);
         for (int code : {1, 2, 5, 7}) {
             const std::string hex = sim.ctl("model", {"0", "ses-page", json{{"page", code}}.dump()})["hex"];
-            std::vector<uint8_t> bytes;
-            for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-                bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-                out << hex.substr(i, 2) << (i % 32 == 30 ? "\n" : " ");
-            }
+            for (size_t i = 0; i + 1 < hex.size(); i += 2) out << hex.substr(i, 2) << (i % 32 == 30 ? "\n" : " ");
             out << "\n";
-            pages.push_back(bytes);
+            pages.push_back(fromHex(hex));
         }
         out.close();
         for (const char* pg : {"cf", "es", "th", "ed"}) {
@@ -308,8 +303,8 @@ TEST(Enclosure, EmulatorPagesDecodeWithSgSes) {
             if (std::string(pg) != "es") continue;
 
             ses::SESModel model;
-            ses::processConfigPage_SES2(model, pages[0].data(), pages[0].size());
-            ses::processStatusPage_SES2(model, pages[1].data(), pages[1].size());
+            ses::processConfigPage_SES2(model, reinterpret_cast<const uint8_t*>(pages[0].data()), pages[0].size());
+            ses::processStatusPage_SES2(model, reinterpret_cast<const uint8_t*>(pages[1].data()), pages[1].size());
             EXPECT_EQ(sestest::compareWithSgSes(model, r.out, false), std::string(layout) == "sas" ? 43u : 22u) << layout;
         }
     }

@@ -242,18 +242,9 @@ TEST_F(FrontEnd, RowsWithoutActionEndQuietly) {
 
 TEST_F(FrontEnd, CapacitiesAreRefusedNotCut) {
     // More than 20 values of one argument.
-    std::vector<std::string> manyL{"-C", "-s"};
-    for (int i = 0; i < 21; ++i) {
-        manyL.push_back("-l");
-        manyL.push_back("1");
-    }
-    expect(oob(manyL), "", usageError("Too many -l values: at most 20 are accepted.\n"), 255);
-    std::vector<std::string> twentyL{"-C", "-s"};
-    for (int i = 0; i < 20; ++i) {
-        twentyL.push_back("-l");
-        twentyL.push_back("1");
-    }
-    expect(oob(twentyL), "", "", 0);
+    expect(oob(e2e::withL({"-C", "-s"}, std::vector<std::string>(21, "1"))), "",
+           usageError("Too many -l values: at most 20 are accepted.\n"), 255);
+    expect(oob(e2e::withL({"-C", "-s"}, std::vector<std::string>(20, "1"))), "", "", 0);
 
     // Out-of-band mode needs its three credentials.
     expect({"-N", "-p", "admin", "-p", "secret", "-C", "-s"}, "",

@@ -265,9 +265,7 @@ TEST(Maintenance, PowerControlAndQueueSettings) {
          "Error:Test Cycle time set to weekly but day settings are disabled.\n" + kBadApm, 1},
     });
     // Sunday 2026-12-06 07:05:09 on the controllers' clock: the next Tuesday 02:30 is 1 day 19:24:51 away.
-    sim.ctl("freeze");
-    for (int c = 0; c < 2; ++c)
-        sim.ctl("model", {"0", "set-clock", json{{"controller", c}, {"epoch", 1796540709}}.dump()});
+    pinClock(sim);
     const std::vector<std::string> tqm = {"-S", "-s", "-z", "configuretqm"};
     expectRuns(sim, {
         {{"-S", "-g", "-z", "apmlevel1"}, "\nSpin down hotspare drives              :Disabled\n"

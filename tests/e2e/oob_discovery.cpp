@@ -8,12 +8,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "support/netlab.h"
 #include "support/simulator.h"
 #include "texts.h"
 
 using nlohmann::json;
-using testsupport::NetLab;
 
 namespace {
 
@@ -26,17 +24,11 @@ std::vector<std::string> oob(const std::vector<std::string>& args, const std::st
     return e2e::oob(args, "admin", password, testsupport::kLabModuleAddress);
 }
 
-class ModuleDiscovery : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!lab.available()) GTEST_SKIP() << lab.why();
-    }
-    NetLab lab;
-};
+using ModuleDiscovery = e2e::LabTest;
 
 const std::string kOneModule = "[ 1]  10.77.0.2         [00:90:C2:12:34:56]\n\n";
 
-TEST_F(ModuleDiscovery, CommandsThatListTheModules) {
+TEST_F(ModuleDiscovery, CommandsThatListTheModulesAndItsNetworkSettings) {
     auto sim = lab.startSimulator(withModules(kModule));
     testsupport::expectRuns(*sim, {
         {oob({"-S", "-g", "-z", "whoami"}), kOneModule, 0},
@@ -46,35 +38,8 @@ TEST_F(ModuleDiscovery, CommandsThatListTheModules) {
     });
     // Discovery sends no vendor command.
     EXPECT_TRUE(sim->commands().empty());
-}
 
-TEST_F(ModuleDiscovery, AddressRulesKindsAndDuplicateMacs) {
-    json modules = json::array();
-    modules.push_back(kModule);
-    // A module without the service: no static address, DHCP address 10.0.0.5
-    // that is not the datagram's source, marker 0xAA: listed with the DHCP address.
-    modules.push_back({{"address", "127.0.0.1"}, {"kind", "netburner"}, {"mac", "0090C2ABCDEF"},
-                       {"staticAddress", "0.0.0.0"}, {"dhcpAddress", "10.0.0.5"}, {"marker", 170}});
-    // The same MAC as the first module, answering later: one line, the first answer's address.
-    modules.push_back({{"address", "127.0.0.1"}, {"port", 9293}, {"mac", "0090C2123456"},
-                       {"staticAddress", "10.1.2.3"}});
-    auto sim = lab.startSimulator(withModules(modules));
-    testsupport::expectRun(*sim, oob({"-F", "-n", "-z", "raidsystems"}),
-                           "[ 1]  10.0.0.5          [00:90:C2:AB:CD:EF]- eQM Not Loaded\n\n" + kOneModule +
-                               "\nOut-of-Band -> Number of discovered RAID Systems: 1\n",
-                           0);
-}
-
-TEST_F(ModuleDiscovery, NoServiceModule) {
-    auto sim = lab.startSimulator(withModules(json{{"address", testsupport::kLabModuleAddress}, {"kind", "netburner"},
-                                                   {"mac", "0090C2000001"}}));
-    testsupport::expectRun(
-        *sim, oob({"-S", "-g", "-z", "whoami"}),
-        "[ 1]  10.77.0.2         [00:90:C2:00:00:01]- eQM Not Loaded\n\nNo NetBurners found in the network\n", 0);
-}
-
-TEST_F(ModuleDiscovery, NetworkSettingsOfTheModule) {
-    auto sim = lab.startSimulator(withModules(kModule));
+    // The module's network settings.
     const std::string failed = "Failed.\nError: HTTP response has invalid format.\n"
                                "       Check that the httpd is running.\n"
                                "       Check that the user and password are correct.\n"
@@ -98,6 +63,33 @@ TEST_F(ModuleDiscovery, NetworkSettingsOfTheModule) {
         {get, hint + refused, 1},
         {set, hint + refused, 1},
     });
+}
+
+// The address rules, a module without the service and a MAC seen twice.
+TEST_F(ModuleDiscovery, AddressRulesKindsAndDuplicateMacs) {
+    // A module without the service: no static address, DHCP address 10.0.0.5
+    // that is not the datagram's source, marker 0xAA: listed with the DHCP address.
+    // The same MAC as the first module, answering later: one line, the first answer's address.
+    const json mixed = {kModule,
+                        {{"address", "127.0.0.1"}, {"kind", "netburner"}, {"mac", "0090C2ABCDEF"},
+                         {"staticAddress", "0.0.0.0"}, {"dhcpAddress", "10.0.0.5"}, {"marker", 170}},
+                        {{"address", "127.0.0.1"}, {"port", 9293}, {"mac", "0090C2123456"}, {"staticAddress", "10.1.2.3"}}};
+    const json noService = {{"address", testsupport::kLabModuleAddress}, {"kind", "netburner"}, {"mac", "0090C2000001"}};
+    const struct {
+        json modules;
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {mixed, {"-F", "-n", "-z", "raidsystems"},
+         "[ 1]  10.0.0.5          [00:90:C2:AB:CD:EF]- eQM Not Loaded\n\n" + kOneModule +
+             "\nOut-of-Band -> Number of discovered RAID Systems: 1\n"},
+        {noService, {"-S", "-g", "-z", "whoami"},
+         "[ 1]  10.77.0.2         [00:90:C2:00:00:01]- eQM Not Loaded\n\nNo NetBurners found in the network\n"},
+    };
+    for (const auto& c : cases) {
+        auto sim = lab.startSimulator(withModules(c.modules));
+        testsupport::expectRun(*sim, oob(c.args), c.out, 0);
+    }
 }
 
 }  // namespace

@@ -24,23 +24,12 @@ using namespace e2e;
 
 namespace {
 
-constexpr int64_t kEpoch = 1796540709;  // 2026-12-06 07:05:09 UTC
-
 // A system reached through two paths, with the model keys given.
 std::string scenario(const json& model) { return testsupport::twoPathScenario("Report Test", 12, model); }
 
 // A report line: line end, label padded to its column, ": ".
 std::string L(const std::string& label, size_t width = 44) {
     return "\n" + label + std::string(width > label.size() ? width - label.size() : 0, ' ') + ": ";
-}
-
-// Freezes the emulator clock and sets both controller clocks to kEpoch; returns
-// the seconds the emulator has been up (they add to the power-on times).
-uint64_t pinClock(Simulator& sim) {
-    sim.ctl("freeze");
-    for (int c = 0; c < 2; ++c)
-        sim.ctl("model", {"0", "set-clock", json{{"controller", c}, {"epoch", kEpoch}}.dump()});
-    return sim.ctl("clock")["nowMs"].get<uint64_t>() / 1000;
 }
 
 void corrupt(Simulator& sim, int bufferId, size_t offset, int value) {

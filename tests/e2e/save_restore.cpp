@@ -13,7 +13,9 @@
 
 #include "support/process.h"
 #include "support/simulator.h"
+#include "texts.h"
 
+using e2e::fromHex;
 using nlohmann::json;
 using testsupport::expectRun;
 using testsupport::lqcl;
@@ -54,10 +56,10 @@ json configured() {
 
 std::string said(const std::string& line) { return "\n" + line + "\n"; }
 
-std::string fromHex(const std::string& hex) {
-    std::string out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2) out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    return out;
+// The refusal of a save over an existing file without the overwrite flag.
+std::string exists(const std::string& path) {
+    return said("File already exists: [" + path + "]") +
+           said("Use: LQCL -F -g -z saveconfig -m <ConfigFileName> [-l <ConfigFileOverwrite>]") + kUnknownMinusOne;
 }
 
 // The committed image of system 0, rebuilt from the emulator's state file.
@@ -91,9 +93,7 @@ TEST(SaveRestore, SavingTwiceNeedsTheOverwriteFlagAndTheFileIsTheImage) {
     ASSERT_EQ(saved.size(), kImageSize);
     EXPECT_TRUE(saved == committedImage(sim, state));
 
-    const std::string refused = said("File already exists: [" + path + "]") +
-                                said("Use: LQCL -F -g -z saveconfig -m <ConfigFileName> [-l <ConfigFileOverwrite>]") +
-                                kUnknownMinusOne;
+    const std::string refused = exists(path);
     for (const std::vector<std::string>& flag : {std::vector<std::string>{}, {"-l", "0"}}) {
         std::vector<std::string> args = {"-F", "-g", "-z", "saveconfig", "-m", path};
         args.insert(args.end(), flag.begin(), flag.end());
@@ -107,6 +107,16 @@ TEST(SaveRestore, SavingTwiceNeedsTheOverwriteFlagAndTheFileIsTheImage) {
     size_t entries = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(work.path())) ++entries;
     EXPECT_EQ(entries, 2u);   // the save and the emulator's state file
+
+    // A link at the target is never written through.
+    const std::string target = work.path() + "/elsewhere", link = work.path() + "/link.bin";
+    writeFile(target, "777");
+    std::filesystem::create_symlink(target, link);
+    expectRun(sim, {"-F", "-g", "-z", "saveconfig", "-m", link}, exists(link), 1);
+    expectRun(sim, {"-F", "-g", "-z", "saveconfig", "-m", link, "-l", "1"},
+              said("Error writing to a file: [" + link + "]") + kUnknownMinusOne, 1);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(readFile(target), "777");
 }
 
 TEST(SaveRestore, PathRules) {
@@ -177,21 +187,6 @@ TEST(SaveRestore, ABusySystemIsNotSaved) {
     expectRun(sim, {"-F", "-g", "-z", "saveconfig", "-m", work.path() + "/cfg.bin"},
               said("Error: Save Config failed. System busy.") + kUnknownMinusOne, 1);
     EXPECT_FALSE(std::filesystem::exists(work.path() + "/cfg.bin"));
-}
-
-TEST(SaveRestore, ALinkAtTheTargetIsNeverWrittenThrough) {
-    Simulator sim(scenario("2000001122334400", configured()));
-    TempDir work;
-    const std::string target = work.path() + "/elsewhere", link = work.path() + "/cfg.bin";
-    writeFile(target, "777");
-    std::filesystem::create_symlink(target, link);
-    expectRun(sim, {"-F", "-g", "-z", "saveconfig", "-m", link}, said("File already exists: [" + link + "]") +
-                         said("Use: LQCL -F -g -z saveconfig -m <ConfigFileName> [-l <ConfigFileOverwrite>]") +
-                         kUnknownMinusOne, 1);
-    expectRun(sim, {"-F", "-g", "-z", "saveconfig", "-m", link, "-l", "1"},
-              said("Error writing to a file: [" + link + "]") + kUnknownMinusOne, 1);
-    EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_EQ(readFile(target), "777");
 }
 
 // A save into a file system that is full or read-only, in a private mount

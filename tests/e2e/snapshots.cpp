@@ -53,7 +53,7 @@ std::string r22Snapshot(int number, const char* enabled, const char* assigned, i
            "\nSnapshot date:            " + date + "\nSnapshot time:            8:0:0\n";
 }
 
-TEST(Snapshots, R2_2ReportsListSnapshotsOldestFirst) {
+TEST(Snapshots, R2_2ReportsListSnapshotsOldestFirstAndRequestsAreChecked) {
     Simulator sim(scenario(true));
     expectRuns(sim, {
         {{"-F", "-g", "-z", "snapshotdata", "-l", "0"},
@@ -76,6 +76,21 @@ TEST(Snapshots, R2_2ReportsListSnapshotsOldestFirst) {
          "Error: No ODA present for this snapshotLd : 3\n" + kBadLun, 1},
         // Only first-generation controllers assign virtual LUNs this way.
         {{"-F", "-s", "-z", "snapshot", "-l", "0", "-l", "0", "-l", "1"}, kBadSnapshot, 1},
+        // Requests with values out of range.
+        {{"-F", "-c", "-z", "oda", "-l", "2", "-l", "100"}, errorTail("Error: Invalid stripe size.", 2010), 1},
+        {{"-F", "-c", "-z", "oda", "-l", "3", "-l", "512"}, kBadLun, 1},
+        {{"-F", "-c", "-z", "oda", "-m", "nosuch", "-l", "512"}, errorTail("Error: Invalid logical drive name.", 2033), 1},
+        {{"-F", "-d", "-z", "oda", "-l", "1"}, errorTail("Error: Invalid ODA index.", 2011), 1},
+        {{"-F", "-d", "-z", "oda", "-m", "data"}, errorTail("Error: Invalid ODA Logical Drive name.", 2035), 1},
+        {{"-F", "-d", "-z", "snapshot", "-l", "65", "-l", "0", "-l", "0"}, kBadSnapshot, 1},
+        {{"-F", "-d", "-z", "snapshot", "-l", "1", "-l", "0", "-l", "2"}, kBadSelection, 1},
+        {{"-F", "-s", "-z", "snapback", "-l", "0", "-l", "1", "-l", "2"},
+         "\nError: Invalid Snap back flag" + kBadSelection, 1},
+        {{"-F", "-s", "-z", "snapback", "-l", "0", "-l", "65", "-l", "0"},
+         "Snapback (success-0, failure-1) :1\n" + kBadSnapshot, 1},
+        {{"-F", "-s", "-z", "vcopysetup", "-l", "0", "-l", "1", "-l", "0", "-l", "6"},
+         "\nError: Invalid priority value" + kBadSelection, 1},
+        {{"-F", "-s", "-z", "vcopyprio", "-l", "3", "-l", "1"}, kBadLun, 1},
     });
 }
 
@@ -100,26 +115,6 @@ TEST(Snapshots, FirstGenerationReportsEveryDrivesTable) {
         {{"-F", "-g", "-z", "snapbackinprogress", "-l", "0"}, "Snapback for this LD[0] (Not InProgress - 100 %): 0\n", 0},
         {{"-F", "-g", "-z", "snapbackinprogress", "-l", "1"},
          "Error: No ODA present for this snapshotLd: 3\n" + kBadSnapshot, 1},
-    });
-}
-
-TEST(Snapshots, ChecksBeforeAnythingIsSent) {
-    Simulator sim(scenario(true));
-    expectRuns(sim, {
-        {{"-F", "-c", "-z", "oda", "-l", "2", "-l", "100"}, errorTail("Error: Invalid stripe size.", 2010), 1},
-        {{"-F", "-c", "-z", "oda", "-l", "3", "-l", "512"}, kBadLun, 1},
-        {{"-F", "-c", "-z", "oda", "-m", "nosuch", "-l", "512"}, errorTail("Error: Invalid logical drive name.", 2033), 1},
-        {{"-F", "-d", "-z", "oda", "-l", "1"}, errorTail("Error: Invalid ODA index.", 2011), 1},
-        {{"-F", "-d", "-z", "oda", "-m", "data"}, errorTail("Error: Invalid ODA Logical Drive name.", 2035), 1},
-        {{"-F", "-d", "-z", "snapshot", "-l", "65", "-l", "0", "-l", "0"}, kBadSnapshot, 1},
-        {{"-F", "-d", "-z", "snapshot", "-l", "1", "-l", "0", "-l", "2"}, kBadSelection, 1},
-        {{"-F", "-s", "-z", "snapback", "-l", "0", "-l", "1", "-l", "2"},
-         "\nError: Invalid Snap back flag" + kBadSelection, 1},
-        {{"-F", "-s", "-z", "snapback", "-l", "0", "-l", "65", "-l", "0"},
-         "Snapback (success-0, failure-1) :1\n" + kBadSnapshot, 1},
-        {{"-F", "-s", "-z", "vcopysetup", "-l", "0", "-l", "1", "-l", "0", "-l", "6"},
-         "\nError: Invalid priority value" + kBadSelection, 1},
-        {{"-F", "-s", "-z", "vcopyprio", "-l", "3", "-l", "1"}, kBadLun, 1},
     });
 }
 

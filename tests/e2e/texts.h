@@ -1,6 +1,7 @@
-// Texts and argument lists shared by the end-to-end tests of the tool: the
-// error tails of the return codes they meet most, the out-of-band selector and
-// runs of -l values.
+// Texts, argument lists and setup shared by the end-to-end tests of the tool:
+// the error tails of the return codes they meet most, the out-of-band selector,
+// runs of -l values, the pinned controller clocks, hexadecimal dumps and the
+// network lab fixture.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
+#include "support/netlab.h"
 #include "support/simulator.h"
 
 namespace e2e {
@@ -46,5 +50,33 @@ inline void expectParts(const testsupport::Simulator& sim, const std::vector<std
     EXPECT_EQ(r.status, 0) << r.out;
     for (const auto& p : parts) EXPECT_NE(r.out.find(p), std::string::npos) << p << "\nis not in\n" << r.out;
 }
+
+// The bytes of a hexadecimal dump as the emulator gives it.
+inline std::string fromHex(const std::string& hex) {
+    std::string out;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return out;
+}
+
+// 2026-12-06 07:05:09 UTC, a Sunday.
+constexpr int64_t kEpoch = 1796540709;
+
+// Freezes the emulator clock and sets both controller clocks to kEpoch; returns
+// the seconds the emulator has been up (they add to the power-on times).
+inline uint64_t pinClock(testsupport::Simulator& sim) {
+    sim.ctl("freeze");
+    for (int c = 0; c < 2; ++c)
+        sim.ctl("model", {"0", "set-clock", nlohmann::json{{"controller", c}, {"epoch", kEpoch}}.dump()});
+    return sim.ctl("clock")["nowMs"].get<uint64_t>() / 1000;
+}
+
+// Tests that need the two private network namespaces; skipped where they cannot be made.
+class LabTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!lab.available()) GTEST_SKIP() << lab.why();
+    }
+    testsupport::NetLab lab;
+};
 
 }  // namespace e2e

@@ -1,5 +1,5 @@
 // Module discovery: reply records, the address rules, the listing, the
-// interface count and the version text.
+// interface count.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -88,18 +88,6 @@ TEST(ModuleDiscovery, RepliesAndListing) {
     EXPECT_EQ(count, 2);
     EXPECT_EQ(nbListing({arrivals[1]}, NB_KIND_NETBURNER, &count),
               "[ 1]  10.0.0.8          [00:90:C2:00:00:01]- eQM Not Loaded\n\n");
-}
-
-TEST(ModuleDiscovery, KnownMacTableAndVersionText) {
-    BuildMACAddress("0090C2123456");
-    EXPECT_EQ(DiscoveredMACCount(), 1);
-    EXPECT_EQ(IP2Mac(discoveredMACTable()[0].data()), "00:90:C2:12:34:56");
-    ResetDiscoveredMAC();
-    EXPECT_EQ(DiscoveredMACCount(), 0);
-    EXPECT_EQ(nbVersionFromPage("<p>Firmware v1.23.T4 (c)</p>", false), "v1.23.T4");
-    EXPECT_EQ(nbVersionFromPage("<p>v2.5.17</p>", false), "v2.5.17");
-    EXPECT_EQ(nbVersionFromPage("<p>no version here</p>", false), "PW Protected");
-    EXPECT_EQ(nbVersionFromPage("", true), "Lost Communication With Target");
 }
 
 TEST(ModuleDiscovery, EthernetCountLeavesLoopbackOut) {
