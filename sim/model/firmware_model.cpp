@@ -925,6 +925,17 @@ json FirmwareModel::control(const std::string& verb, const json& args) {
     } catch (const std::exception& e) {
         return {{"error", e.what()}};
     }
+    if (verb == "help") {
+        json list = json::array();
+        auto add = [&](const char* name, const std::vector<const char*>& keys) {
+            list.push_back({{"verb", name}, {"arguments", keys}});
+        };
+        for (const auto* table : {&controlVerbs(), &maintenanceVerbs(), &eventVerbs()})
+            for (const ControlVerb& entry : *table) add(entry.name, entry.args);
+        for (const auto& entry : SesEnclosures::verbs()) add(entry.name, entry.args);
+        add("help", {});
+        return {{"verbs", list}};
+    }
     const ControlVerb* v = nullptr;
     for (const auto* table : {&controlVerbs(), &maintenanceVerbs(), &eventVerbs()})
         for (const ControlVerb& entry : *table)

@@ -550,9 +550,19 @@ std::optional<Outcome> SesEnclosures::execute(const CommandContext& cmd, std::ve
     return std::nullopt;
 }
 
+const std::vector<SesEnclosures::VerbKeys>& SesEnclosures::verbs() {
+    static const std::vector<VerbKeys> table = {
+        {"ses-set", {"enclosure", "kind", "index", "status", "celsius", "raw", "text"}},
+        {"ses-state", {}},
+        {"ses-page", {"enclosure", "page"}},
+    };
+    return table;
+}
+
 std::optional<json> SesEnclosures::control(const std::string& verb, const json& args, const std::vector<Drive>& drives,
                                            uint64_t nowMs) {
-    if (verb != "ses-set" && verb != "ses-state" && verb != "ses-page") return std::nullopt;
+    if (std::none_of(verbs().begin(), verbs().end(), [&](const VerbKeys& v) { return verb == v.name; }))
+        return std::nullopt;
     if (verb == "ses-state") {
         json list = json::array();
         for (const auto& e : enclosures_) {

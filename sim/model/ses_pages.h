@@ -64,6 +64,11 @@ public:
     void driveTargets(uint8_t enclosure, uint8_t& ses0Loop1, uint8_t& ses1Loop2) const;
 
     // Control verbs "ses-set", "ses-state" and "ses-page"; nullopt for other verbs.
+    struct VerbKeys {
+        const char* name;
+        std::vector<const char*> args;
+    };
+    static const std::vector<VerbKeys>& verbs();
     std::optional<nlohmann::json> control(const std::string& verb, const nlohmann::json& args,
                                           const std::vector<Drive>& drives, uint64_t nowMs);
 
