@@ -78,10 +78,11 @@ const std::vector<Verb>& verbs() {
         {"inject", 2, 3, "<sgN|system:N> <kind> [JSON parameters]", [](Context& c, Args args) {
              FaultTarget target = parseTarget(c.emu, args[0]);
              auto kind = faultKindFromName(args[1]);
-             if (!kind)
-                 throw std::invalid_argument("unknown fault kind \"" + args[1] +
-                                             "\" (not-ready, busy, conflict, check, fail-path, short-reply, "
-                                             "vanish, ebusy-open)");
+             if (!kind) {
+                 std::string known;
+                 for (const auto& name : faultKindNames()) known += (known.empty() ? "" : ", ") + name;
+                 throw std::invalid_argument("unknown fault kind \"" + args[1] + "\" (" + known + ")");
+             }
              Fault f = makeFault(*kind, target, parseJsonArg(args, 2));
              return json{{"id", c.emu.faults().add(f)}};
          }},
@@ -165,7 +166,14 @@ const std::vector<Verb>& verbs() {
              if (c.hooks.stop) c.hooks.stop();
              return json{{"stopping", true}};
          }},
-        {"help", 0, 0, "", [](Context&, Args) { return json{{"usage", controlUsage()}}; }},
+        {"help", 0, 0, "", [](Context&, Args) {
+             json list = json::array();
+             for (const Verb& v : verbs()) list.push_back({{"verb", v.name}, {"arguments", v.usage}});
+             return json{{"usage", controlUsage()},
+                         {"verbs", list},
+                         {"faultKinds", faultKindNames()},
+                         {"model", "model <system> help lists the verbs of a system's firmware model"}};
+         }},
     };
     return table;
 }

@@ -905,13 +905,6 @@ const std::vector<FirmwareModel::ControlVerb>& FirmwareModel::controlVerbs() {
              return out;
          }},
         {"snapshots", {}, [](FirmwareModel& m, A) { return m.describeCopies(); }},
-        {"ses-state", {}, [](FirmwareModel& m, A a) { return m.ses_.control("ses-state", a, m.drives_, m.nowMs()); }},
-        {"ses-page", {"enclosure", "page"}, [](FirmwareModel& m, A a) {
-             return m.ses_.control("ses-page", a, m.drives_, m.nowMs());
-         }},
-        {"ses-set", {"enclosure", "kind", "index", "status", "celsius", "raw", "text"}, [](FirmwareModel& m, A a) {
-             return m.ses_.control("ses-set", a, m.drives_, m.nowMs());
-         }},
         {"jobs", {}, [](FirmwareModel& m, A) -> json {
              auto percent = [&](const Job& j) { return j.active ? json(m.jobPercent(j)) : json(nullptr); };
              return {{"rebuild", percent(m.rebuild_)},
@@ -923,12 +916,37 @@ const std::vector<FirmwareModel::ControlVerb>& FirmwareModel::controlVerbs() {
     return table;
 }
 
+// The enclosure services' verbs (ses_pages.cpp).
+const std::vector<FirmwareModel::ControlVerb>& FirmwareModel::sesVerbs() {
+    using A = const ScenarioObject&;
+    static const std::vector<ControlVerb> table = {
+        {"ses-set", {"enclosure", "kind", "index", "status", "celsius", "raw", "text"}, [](FirmwareModel& m, A a) {
+             return m.ses_.control("ses-set", a, m.drives_, m.nowMs());
+         }},
+        {"ses-state", {}, [](FirmwareModel& m, A a) { return m.ses_.control("ses-state", a, m.drives_, m.nowMs()); }},
+        {"ses-page", {"enclosure", "page"}, [](FirmwareModel& m, A a) {
+             return m.ses_.control("ses-page", a, m.drives_, m.nowMs());
+         }},
+    };
+    return table;
+}
+
 json FirmwareModel::control(const std::string& verb, const json& args) {
     advanceJobs();
     advanceMaintenance();
     expireStaleChange();
+    if (verb == "help") {
+        json list = json::array();
+        auto add = [&](const char* name, const std::vector<const char*>& keys) {
+            list.push_back({{"verb", name}, {"arguments", keys}});
+        };
+        for (const auto* table : {&controlVerbs(), &maintenanceVerbs(), &eventVerbs(), &sesVerbs()})
+            for (const ControlVerb& entry : *table) add(entry.name, entry.args);
+        add("help", {});
+        return {{"verbs", list}};
+    }
     const ControlVerb* v = nullptr;
-    for (const auto* table : {&controlVerbs(), &maintenanceVerbs(), &eventVerbs()})
+    for (const auto* table : {&controlVerbs(), &maintenanceVerbs(), &eventVerbs(), &sesVerbs()})
         for (const ControlVerb& entry : *table)
             if (verb == entry.name) v = &entry;
     if (!v) return {{"error", "unknown model verb \"" + verb + "\""}};

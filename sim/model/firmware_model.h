@@ -250,6 +250,7 @@ private:
     static const std::vector<ControlVerb>& controlVerbs();
     static const std::vector<ControlVerb>& maintenanceVerbs();   // maintenance.cpp
     static const std::vector<ControlVerb>& eventVerbs();         // event_log.cpp
+    static const std::vector<ControlVerb>& sesVerbs();
 
     // The bracket.
     Outcome startConfig(unsigned pathIndex);

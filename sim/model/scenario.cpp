@@ -167,9 +167,19 @@ void FirmwareModel::loadScenario(const json& system) {
 }
 
 void FirmwareModel::loadControllers(const ScenarioObject& sys) {
+    // Unless a controller's firmware is given, it is the revision the system's
+    // INQUIRY data reports: "0601" is firmware 6.1, build 0601.
+    const std::string revision = sys.has("revision") ? sys.text("revision") : "";
+    const bool numericRevision =
+        revision.size() == 4 && std::all_of(revision.begin(), revision.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
     for (unsigned i = 0; i < 2; ++i) {
         Controller& c = controllers_[i];
         c = Controller{};
+        if (numericRevision) {
+            c.fwMajor = u8(std::stoi(revision.substr(0, 2)));
+            c.fwMinor = u8(std::stoi(revision.substr(2, 2)));
+            c.fwBuild = revision;
+        }
         c.name = i == 0 ? "Controller A" : "Controller B";
         c.wwn = wwn_ + 0x100 * (i + 1);
         c.powerOnCount = 17 + i;

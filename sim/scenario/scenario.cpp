@@ -45,7 +45,7 @@ std::vector<uint8_t> descriptor(const ScenarioObject& d) {
 void identity(const ScenarioObject& o, UnitIdentity& u, bool tolvo) {
     auto dflt = [tolvo](const char* v) { return tolvo ? std::optional<std::string>(v) : std::nullopt; };
     u.vendor = o.text("vendor", dflt("TOLVO"), 8);
-    u.product = o.text("product", dflt("TOLVO RAID 7000"), 16);
+    u.product = o.text("product", dflt("TOLVO RAID 8200"), 16);
     u.revision = o.text("revision", tolvo ? "0513" : "0001", 4);
     u.capacityBlocks = static_cast<uint64_t>(o.integer("capacityBlocks", 1, INT64_MAX, 2097152));
     u.blockSize = static_cast<uint32_t>(o.integer("blockSize", 1, 0xFFFFFFFFll, 512));

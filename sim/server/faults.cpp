@@ -42,6 +42,12 @@ const char* faultKindName(FaultKind k) {
     return "?";
 }
 
+std::vector<std::string> faultKindNames() {
+    std::vector<std::string> names;
+    for (const auto& e : kKinds) names.push_back(e.name);
+    return names;
+}
+
 std::optional<FaultKind> faultKindFromName(const std::string& name) {
     for (const auto& e : kKinds)
         if (name == e.name) return e.kind;

@@ -48,6 +48,8 @@ struct Fault {
 
 const char* faultKindName(FaultKind k);
 std::optional<FaultKind> faultKindFromName(const std::string& name);
+// Every fault kind's name, in the order the manual gives them.
+std::vector<std::string> faultKindNames();
 
 // Builds a fault from its kind and JSON parameters; throws std::invalid_argument
 // with a clear message for bad parameters.

@@ -128,3 +128,58 @@ TEST(SimCtl, DaemonModeDetachesOnceReady) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<std::string> namesOf(const nlohmann::json& verbs) {
+    std::vector<std::string> names;
+    for (const auto& v : verbs) names.push_back(v.at("verb").get<std::string>());
+    return names;
+}
+
+}  // namespace
+
+TEST(SimCtl, HelpListsEveryVerbAndFaultKind) {
+    Simulator sim;
+    auto help = run({TOLVO_SIM_BINARY, "ctl", sim.dir(), "help"});
+    ASSERT_EQ(help.status, 0);
+    auto answer = nlohmann::json::parse(help.out);
+    EXPECT_EQ(namesOf(answer["verbs"]),
+              (std::vector<std::string>{"devices", "inject", "faults", "clear-faults", "commands", "clear-commands",
+                                        "advance", "wall-offset", "clock", "freeze", "thaw", "reservations", "model",
+                                        "netmod", "save-state", "stop", "help"}));
+    EXPECT_EQ(answer["faultKinds"], nlohmann::json::parse(R"(["not-ready", "busy", "conflict", "check", "fail-path",
+                                                              "short-reply", "vanish", "ebusy-open"])"));
+    auto model = run({TOLVO_SIM_BINARY, "ctl", sim.dir(), "model", "0", "help"});
+    ASSERT_EQ(model.status, 0);
+    auto verbs = nlohmann::json::parse(model.out)["verbs"];
+    EXPECT_EQ(namesOf(verbs),
+              (std::vector<std::string>{"refuse-config", "set-clock", "dump-config", "check-config", "dump-regions",
+                                        "corrupt-reply", "fail-drive", "downloads", "snapshots", "jobs",
+                                        "controller-life", "power-on", "clock-drift", "maintenance", "log-event",
+                                        "event-log", "temperature", "ses-set", "ses-state", "ses-page", "help"}));
+    EXPECT_EQ(verbs[0]["arguments"], nlohmann::json::parse(R"(["reason", "count"])"));
+}
+
+// Every system of the several-systems scenario reports, through lqcl, the
+// firmware revision of its INQUIRY data and the model its product names.
+TEST(SimCtl, SeveralSystemsReportTheirOwnModelAndRevision) {
+    Simulator sim(std::string(LQCL_SOURCE_DIR) + "/sim/scenarios/several-systems.json");
+    struct Case {
+        std::string system, revision, model;
+    } cases[] = {{"0", "0513", "8200"}, {"1", "0601", "K8112A"}, {"2", "0420", "7102"}};
+    for (const auto& c : cases) {
+        auto version = testsupport::lqcl(sim, {"-p", c.system, "-C", "-g", "-z", "raidversion"});
+        EXPECT_EQ(version.status, 0);
+        for (const char* controller : {"Controller 0", "Controller 1"})
+            EXPECT_NE(version.out.find(std::string("*") + controller + " Information*"), std::string::npos);
+        size_t lines = 0;
+        for (size_t at = version.out.find("F/W Version      : "); at != std::string::npos;
+             at = version.out.find("F/W Version      : ", at + 1), ++lines)
+            EXPECT_EQ(version.out.substr(at, 24), "F/W Version      : " + c.revision + "\n") << c.system;
+        EXPECT_EQ(lines, 2u) << c.system;
+        auto type = testsupport::lqcl(sim, {"-p", c.system, "-C", "-g", "-z", "prodtype"});
+        EXPECT_EQ(type.out, "\nController type is " + c.model) << c.system;
+        EXPECT_EQ(type.status, 0);
+    }
+}

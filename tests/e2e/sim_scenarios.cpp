@@ -153,7 +153,7 @@ TEST(SimScenarios, StateSurvivesARestart) {
     auto saved = nlohmann::json::parse(testsupport::readFile(state));
     ASSERT_EQ(saved["systems"].size(), 1u);
     EXPECT_EQ(saved["systems"][0]["paths"].size(), 2u);
-    EXPECT_EQ(saved["systems"][0]["product"], "TOLVO RAID 7000");
+    EXPECT_EQ(saved["systems"][0]["product"], "TOLVO RAID 8200");
     EXPECT_TRUE(saved["systems"][0].contains("wwn"));
     // Restarted with another scenario given, the state file wins.
     std::string other = writeFile(files, "other.json",

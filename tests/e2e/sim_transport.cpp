@@ -98,7 +98,7 @@ TEST_F(SimTransport, OpenScsiIdAndInquiry) {
     EXPECT_EQ(r.result, 0);
     EXPECT_EQ(r.targetStatus, 0u);
     ASSERT_EQ(r.data.size(), 96u);
-    EXPECT_EQ(std::string(r.data.begin() + 8, r.data.begin() + 32), "TOLVO   TOLVO RAID 7000 ");
+    EXPECT_EQ(std::string(r.data.begin() + 8, r.data.begin() + 32), "TOLVO   TOLVO RAID 8200 ");
     // The same connection serves any number of commands.
     for (int i = 0; i < 20; ++i) EXPECT_EQ(decode(n.command(kInquiry, 36)).data.size(), 36u);
 }

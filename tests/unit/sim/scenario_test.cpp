@@ -11,7 +11,7 @@ TEST(Scenario, DefaultsOfSystemsAndPaths) {
     ASSERT_EQ(sc.systems.size(), 1u);
     const auto& s = sc.systems[0];
     EXPECT_EQ(s.unit.vendor, "TOLVO");
-    EXPECT_EQ(s.unit.product, "TOLVO RAID 7000");
+    EXPECT_EQ(s.unit.product, "TOLVO RAID 8200");
     EXPECT_EQ(s.unit.revision, "0513");
     EXPECT_EQ(s.unit.capacityBlocks, 2097152u);
     EXPECT_EQ(s.unit.blockSize, 512u);
