@@ -57,11 +57,13 @@ std::vector<std::string> writes(const Simulator& sim, const std::string& bufferI
     return testsupport::sentData(sim, "3b01" + bufferId);
 }
 
-// A refused command: whole output, status 1, and a configuration left as it was.
+// A refused command: whole output, status 1, and a configuration left as it
+// was and consistent by the emulator's own check.
 void expectRefused(const Simulator& sim, const std::vector<std::string>& args, const std::string& out) {
     const json before = dump(sim);
     expectRun(sim, args, out, 1);
     EXPECT_EQ(dump(sim), before) << args[3];
+    EXPECT_EQ(sim.ctl("model", {"0", "check-config"})["consistent"], true) << args[3];
 }
 
 TEST(ConfigChanges, ArrayNamesChunkSizesAndLevels) {
@@ -261,6 +263,7 @@ TEST(ConfigChanges, ARefusedSaveMakesTheWholeChangeAgain) {
     expectRun(sim, {"-F", "-s", "-z", "name", "-m", "Lab"}, retries + "setConfigName : Success, ret: 0", 0);
     EXPECT_EQ(writes(sim, "a3").size(), 4u);
     EXPECT_EQ(dump(sim)["name"], "Lab");
+    EXPECT_EQ(sim.ctl("model", {"0", "check-config"})["consistent"], true);
 }
 
 TEST(ConfigChanges, ArrayLifeParityCheckExpansionAndClear) {
