@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/sg_message.h"
 #include "support/simulator.h"
 
 namespace {
@@ -34,30 +35,8 @@ const char* kScenario = R"({
 
 const Bytes kInquiry = {0x12, 0, 0, 0, 0x60, 0};
 
-struct Reply {
-    int32_t packId = 0, result = 0;
-    unsigned targetStatus = 0, hostStatus = 0, driverStatus = 0;
-    Bytes sense, data;
-    bool ok = false;
-};
-
-Reply decode(const Bytes& r) {
-    Reply out;
-    if (r.size() < 36) return out;
-    auto get = [&](size_t o) {
-        return static_cast<int32_t>(r[o] | (r[o + 1] << 8) | (r[o + 2] << 16) | (uint32_t(r[o + 3]) << 24));
-    };
-    out.ok = true;
-    out.packId = get(8);
-    out.result = get(12);
-    uint32_t bits = static_cast<uint32_t>(get(16));
-    out.targetStatus = (bits >> 1) & 0x1F;
-    out.hostStatus = (bits >> 6) & 0xFF;
-    out.driverStatus = (bits >> 14) & 0xFF;
-    out.sense.assign(r.begin() + 20, r.begin() + 36);
-    out.data.assign(r.begin() + 36, r.end());
-    return out;
-}
+using Reply = testsupport::sg::Message;
+using testsupport::sg::decode;
 
 std::set<std::string> entries(const std::string& dir) {
     std::set<std::string> names;
@@ -92,8 +71,9 @@ TEST_F(SimTransport, OpenScsiIdAndInquiry) {
     Bytes id = n.scsiId();
     ASSERT_EQ(id.size(), 32u);
     EXPECT_EQ(Bytes(id.begin(), id.begin() + 16), (Bytes{6, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0}));
-    Reply r = decode(n.command(kInquiry, 96, {}, 4321));
-    ASSERT_TRUE(r.ok);
+    const Bytes reply = n.command(kInquiry, 96, {}, 4321);
+    ASSERT_GE(reply.size(), testsupport::sg::kHeaderSize);
+    Reply r = decode(reply);
     EXPECT_EQ(r.packId, 4321);
     EXPECT_EQ(r.result, 0);
     EXPECT_EQ(r.targetStatus, 0u);
