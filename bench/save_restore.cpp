@@ -44,8 +44,10 @@ Replay replayAsProcess(const std::string& devDir, const nlohmann::json& record) 
 
 // A durable save of an image's worth of bytes, as any client that keeps a
 // saved configuration safe must make it: a new file written and flushed,
-// renamed into place, and the directory flushed so that the rename lasts.
-double flushMs(const std::string& dir) {
+// renamed into place, and the directory flushed so that the rename lasts. Like
+// the timed save (which overwrites, -l 1), it replaces the previous file: the
+// target is left in place for the next round and removed by the last.
+double flushMs(const std::string& dir, bool last) {
     static const std::vector<uint8_t> bytes(940032, 0x5A);
     const std::string tmp = dir + "/flush.tmp", target = dir + "/flush.cfg";
     auto t0 = Clock::now();
@@ -62,7 +64,7 @@ double flushMs(const std::string& dir) {
         close(dfd);
     }
     double t = ms(Clock::now() - t0);
-    unlink(target.c_str());
+    if (last) unlink(target.c_str());
     return t;
 }
 
@@ -91,7 +93,7 @@ int main(int argc, char** argv) {
         std::vector<double> flush;
         for (int i = 0; i < runs; ++i) {
             measure(argvL, devDir, f, [](const nlohmann::json&) { return 0.0; }, replayAsProcess);
-            if (saving) flush.push_back(flushMs(devDir));
+            if (saving) flush.push_back(flushMs(devDir, i + 1 == runs));
         }
         double ratio = median(f.wall) / median(f.floor);
         std::printf("\nlqcl %s %s %s %s\n", args[0].c_str(), args[1].c_str(), args[2].c_str(), args[3].c_str());

@@ -279,15 +279,13 @@ uint32_t LAPIGetVolumeCopyStatus(int index, uint16_t destination, wire::LD_DUPLI
 
 // ---- configuration write-back ----------------------------------------------
 
-uint32_t LAPISetRAIDConfigurationData(int index, const uint8_t* image) {
+uint32_t LAPISetRAIDConfigurationData(int index, uint8_t* image) {
     if (image == nullptr) return LAPI_ERR_BAD_PARAMETERS;
-    // The sender takes a writable buffer; the image is sent from a copy.
-    std::vector<uint8_t> data(image, image + kConfigReplySize);
     return LAPIFramedOperation(
         index, "LAPISetRAIDConfigurationData", LapiSite{"TOLVO_RestoreConfig"},
         [&](ITL_HANDLE_STRUCT* h, SCSI_COMMAND_STRUCT* r) {
             setTolvoCdb(r, wire::kOpWriteBuffer, wire::kModeData, wire::buf::RestoreConfig, 0, 0, 0);
-            return TOLVO_SendCommand(h, r, data.data(), static_cast<uint32_t>(data.size()), nullptr);
+            return TOLVO_SendCommand(h, r, image, static_cast<uint32_t>(kConfigReplySize), nullptr);
         },
         [](uint8_t wsc) { DIDEDebug(TRACE_LAPI, DETAIL_ERROR, "Error: Failed to restore configuration wsc=%d", wsc); });
 }

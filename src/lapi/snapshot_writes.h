@@ -95,4 +95,5 @@ uint32_t LAPIGetAllVolumeCopyStatus(int index, wire::LD_DUPLICATION_STATUS_STRUC
 uint32_t LAPIGetVolumeCopyStatus(int index, uint16_t destination, wire::LD_DUPLICATION_TASK_STATUS_STRUCT* task);
 
 // Writes a whole configuration image (940,032 bytes) back to the controller.
-uint32_t LAPISetRAIDConfigurationData(int index, const uint8_t* image);
+// The image is sent as it stands: a transfer to the controller leaves it unchanged.
+uint32_t LAPISetRAIDConfigurationData(int index, uint8_t* image);
