@@ -97,8 +97,13 @@ uint8_t TOLVO_SendCommand(ITL_HANDLE_STRUCT* handle, SCSI_COMMAND_STRUCT* reques
             if (declared < totalLength) totalLength = declared;
         }
         usable = offset + arrived;
+        if (arrived < chunk) {
+            // What did not arrive reads as zeros, never as what the buffer held
+            // before (an earlier page, an earlier attempt).
+            std::memset(data + offset + arrived, 0, chunk - arrived);
+            break;
+        }
         offset += chunk;
-        if (arrived < chunk) break;
     }
     if (received != nullptr && fromController) *received = usable;
     if (status == WSC_GOOD && convert != nullptr && fromController) convert(data);

@@ -27,7 +27,7 @@ SCSI_COMMAND_STRUCT* setTolvoCdb(SCSI_COMMAND_STRUCT* request, uint8_t opcode, u
 // For a transfer from the controller, `received` (optional) is set to the
 // number of bytes that arrived (a reply that declares a shorter length in its
 // first word ends the transfer after the chunk that holds it). A chunk that
-// arrives short ends the transfer.
+// arrives short ends the transfer, the rest of that chunk zeroed.
 uint8_t TOLVO_SendCommand(ITL_HANDLE_STRUCT* handle, SCSI_COMMAND_STRUCT* request, uint8_t* data,
                           uint32_t totalLength, TolvoConversion convert, uint32_t* received = nullptr);
 
