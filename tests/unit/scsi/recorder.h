@@ -24,6 +24,7 @@ struct Outcome {
     uint8_t wsc = WSC_GOOD;
     uint8_t senseKey = 0, asc = 0, ascq = 0;
     std::vector<uint8_t> dataIn;  // copied into the caller's buffer (clipped to the data length)
+    bool shortReply = false;      // the transport reports only dataIn's bytes as arrived
 };
 
 inline Outcome good(std::vector<uint8_t> data = {}) { return {WSC_GOOD, 0, 0, 0, std::move(data)}; }
@@ -49,6 +50,8 @@ public:
             }
             if (o.wsc == WSC_GOOD && r->direction == 1 && data != nullptr && !o.dataIn.empty())
                 std::memcpy(data, o.dataIn.data(), std::min<size_t>(o.dataIn.size(), r->dataLength));
+            if (o.shortReply && r->direction == 1)
+                r->dataLength = static_cast<uint32_t>(std::min<size_t>(o.dataIn.size(), r->dataLength));
             return o.wsc;
         });
     }

@@ -117,6 +117,16 @@ TEST_F(TolvoTest, ShortReadsNeverReadTheByteCountOutsideTheBuffer) {
     setTolvoCdb(&request, 0x3C, 1, 0x59, 0, 0, 0);
     EXPECT_EQ(TOLVO_SendCommand(&handle, &request, two, 2, nullptr), WSC_GOOD);
     EXPECT_EQ(two[1], 2);
+    // A short chunk: what did not arrive is zero, not the buffer's earlier bytes.
+    Bytes page(100, 0xEE);
+    rec.script = {testnode::good({0x02, 0x00, 0x00, 0x60, 0x11})};
+    rec.script[0].shortReply = true;
+    uint32_t received = 0;
+    EXPECT_EQ(TOLVO_SendCommand(&handle, &request, page.data(), 100, nullptr, &received), WSC_GOOD);
+    EXPECT_EQ(received, 5u);
+    Bytes expected(100, 0);
+    expected[0] = 0x02, expected[3] = 0x60, expected[4] = 0x11;
+    EXPECT_EQ(page, expected);
 }
 
 TEST_F(TolvoTest, OutOfBandUsesItsSenderBigChunksAndAcceptsItsBenignSense) {
