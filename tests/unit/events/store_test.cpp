@@ -99,11 +99,6 @@ protected:
     testsupport::TempDir home;
 };
 
-TEST_F(StoreFile, NamesFromWwnAndProductType) {
-    EXPECT_EQ(events::storeName(3), home.path() + "/bin/LAPIEvents_20000011aabbccdd_00000013.bin");
-    EXPECT_EQ(events::olderStoreName(3), home.path() + "/bin/LAPIEvents_3_20000011aabbccdd.bin");
-}
-
 TEST_F(StoreFile, TornTailIsKeptAside) {
     const std::string path = events::storeName(3);
     write(path, 25);
@@ -115,36 +110,6 @@ TEST_F(StoreFile, TornTailIsKeptAside) {
     EXPECT_EQ(st.st_size, 24);
     ASSERT_EQ(stat((path + ".torn").c_str(), &st), 0);
     EXPECT_EQ(st.st_size, 1);
-}
-
-TEST_F(StoreFile, OlderStoreIsCopiedOnceAndKept) {
-    write(events::olderStoreName(3), 50);
-    uint32_t count = 0;
-    EXPECT_EQ(events::countRecords(3, &count), 0u);
-    EXPECT_EQ(count, 2u);
-    struct stat st;
-    ASSERT_EQ(stat(events::olderStoreName(3).c_str(), &st), 0);
-    EXPECT_EQ(st.st_size, 50);
-}
-
-TEST_F(StoreFile, NotARegularFileIsRefused) {
-    ASSERT_EQ(mkdir(events::storeName(3).c_str(), 0755), 0);
-    uint32_t count = 7;
-    EXPECT_EQ(events::countRecords(3, &count), events::kFileError);
-    wire::EVENT_LOG_ENTRY e = ev(1, 1, 1);
-    EXPECT_EQ(events::appendRecords(3, &e, 1), events::kFileError);
-    EXPECT_EQ(events::replaceStore(3, &e, 1), events::kFileError);
-}
-
-TEST_F(StoreFile, ReplaceLeavesNoTemporaryAndReadsBack) {
-    std::vector<wire::EVENT_LOG_ENTRY> recs = {ev(1, 1, 1), ev(2, 2, 2)};
-    EXPECT_EQ(events::replaceStore(3, recs.data(), recs.size()), 0u);
-    EXPECT_EQ(events::appendRecords(3, recs.data(), 1), 0u);
-    wire::EVENT_LOG_ENTRY out{};
-    EXPECT_EQ(events::readRecord(3, 2, &out), 0u);
-    EXPECT_EQ(out.eventId, 1);
-    EXPECT_EQ(events::readRecord(3, 3, &out), events::kEndOfData);
-    EXPECT_NE(access((events::storeName(3) + ".new").c_str(), F_OK), 0);
 }
 
 TEST_F(StoreFile, BigStoreIsListedInBlocksAndSearchedThroughItsTailIndex) {

@@ -14,6 +14,7 @@
 #include "fake_node.h"
 #include "scsi/exclusion.h"
 #include "unit/lapi/scripted_system.h"
+#include "wire/config.h"
 
 namespace {
 
@@ -115,10 +116,14 @@ TEST_F(DiscoveryTest, BusyNodeIsSkippedAfterSixOpensAndOtherOpenErrorsEndTheScan
     EXPECT_EQ(nodes[1]->openFlags().size(), 1u);  // opened by the first scan only
 }
 
+// The check discovery makes on the bytes read, and the record's own rule.
 TEST(ConfigHeader, ValidityRule) {
     auto valid = [](auto edit) {
         Bytes h = headerFor(1);
         edit(h);
+        wire::CONFIG_STORAGE_HEADER_STRUCT record;
+        std::memcpy(&record, h.data(), sizeof record);
+        EXPECT_EQ(wire::isValidConfigHeader(record), isValidTolvoConfigHeader(h.data()) == 1);
         return isValidTolvoConfigHeader(h.data());
     };
     EXPECT_EQ(valid([](Bytes&) {}), 1);

@@ -1,6 +1,5 @@
 // Controller records: the field offsets are checked at compile time next to
-// each record; these tests check the byte order of the field types and the
-// rules computed from the records.
+// each record; this test checks the byte order of the field types.
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -32,36 +31,6 @@ TEST(WireRecords, CountsAreLittleEndianAndWwnsBigEndian) {
     EXPECT_EQ(a.get(), 0x0102);
     EXPECT_EQ(b.get(), 0x01020304u);
     EXPECT_EQ(c.get(), 0x0102030405060708ULL);
-}
-
-TEST(WireRecords, ConfigurationHeaderValidityRule) {
-    struct Case { size_t offset; uint8_t value; bool valid; };
-    const Case cases[] = {
-        {0, 0x00, true},      // length low byte alone may be zero
-        {0xAA, 0x00, false},  // valid byte zero
-        {0xAB, 0xF2, false}, {0xD0, 0x00, false}, {0xD1, 0xFF, false},
-        {0xAB, 0xF1, true},  {0xD0, 0xF1, true},  {0xD1, 0xF0, true},
-    };
-    for (const auto& c : cases) {
-        wire::CONFIG_STORAGE_HEADER_STRUCT h{};
-        h.length.set(0x100);
-        h.headerValid = 1;
-        h.singleControllerMode = h.backgroundVerify = h.autoHotSpare = 0xF0;
-        reinterpret_cast<uint8_t*>(&h)[c.offset] = c.value;
-        EXPECT_EQ(wire::isValidConfigHeader(h), c.valid) << std::hex << c.offset;
-    }
-    wire::CONFIG_STORAGE_HEADER_STRUCT zero{};
-    zero.headerValid = 1;
-    zero.singleControllerMode = zero.backgroundVerify = zero.autoHotSpare = 0xF0;
-    EXPECT_FALSE(wire::isValidConfigHeader(zero));   // length word zero
-}
-
-TEST(WireRecords, LogicalDriveIdentifier) {
-    wire::wwn8 cfg{};
-    cfg.set(0x2000AABBCCDDEEFFULL);
-    EXPECT_EQ(wire::logicalDriveIdentifier(0x0123, cfg), 0x2123AABBCCDDEEFFULL);
-    EXPECT_EQ(wire::logicalDriveIdentifier(0x0F00, cfg), 0x2F00AABBCCDDEEFFULL);
-
 }
 
 }  // namespace

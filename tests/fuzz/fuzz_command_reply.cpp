@@ -1,10 +1,10 @@
 // Runs library commands against one RAID system whose every vendor read is
 // answered with the fuzz input (zero-padded to the length asked for, each
 // chunk from its offset): the whole path from the transfer to the printed
-// report sees what a hostile or broken controller could send. The report goes
-// to /dev/null; nothing sleeps.
-#pragma once
-
+// report sees what a hostile or broken controller could send. The commands
+// decode and report the configuration image, the controller information
+// record, the host table and the region map. The report goes to /dev/null;
+// nothing sleeps.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -19,9 +19,9 @@
 #include "support/sleep.h"
 #include "wire/byteorder.h"
 
-namespace fuzzreply {
+namespace {
 
-inline void runAgainstReply(const uint8_t* data, size_t size, const std::function<void()>& command) {
+void runAgainstReply(const uint8_t* data, size_t size, const std::function<void()>& command) {
     static bool ready = [] {
         std::freopen("/dev/null", "w", stdout);
         // A failed read rescans the device directory: let it find nothing.
@@ -51,6 +51,44 @@ inline void runAgainstReply(const uint8_t* data, size_t size, const std::functio
 }
 
 // A small number from the input for index arguments.
-inline uint32_t indexFrom(const uint8_t* data, size_t size, size_t at) { return at < size ? data[at] : 0; }
+uint32_t indexFrom(const uint8_t* data, size_t size, size_t at) { return at < size ? data[at] : 0; }
 
-}  // namespace fuzzreply
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const uint32_t k = indexFrom(data, size, 4), host = indexFrom(data, size, 8);
+    runAgainstReply(data, size, [k] {
+        cfg.setITLPath(0);
+        cfg.getRankConfigStruct();
+        cfg.getHostConfigStruct();
+        cfg.getLunMappingStruct();
+        cfg.getHotSpareWWN(k);
+        cfg.getArrayLevel(k);
+        cfg.getLogicalDriveSize(k);
+        cfg.getAllConfigInfo();
+    });
+    runAgainstReply(data, size, [] {
+        ctrl.setITLPath(0);
+        dCfgCtrl.setITLPath(0);
+        ctrl.getControllerInfoAndDriveFailureInfo();
+        ctrl.getAllControllerInfo();
+        ctrl.displayProductType();
+        dCfgCtrl.getRegenPercentComplete();
+        dCfgCtrl.getParityCheckState();
+    });
+    runAgainstReply(data, size, [host] {
+        cfg.setITLPath(0);
+        cfg.getNumberOfHosts();
+        cfg.getHostWWN(host);
+        cfg.getHostPortWWN(host);
+    });
+    runAgainstReply(data, size, [k] {
+        cfg.setITLPath(0);
+        cfg.getRegionMap();
+        cfg.getNumRegions();
+        cfg.getRegionStatus(k);
+        cfg.getRegionArrayNo(k);
+        cfg.getRegionCapacity(k);
+    });
+    return 0;
+}
