@@ -167,27 +167,21 @@ TEST_F(PassThroughTest, ServerGoneAfterOpenFailsTheCommand) {
     }
 }
 
-TEST_F(PassThroughTest, MissingNodeIsSilentAndImmediate) {
-    handle.deviceNumber = 42;
-    SCSI_COMMAND_STRUCT r = command({0, 0, 0, 0, 0, 0}, 1, 0);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(issueScsiCommand(&handle, &r, nullptr), WSC_OS_ERROR);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_TRUE(sleeps().empty());
-}
-
 TEST_F(PassThroughTest, OnlyDeviceNodesAreWrittenTo) {
     // A plain file, a link to one and a FIFO are refused before anything is
-    // written; /dev/null is a character device of another driver.
+    // written; /dev/null is a character device of another driver. A missing
+    // node fails at once and silently.
     const std::string plain = dir.path() + "/plain", link = dir.path() + "/link", fifo = dir.path() + "/fifo";
     { std::ofstream(plain) << "keep"; }
     ASSERT_EQ(symlink(plain.c_str(), link.c_str()), 0);
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::string& path : {plain, link, fifo, std::string("/dev/null")}) {
+    for (const std::string& path : {plain, link, fifo, std::string("/dev/null"), dir.path() + "/sg42"}) {
         usePath(path);
         SCSI_COMMAND_STRUCT r = command({0x12, 0, 0, 0, 8, 0}, 1, 8);
         uint8_t data[8] = {};
+        testing::internal::CaptureStdout();
         EXPECT_EQ(issueScsiCommand(&handle, &r, data), WSC_OS_ERROR) << path;
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << path;
         EXPECT_TRUE(sleeps().empty()) << path;
     }
     std::ifstream in(plain);
