@@ -1,10 +1,12 @@
-// Bad input to the firmware model: every malformed command gets a SCSI error,
-// never a crash, and random well-framed changes never break the image.
+// Input to the firmware model: every malformed command gets a SCSI error, never
+// a crash, random well-framed changes never break the image, and scenarios
+// build the model they describe.
 #include <set>
 #include <random>
 
 #include <gtest/gtest.h>
 
+#include "model/event_log.h"
 #include "model/firmware_image.h"
 #include "model/firmware_model.h"
 #include "model_test_util.h"
@@ -64,19 +66,10 @@ TEST_F(ModelInput, MalformedCommandsAnswerIllegalRequest) {
     EXPECT_EQ(le16(read1(model, 0x03, 512).data, 0x96), 1);
 }
 
-TEST_F(ModelInput, OtherOpcodesAreLeftToTheServer) {
-    EXPECT_EQ(run(model, {0x12, 0, 0, 0, 96, 0}).sense(), "none");
-    EXPECT_EQ(run(model, {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}).sense(), "none");
-    EXPECT_EQ(run(model, {}).sense(), "none");
-}
-
 TEST_F(ModelInput, MalformedScenariosAreRefusedWithTheirPath) {
     struct Case { nlohmann::json patch; const char* message; };
     const Case cases[] = {
         {{{"wwn", "20000011223344ZZ"}}, "wwn: expected 16 hexadecimal digits"},
-        {{{"wwn", "2000"}}, "wwn: expected 16 hexadecimal digits"},
-        {{{"wwn", "0000000000000000"}}, "wwn: must not be zero"},
-        {{{"arrrays", nlohmann::json::array()}}, "arrrays: unknown key"},
         {{{"controllers", {{{"nmae", "A"}}}}}, "controllers[0].nmae: unknown key"},
         {{{"features", {"turbo"}}}, "features[0]: expected apm, async, advancedPerformance, failDrive or r2_2"},
         {{{"arrays", {{{"drives", {0, 1, 2}}, {"level", 3}}}}}, "arrays[0].level: expected 0, 1, 5, 6, 10 or 50"},
@@ -114,8 +107,6 @@ TEST_F(ModelInput, CorruptedRepliesOnRequest) {
     ASSERT_FALSE(ans.contains("error")) << ans.dump();
     EXPECT_EQ(read2(model, 0x41, 9080).data[4], 200);
     EXPECT_EQ(read2(model, 0x41, 9080).data[4], 12);
-    model.control("corrupt-reply", {{"bufferId", 0x40}, {"kind", "length"}, {"value", 100}});
-    EXPECT_EQ(le32(read2(model, 0x40, 1792).data, 0), 100u);
     model.control("corrupt-reply", {{"bufferId", 0x03}, {"kind", "truncate"}, {"value", 10}});
     EXPECT_EQ(read1(model, 0x03, 512).data.size(), 10u);
     // Two corruptions of one reply both apply.
@@ -132,7 +123,6 @@ TEST_F(ModelInput, CorruptedRepliesOnRequest) {
     EXPECT_EQ(cfg.data[0x4BE00 + 0x33], 0x24);
     EXPECT_EQ(read2(model, 0x01, 940032).data[0x4BE00 + 0x33], 0x78);   // one whole read only
     EXPECT_TRUE(model.control("corrupt-reply", {{"kind", "melt"}}).contains("error"));
-    EXPECT_TRUE(model.control("no-such-verb", nlohmann::json::object()).contains("error"));
 }
 
 // Random but well-framed change commands (right header, right sizes, random
@@ -236,33 +226,6 @@ TEST_F(ModelInput, RandomChangesKeepTheImageConsistent) {
     EXPECT_GT(saved, 250);
 }
 
-TEST_F(ModelInput, SnapshotTablesFromTheScenario) {
-    auto sys = defaultSystem();
-    sys["snapshotState"] = {
-        {"internalDrives", {{{"logicalDrive", 7}, {"capacity", 20}}}},
-        {"odas", {{{"number", 0}, {"flags", 0x19}, {"internalLd", 7}, {"snapshotLd", 1}, {"stripeKb", 64},
-                   {"capacityGb", 20}, {"stripes", 1000}, {"stripesInUse", 10}}}},
-        {"snapshots", {{{"oda", 0}, {"number", 2}, {"flags", 0x06}, {"logicalDrive", 1}, {"virtualLun", 5},
-                        {"created", 1767312000}, {"order", 42}, {"stripesUsed", 10}}}}};
-    sim::model::FirmwareModel m(sys, clock);
-    Result ild = read1(m, 0x60, 1028);
-    ASSERT_TRUE(ild.good());
-    EXPECT_EQ(mismatches(ild.data, {{2, 1}, {4, 7, 2}, {6, 20, 2}}), "");
-    Result odas = read1(m, 0x66, 16396);
-    ASSERT_EQ(odas.data.size(), 16396u);
-    EXPECT_EQ(mismatches(odas.data, {{2, 1, 2}, {0x0C + 2, 0x19}, {0x0C + 4, 7, 2}, {0x0C + 6, 1, 2}, {0x0C + 8, 128, 2},
-                                     {0x0C + 0x0A, 1, 2}, {0x0C + 0x14, 10, 4}}),
-              "");
-    // Created 2026-01-02 00:00:00, a Friday.
-    EXPECT_EQ(mismatches(read1(m, 0x67, 20484).data, {{2, 1, 2}, {4 + 2, 2}, {4 + 8, 5, 2}, {4 + 0x18, 2026, 2},
-                                                      {4 + 0x1B, 2}, {4 + 0x1C, 6}, {4 + 0x20, 42, 4}}),
-              "");
-    // Formatted; the generation-2 bits are dropped.
-    EXPECT_EQ(mismatches(read1(m, 0x61, 2056).data, {{2, 1}, {8 + 1, 0x01}}), "");
-    EXPECT_EQ(mismatches(read1(m, 0x63, 392, 0, 0, 1).data, {{4, 1}, {8 + 0x0A, 0x06}}), "");
-    EXPECT_EQ(mismatches(read1(m, 0x62, 868).data, {{2, 1}, {4 + 0x0C, 10, 4}}), "");
-}
-
 // A 40000-byte image goes as mode 7 in two pieces; 30000 bytes as one mode 5
 // command. Images are checked: format, kind, length and checksum.
 TEST_F(ModelInput, FirmwareImagesInPieces) {
@@ -277,7 +240,6 @@ TEST_F(ModelInput, FirmwareImagesInPieces) {
     EXPECT_EQ(d["controller"]["pieces"], 2);
     EXPECT_EQ(d["driveIo"]["bytes"], 30000);
     EXPECT_EQ(d["driveIo"]["images"], 1);
-    EXPECT_EQ(model.control("maintenance", nlohmann::json::object())["controllers"][1]["pendingFirmware"]["build"], "0514");
     // A piece that skips bytes is refused; the image so far stays.
     EXPECT_EQ(run(model, cdb10(0x3B, 7, 0x00, 0x00, 0xA0, 0x00, 16), std::vector<uint8_t>(16)).sense(), "05/24/00");
     EXPECT_EQ(model.control("downloads", nlohmann::json::object())["controller"]["bytes"], 40000);
@@ -294,6 +256,74 @@ TEST_F(ModelInput, FirmwareImagesInPieces) {
         bad[b.at] = static_cast<uint8_t>(bad[b.at] ^ b.value);
         EXPECT_EQ(run(model, cdb10(0x3B, 5, 0x00, 0, 0, 0, 30000), bad).sense(), "05/26/00");
     }
+}
+
+TEST(ModelScenarios, BusyR22System) {
+    std::ifstream in(std::string(LQCL_SOURCE_DIR) + "/sim/scenarios/model-r2_2.json");
+    auto sys = nlohmann::json::parse(in).at("systems").at(0);
+    FakeClock clock;
+    sim::model::FirmwareModel m(sys, clock);
+    // Controller A's battery and flags, controller B without a battery, RAID 6
+    // initialising, parity check on the RAID 1.
+    EXPECT_EQ(mismatches(read2(m, 0x40, 1792).data,
+                         {{8 + 182, 0xC0 | 17}, {8 + 218, 0x80 | 0x100 | 0x200 | 0x400 | 0x1000, 2}, {8 + 216, 6},
+                          {228 + 180, 0xF2}, {460, 0xF1}, {462, 40}, {468, 0xF1}, {469, 1}, {471, 3}, {472, 2, 4}}),
+              "");
+    // 6 x 1953525168 blocks, 4 data drives: 3999 GB; the RAID 1 1953525168 blocks less 0.5 %.
+    EXPECT_EQ(mismatches(read1(m, 0x04, 240, 0, 0).data, {{1, 0x06}, {0xB0, 2}, {6, 3999, 2}}), "");
+    EXPECT_EQ(mismatches(read1(m, 0x04, 240, 0, 1).data, {{1, 0x10}, {0xB0, 1}, {0xBA, 150}, {6, 994, 2}}), "");
+    Result cfg = read2(m, 0x01, 940032);
+    EXPECT_EQ(mismatches(cfg.data, {{0xCC, 31, 2}, {0x3E00 + 0x22C, 4096, 2}, {0x3E00 + 576 + 0x208, 5},
+                                    {0x4BE00 + 0x32 + 2, 0x8000 | 0x4000 | 0x1000 | 1, 2}, {0xD3E00 + 8, 0},
+                                    {0xD3E00 + 16 + 8, 0xFF}}),
+              "");
+    EXPECT_EQ(text(cfg.data, 0x4BE00 + 0x12, 5), "web01");
+    Result u = read1(m, 0x5E, 144, 1, 0, 0, 1);
+    EXPECT_EQ(u.data[8], 2);
+}
+
+TEST(ModelScenarios, FailedMembersLeaveTheArrayDegraded) {
+    struct Case { std::vector<int> failed; uint8_t fault; };
+    const Case cases[] = {{{}, 0xFF}, {{2}, 0}, {{1, 3}, 2}};
+    for (const auto& c : cases) {
+        auto sys = defaultSystem();
+        for (int slot : c.failed) sys["drives"].push_back({{"enclosure", 2}, {"slot", slot}, {"wwn", "77000000000000" + std::to_string(10 + slot)}});
+        sys["enclosures"].push_back({{"number", 2}, {"slots", 4}});
+        sys["arrays"].push_back({{"drives", {{{"enclosure", 1}, {"slot", 7}}, {{"enclosure", 1}, {"slot", 8}}, {{"enclosure", 1}, {"slot", 9}}}}, {"level", 5}});
+        for (size_t i = 0; i < c.failed.size(); ++i) {
+            sys["drives"][i]["failed"] = true;
+            sys["arrays"][1]["drives"][i] = {{"enclosure", 2}, {"slot", c.failed[i]}};
+        }
+        FakeClock clock;
+        sim::model::FirmwareModel m(sys, clock);
+        EXPECT_EQ(read1(m, 0x04, 240, 0, 1).data[0xB1], c.fault) << c.failed.size();
+        EXPECT_EQ(read1(m, 0x04, 240, 0, 0).data[0xB1], 0xFF);
+    }
+}
+
+// The event logs: capacity, the latest log emptied by its read, and the
+// pieces of one read agreeing.
+TEST(EventLogs, OldestDroppedAtCapacityAndLatestEmptiedByItsRead) {
+    sim::model::EventLogs logs;
+    const uint8_t payload[1] = {7};
+    for (int i = 0; i < 4100; ++i) logs.log(1, 1767225600 + i, static_cast<uint8_t>(i), payload);
+    auto whole = logs.reply(1, false, 0, 1767230000);   // length, ..., entry count at 12, entries from 16
+    EXPECT_EQ(le16(whole, 12), 4096);
+    EXPECT_EQ(le32(whole, 0), 16u + 4096 * 24);
+    EXPECT_EQ(whole.size(), 16u + 4096 * 24);
+    EXPECT_EQ(whole[16 + 9], 4);        // the first four were dropped
+    EXPECT_EQ(whole[16 + 8], 2);        // logged by controller B
+    EXPECT_EQ(whole[16 + 10], 7);
+
+    auto latest = logs.reply(1, true, 0, 1767230000);
+    EXPECT_EQ(le16(latest, 12), 4096);
+    // A later piece of the same read sees the same reply.
+    EXPECT_EQ(le16(logs.reply(1, true, 32768, 1767230000), 12), 4096);
+    EXPECT_EQ(le16(logs.reply(1, true, 0, 1767230000), 12), 0);
+    EXPECT_EQ(le16(logs.reply(0, false, 0, 1767230000), 12), 0);
+
+    logs.clear();
+    EXPECT_EQ(logs.size(1, false), 0u);
 }
 
 }  // namespace

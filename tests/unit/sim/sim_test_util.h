@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "core/model_api.h"
@@ -38,8 +39,6 @@ public:
     };
     std::vector<Seen>* seen = nullptr;
     std::vector<uint8_t> bufferReply = std::vector<uint8_t>(512, 0xA5);
-    nlohmann::json object;
-    const sim::SimClock* clock = nullptr;
 
     std::optional<sim::Outcome> execute(const sim::CommandContext& cmd, std::vector<uint8_t>& dataIn) override {
         if (seen)
@@ -55,26 +54,17 @@ public:
         if (op == 0xEE) throw std::runtime_error("scripted failure");
         return std::nullopt;
     }
-    nlohmann::json control(const std::string& verb, const nlohmann::json& args) override {
-        if (verb == "echo") return nlohmann::json{{"verb", verb}, {"args", args}};
-        if (verb == "now") return nlohmann::json{{"nowMs", clock->nowMs()}, {"wall", clock->wallSeconds()}};
+    nlohmann::json control(const std::string& verb, const nlohmann::json&) override {
         return nlohmann::json{{"error", "unknown verb " + verb}};
     }
-    nlohmann::json saveState() const override {
-        nlohmann::json j = nlohmann::json::object();
-        j["wwn"] = object.value("wwn", "0000000000000000");
-        j["saved"] = true;
-        return j;
-    }
+    nlohmann::json saveState() const override { return nlohmann::json::object(); }
 };
 
 inline sim::ModelFactory scriptedFactory(std::vector<ScriptedModel::Seen>* seen = nullptr) {
-    return [seen](const nlohmann::json& sys, const sim::SimClock& clock) -> std::unique_ptr<sim::SystemModel> {
+    return [seen](const nlohmann::json& sys, const sim::SimClock&) -> std::unique_ptr<sim::SystemModel> {
         if (sys.contains("reject")) throw std::invalid_argument("rejected by the model");
         auto m = std::make_unique<ScriptedModel>();
         m->seen = seen;
-        m->object = sys;
-        m->clock = &clock;
         return m;
     };
 }
@@ -94,5 +84,18 @@ inline std::unique_ptr<sim::Emulator> makeEmulator(const std::string& text = kTw
                                                    std::vector<ScriptedModel::Seen>* seen = nullptr) {
     return std::make_unique<sim::Emulator>(sim::parseScenarioText(text), scriptedFactory(seen));
 }
+
+// The two-path emulator with the scripted model, and commands sent to its nodes.
+class EmulatorTest : public ::testing::Test {
+protected:
+    using Bytes = std::vector<uint8_t>;
+    std::vector<ScriptedModel::Seen> seen;
+    std::unique_ptr<sim::Emulator> emu = makeEmulator(kTwoPathScenario, &seen);
+
+    size_t dev(int sg) { return static_cast<size_t>(emu->deviceBySg(sg)); }
+    Reply run(int sg, const Bytes& cdb, uint32_t in, const Bytes& out = {}) {
+        return decode(emu->command(dev(sg), sgWrite(cdb, in, out)));
+    }
+};
 
 }  // namespace simtest
