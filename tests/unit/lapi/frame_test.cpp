@@ -118,61 +118,56 @@ TEST(FrameRules, BusyCorrectionAndAddressFailures) {
     EXPECT_STREQ(LAPISenseKeyName(0xFC), "Obsolete - Equal");
 }
 
-struct ConfigChangeTest : FrameTest {
-    std::vector<uint32_t> starts, saves;
-    int changes = 0;
-    uint32_t run(uint32_t changeResult = 0) {
-        return LAPIConfigChange(
+// A refused start or save is retried, with its message and a wait, at most
+// twenty times, and then the last refusal is returned; a failed change ends
+// without a save; a saved change returns what the refresh returns.
+TEST_F(FrameTest, ConfigChangeRetriesAndEnds) {
+    std::vector<uint32_t> twenty(19, 1017);
+    twenty.push_back(1019);
+    struct Case {
+        const char* name;
+        std::vector<uint32_t> starts, saves;  // the answers in turn, then 0
+        uint32_t changeResult, result;
+        int changes, saved, retries;
+    } cases[] = {
+        {"start and save refused", {1017, 1018}, {1020}, 0, 1011, 2, 2, 3},
+        {"twenty refusals", twenty, {}, 0, 1019, 0, 0, 20},
+        {"failed change", {}, {}, 1003, LAPI_ERR_COMMAND_FAILED, 1, 0, 0},
+    };
+    auto next = [](std::vector<uint32_t>& answers) {
+        const uint32_t r = answers.empty() ? 0 : answers.front();
+        if (!answers.empty()) answers.erase(answers.begin());
+        return r;
+    };
+    for (Case& c : cases) {
+        sleeps().clear();
+        int changes = 0, saved = 0;
+        testing::internal::CaptureStdout();
+        const uint32_t result = LAPIConfigChange(
             0,
-            [&](int, wire::CONFIG_CHANGE_STRUCT* c) {
-                c->startCounter.set(41);
-                uint32_t r = starts.empty() ? 0 : starts.front();
-                if (!starts.empty()) starts.erase(starts.begin());
-                return r;
+            [&](int, wire::CONFIG_CHANGE_STRUCT* b) {
+                b->startCounter.set(41);
+                return next(c.starts);
             },
-            [&](int, wire::CONFIG_CHANGE_STRUCT* c) {
-                EXPECT_EQ(c->startCounter.get(), 41u);
-                uint32_t r = saves.empty() ? 0 : saves.front();
-                if (!saves.empty()) saves.erase(saves.begin());
-                return r;
+            [&](int, wire::CONFIG_CHANGE_STRUCT* b) {
+                EXPECT_EQ(b->startCounter.get(), 41u);
+                ++saved;
+                return next(c.saves);
             },
             [&] {
                 ++changes;
-                return changeResult;
+                return c.changeResult;
             },
             [] { return 1011u; }, "Error: Failed to create pool");
+        EXPECT_EQ(result, c.result) << c.name;
+        std::string retries;
+        for (int n = 1; n <= c.retries; ++n)
+            retries += "\nInformation: Configuration change in progress. Retry: " + std::to_string(n) + "\n";
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), retries) << c.name;
+        EXPECT_EQ(sleeps(), std::vector<uint32_t>(c.retries, 250000)) << c.name;
+        EXPECT_EQ(changes, c.changes) << c.name;
+        EXPECT_EQ(saved, c.saved) << c.name;
     }
-};
-
-TEST_F(ConfigChangeTest, RetriesStartAndSaveAndReturnsTheRefresh) {
-    starts = {1017, 1018, 0, 0};
-    saves = {1020, 0};
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(run(), 1011u);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "\nInformation: Configuration change in progress. Retry: 1\n"
-              "\nInformation: Configuration change in progress. Retry: 2\n"
-              "\nInformation: Configuration change in progress. Retry: 3\n");
-    EXPECT_EQ(changes, 2);
-    EXPECT_EQ(sleeps(), (std::vector<uint32_t>(3, 250000)));
-}
-
-TEST_F(ConfigChangeTest, TwentyRefusalsReturnTheLastResult) {
-    starts = std::vector<uint32_t>(19, 1017);
-    starts.push_back(1019);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(run(), 1019u);
-    std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_NE(out.find("Retry: 20\n"), std::string::npos);
-    EXPECT_EQ(out.find("Retry: 21\n"), std::string::npos);
-    EXPECT_EQ(changes, 0);
-}
-
-TEST_F(ConfigChangeTest, FailedChangeEndsWithoutSave) {
-    saves = {7};
-    EXPECT_EQ(run(1003), LAPI_ERR_COMMAND_FAILED);
-    EXPECT_EQ(saves.size(), 1u);
-    EXPECT_EQ(changes, 1);
 }
 
 }  // namespace
