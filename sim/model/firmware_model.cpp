@@ -242,6 +242,11 @@ const std::vector<FirmwareModel::WriteEntry>& FirmwareModel::controllerWrites() 
              m.takeDiagnosticDump();
              return Outcome::good();
          }},
+        // The enclosure alarm: muting silences it until it sounds again; a
+        // disabled alarm stays disabled until enabled.
+        {b::MuteAlarm, 0, kZeroCdb, [](FirmwareModel& m, W) { return m.setAlarm(kAlarmMuted, 0x8D); }},
+        {b::EnableAlarm, 0, kZeroCdb, [](FirmwareModel& m, W) { return m.setAlarm(kAlarmEnabled, 0x8F); }},
+        {b::DisableAlarm, 0, kZeroCdb, [](FirmwareModel& m, W) { return m.setAlarm(kAlarmDisabled, 0x8E); }},
     };
     return table;
 }
@@ -284,6 +289,13 @@ std::optional<Outcome> FirmwareModel::writeBuffer(const CommandContext& cmd) {
     Outcome o = entry->run(*this, VendorWrite{cmd, b3, b4, b5, static_cast<unsigned>((b3 << 8) | b4), payload});
     if ((entry->flags & kInChange) && o.kind == Outcome::Kind::Good) pendingDirty_ = true;
     return o;
+}
+
+Outcome FirmwareModel::setAlarm(uint8_t state, uint8_t eventId) {
+    if (!(state == kAlarmMuted && maint_.alarm == kAlarmDisabled)) maint_.alarm = state;
+    ++maint_.alarmCommands;
+    logEvent(eventId);
+    return Outcome::good();
 }
 
 void FirmwareModel::takeDiagnosticDump() {

@@ -240,6 +240,7 @@ private:
     std::optional<Outcome> writeBuffer(const CommandContext& cmd);
     void applyCorruptions(uint8_t bufferId, bool chunked, uint32_t offset, std::vector<uint8_t>& reply);
     void takeDiagnosticDump();
+    Outcome setAlarm(uint8_t state, uint8_t eventId);   // mute (0xD7), enable (0xD8), disable (0xD9)
 
     // Control verbs: one entry each (firmware_model.cpp).
     struct ControlVerb {

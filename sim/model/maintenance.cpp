@@ -574,6 +574,8 @@ json FirmwareModel::describeMaintenance() const {
                       {"selfTests", life.testsPassed}});
     }
     out["drives"] = ds;
+    static const char* const kAlarms[] = {"enabled", "muted", "disabled"};
+    out["alarm"] = {{"state", kAlarms[maint_.alarm]}, {"commands", maint_.alarmCommands}};
     const auto& a = maint_.apm1;
     out["apm1"] = {{"flags", a.flags.get()}, {"cycle", a.testCycle}, {"date", a.testDate},
                    {"day", a.testDay}, {"hour", a.testHour}, {"minute", a.testMinute}};

@@ -57,6 +57,9 @@ struct ControllerLife {
     int lastClearedLun = -1;
 };
 
+// The enclosure alarm as the controllers keep it.
+inline constexpr uint8_t kAlarmEnabled = 0, kAlarmMuted = 1, kAlarmDisabled = 2;
+
 struct MaintenanceState {
     std::array<ControllerLife, 2> controller{};
     std::map<size_t, DriveLife> drives;   // by drive position
@@ -69,6 +72,8 @@ struct MaintenanceState {
     std::vector<uint8_t> image[2];        // image being received: controller, drive I/O module
     std::string lastImage[2];             // what became of the last image: "stored", or why it was refused
     unsigned driveIoImages = 0;           // drive I/O module images stored
+    uint8_t alarm = kAlarmEnabled;        // kAlarmEnabled, kAlarmMuted or kAlarmDisabled
+    unsigned alarmCommands = 0;           // mute, enable and disable commands received
 };
 
 }  // namespace sim::model

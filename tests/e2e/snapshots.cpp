@@ -53,12 +53,40 @@ std::string r22Snapshot(int number, const char* enabled, const char* assigned, i
            "\nSnapshot date:            " + date + "\nSnapshot time:            8:0:0\n";
 }
 
+// The stripe lines of snapshot j in the R2_2 ODA statistics: the emulator
+// writes half the references and protects them all.
+std::string r22Stripes(int j, int total) {
+    const int write = total / 2;
+    return "\n  Snapshot Number: " + std::to_string(j) + "\n  Total stripe references: " + std::to_string(total) +
+           "\n  Write stripe references: " + std::to_string(write) + "\n  Stripe protections: " +
+           std::to_string(total) + "\n  Snapshotted LD stripes protected by original and write: 0" +
+           "\n  Snapshotted LD stripes protected by original: " + std::to_string(total - (write - total)) + "\n";
+}
+
 TEST(Snapshots, R2_2ReportsListSnapshotsOldestFirstAndRequestsAreChecked) {
     Simulator sim(scenario(true));
     expectRuns(sim, {
         {{"-F", "-g", "-z", "snapshotdata", "-l", "0"},
          "\nNumber of snapshots:      2" + r22Snapshot(0, "Yes", "Yes", 8, 700, "Monday", "1.12.2025") +
              r22Snapshot(1, "No", "No", 65535, 500, "Tuesday", "2.12.2025") + "\n",
+         0},
+        {{"-F", "-g", "-z", "odainfostruct"},
+         "\n\n*************** ALL ODA INFORMATION ***************\nNumberOfOverwriteDataAreas:                         1"
+         "\nMaximumVirtualLunsPerHostLun:                       4\n\n-----------------------\n"
+         "\nOdaNumber:                   0\nODA initialization progress: 100%\nInternal LD number:          2"
+         "\nSnapshotted LD Number:       0\nODA Stripe Size:             64kB \nNumber of Snapshots:         2"
+         "\nCapacity :                   20GB\nNumber of storage stripes:   163840\nStorage stripes in use:      1200\n\n",
+         0},
+        // Snapshot j of an ODA is record j of the system's table, before any sorting.
+        {{"-F", "-g", "-z", "odastatstruct"},
+         "\nOdaNumber: 0\nOdaStatus:\n    Snapshot invalid: No\n    Active snapshot: Yes\n    Host Lun: Assigned"
+         "\n    ODA Overrun Error: No\nODA initialization progress: 100%\nSnapshotted LD Number: 0\nODA Stripe Size: 64kB"
+         "\nCapacity : 20GB\nNumber of storage stripes: 163840\nStorage stripes in use: 1200\nNumber of Snapshots: 2\n" +
+             r22Stripes(0, 500) + r22Stripes(1, 700),
+         0},
+        {{"-F", "-g", "-z", "internalld"},
+         "\n\n*************** INTERNAL LD INFORMATION ***************\nNumberOfInternalDrives: 1"
+         "\nLogicalDriveNumber:     2\nCapacity:               20",
          0},
         {{"-F", "-n", "-z", "snapshotdata", "-l", "0"}, "Number of snapshots for LD[0]:2", 0},
         {{"-F", "-n", "-z", "snapshotdata", "-l", "1"}, "Number of snapshots for LD[1]:0", 0},
@@ -108,6 +136,16 @@ TEST(Snapshots, FirstGenerationReportsEveryDrivesTable) {
              "\nNumber of snapshot for LD 1: 0\n\nNumber of snapshot for LD 2: 0\n",
          0},
         {{"-F", "-g", "-z", "snapshotdata", "-l", "9"}, kBadLun, 1},
+        {{"-F", "-g", "-z", "odainfostruct"},
+         "\n\n*************** ODA INFORMATION ***************\nNumber Of Existing Overwrite Data Areas:        1"
+         "\nMaximum Virtual Luns Per Host Lun:               4\nOdaNumber:                0\nStatus:                   1"
+         "\nLogicalDriveNumber:       2\nCapacity:                 20\nProgress:                 100\n",
+         0},
+        {{"-F", "-g", "-z", "odastatstruct"},
+         "\n\n*************** ODA STATISTICS ***************\nNumberOfOverwriteDataAreas : 0x1\n  \tOdaNumber:   0"
+         "\n   \tStatus:      25\n   \tStripesSize: 128\n   \tStripesOda:  163840\n   \tSnapshotLd:  0"
+         "\n   \tSnapshots:   2\n\t\tdStripes: 500\n\t\tdStripes: 700",
+         0},
         {{"-F", "-n", "-z", "snapshotdata", "-l", "0"}, "Number of snapshots for LD[0]:2", 0},
         {{"-F", "-g", "-z", "ldassignflag", "-l", "0"}, "LD already assigned to ODA :0", 0},
         {{"-F", "-g", "-z", "ldassignflag", "-l", "1"}, "LD is not yet assigned: 0xFFFF\n" + kBadSnapshot, 1},
