@@ -2,6 +2,7 @@
 // against tolvo-sim with injected faults and its record of received commands.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <regex>
 #include <string>
 #include <vector>
@@ -46,50 +47,42 @@ TEST(DeviceFailover, BusyControllerIsRetriedWithAWarningEachTime) {
     EXPECT_EQ(infoReads(sim), (std::vector<std::string>{"sg0", "sg0", "sg0", "sg0"}));
 }
 
-TEST(DeviceFailover, FailedPathMovesToTheNextPathSilently) {
-    Simulator sim;
-    sim.inject("sg0", "fail-path", R"({"cdb": "3C0240"})");
-    expectRun(sim, kProductType, kProductTypeReport, 0);
-    EXPECT_EQ(infoReads(sim), (std::vector<std::string>{"sg0", "sg1"}));
-}
-
-TEST(DeviceFailover, ExclusiveOpenWaitsForAnotherUserOfTheDevice) {
-    // Discovery opens each node three times (scan, INQUIRY, header read); the
-    // information read then finds sg0 held by someone else.
-    for (int busyOpens : {9, 10}) {
+// Faults met by the information read: what the user sees, and which devices
+// received the read in turn.
+TEST(DeviceFailover, FailedPathsRefusalsAndBusyOpens) {
+    const std::string failPath = R"({"cdb": "3C0240", "forever": true})";
+    const struct {
+        std::vector<std::array<std::string, 3>> faults;  // target, kind, parameters
+        std::string out;
+        int status;
+        std::vector<std::string> reads;
+        int inquiries;  // INQUIRY commands in all (discovery and rediscoveries); -1 not counted
+    } cases[] = {
+        // A failed path moves to the next path silently.
+        {{{"sg0", "fail-path", R"({"cdb": "3C0240"})"}}, kProductTypeReport, 0, {"sg0", "sg1"}, 2},
+        // Discovery opens each node three times (scan, INQUIRY, header read); the information
+        // read then finds sg0 held by someone else: nine refusals are absorbed by the open's
+        // ten attempts, ten fail the path.
+        {{{"sg0", "ebusy-open", R"({"skip": 3, "count": 9})"}}, kProductTypeReport, 0, {"sg0"}, -1},
+        {{{"sg0", "ebusy-open", R"({"skip": 3, "count": 10})"}}, kProductTypeReport, 0, {"sg1"}, -1},
+        // A command the controller refuses is not retried.
+        {{{"sg0", "check", R"({"cdb": "3C0240", "key": 5, "asc": 36, "ascq": 0})"}}, kCommandFailed, 1, {"sg0"}, -1},
+        // Paths lost for good after discovery's INQUIRY and header read: one rediscovery, then no handle.
+        {{{"sg0", "fail-path", R"({"skip": 2, "forever": true})"}, {"sg1", "fail-path", R"({"skip": 2, "forever": true})"}},
+         errorTail("LAPI call failed: No valid tolvo handle.", 1007), 1, {"sg0", "sg1"}, 4},
+        // Only the information read fails, so every rediscovery finds both paths again: at most seven sends.
+        {{{"sg0", "fail-path", failPath}, {"sg1", "fail-path", failPath}},
+         kCommandFailed, 1, {"sg0", "sg1", "sg0", "sg1", "sg0", "sg1", "sg0"}, -1},
+    };
+    for (const auto& c : cases) {
         Simulator sim;
-        sim.inject("sg0", "ebusy-open", R"({"skip": 3, "count": )" + std::to_string(busyOpens) + "}");
-        expectRun(sim, kProductType, kProductTypeReport, 0);
-        // Nine refusals are absorbed by the open's ten attempts; ten fail the path.
-        EXPECT_EQ(infoReads(sim), (busyOpens == 9 ? std::vector<std::string>{"sg0"} : std::vector<std::string>{"sg1"}));
+        for (const auto& [target, kind, params] : c.faults) sim.inject(target, kind, params);
+        expectRun(sim, kProductType, c.out, c.status);
+        EXPECT_EQ(infoReads(sim), c.reads) << c.faults[0][1];
+        if (c.inquiries >= 0) {
+            EXPECT_EQ(testsupport::sentCdbs(sim, "12").size(), static_cast<size_t>(c.inquiries));
+        }
     }
-}
-
-TEST(DeviceFailover, CommandRefusedByTheControllerIsNotRetried) {
-    Simulator sim;
-    sim.inject("sg0", "check", R"({"cdb": "3C0240", "key": 5, "asc": 36, "ascq": 0})");
-    expectRun(sim, kProductType, kCommandFailed, 1);
-    EXPECT_EQ(infoReads(sim), (std::vector<std::string>{"sg0"}));
-}
-
-TEST(DeviceFailover, PathsLostForGoodAreRediscoveredOnceThenNoHandle) {
-    Simulator sim;
-    // Discovery's INQUIRY and configuration header read get through; everything after fails.
-    for (const char* sg : {"sg0", "sg1"}) sim.inject(sg, "fail-path", R"({"skip": 2, "forever": true})");
-    expectRun(sim, kProductType, errorTail("LAPI call failed: No valid tolvo handle.", 1007), 1);
-    EXPECT_EQ(infoReads(sim), (std::vector<std::string>{"sg0", "sg1"}));
-    // One rediscovery: each node asked once more who it is.
-    int inquiries = 0;
-    for (const auto& c : sim.commands()) inquiries += c["cdb"].get<std::string>().rfind("12", 0) == 0 ? 1 : 0;
-    EXPECT_EQ(inquiries, 4);
-}
-
-TEST(DeviceFailover, AtMostSevenPathSendsWhenEveryPathKeepsFailing) {
-    Simulator sim;
-    // Only the information read fails: every rediscovery finds both paths again.
-    for (const char* sg : {"sg0", "sg1"}) sim.inject(sg, "fail-path", R"({"cdb": "3C0240", "forever": true})");
-    expectRun(sim, kProductType, kCommandFailed, 1);
-    EXPECT_EQ(infoReads(sim).size(), 7u);
 }
 
 }  // namespace

@@ -155,7 +155,7 @@ TEST_F(Events, FailedWriteIsReportedAndLeavesTheStore) {
     // A file size limit of 0: the rebuild's new file cannot be written.
     RunResult r = testsupport::run({"/bin/sh", "-c", "ulimit -f 0; trap '' XFSZ; exec \"$0\" -F -n -z initialeventcnt",
                                     LQCL_BINARY},
-                                   env(), "", sim.dir());
+                                   env(), sim.dir());
     EXPECT_EQ(r.out, "\nNumber Of Initial Events: 1\n\nLAPI call failed: Cannot open or write to file.\nReturn code: 1006\n");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(storeSize(store()), 24u);
@@ -170,7 +170,7 @@ TEST_F(Events, TwoProcessesFetchingAtOnceStoreEachEventOnce) {
     for (int i = 20; i < 40; ++i) logEvent(i % 2, 0x56, "", kT + i);
     const std::string cmd = "\"$0\" -F -n -z encevents >/dev/null & \"$0\" -F -n -z encevents >/dev/null & "
                             "\"$0\" -F -n -z latesteventcnt >/dev/null & wait";
-    RunResult r = testsupport::run({"/bin/sh", "-c", cmd, LQCL_BINARY}, env(), "", sim.dir());
+    RunResult r = testsupport::run({"/bin/sh", "-c", cmd, LQCL_BINARY}, env(), sim.dir());
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(storeSize(store()), 40 * 24u);
 }

@@ -136,7 +136,7 @@ TEST(SaveRestore, PathRules) {
     for (const auto& c : cases) {
         std::vector<std::string> argv = {program, "-F", "-g", "-z", "saveconfig"};
         argv.insert(argv.end(), c.name.begin(), c.name.end());
-        testsupport::expectResult(testsupport::run(argv, sim.env(), "", work.path()),
+        testsupport::expectResult(testsupport::run(argv, sim.env(), work.path()),
                                   said("Configuration saved successfully to: [" + c.expectedPath + "]"), 0,
                                   c.expectedPath);
         EXPECT_EQ(readFile(c.expectedPath).size(), kImageSize);

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -34,9 +33,9 @@ struct Pipe {
 }  // namespace
 
 RunResult run(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-              const std::string& input, const std::string& workdir, const std::string& argv0) {
+              const std::string& workdir, const std::string& argv0) {
     if (argv.empty()) throw std::invalid_argument("run: empty argv");
-    Pipe in, out, err;
+    Pipe out, err;
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -46,7 +45,8 @@ RunResult run(const std::vector<std::string>& argv, const std::map<std::string, 
     pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
-        dup2(in.fd[0], 0);
+        int null = open("/dev/null", O_RDONLY);
+        if (null >= 0) dup2(null, 0);
         dup2(out.fd[1], 1);
         dup2(err.fd[1], 2);
         for (const auto& [k, v] : env) {
@@ -57,43 +57,26 @@ RunResult run(const std::vector<std::string>& argv, const std::map<std::string, 
         execv(path, args.data());
         _exit(127);
     }
-    in.closeEnd(0);
     out.closeEnd(1);
     err.closeEnd(1);
 
     RunResult r;
-    size_t written = 0;
-    if (input.empty()) in.closeEnd(1);
-    else fcntl(in.fd[1], F_SETFL, O_NONBLOCK);
-    signal(SIGPIPE, SIG_IGN);
-
+    Pipe* pipes[2] = {&out, &err};
+    std::string* texts[2] = {&r.out, &r.err};
     while (out.fd[0] >= 0 || err.fd[0] >= 0) {
-        pollfd fds[3];
-        int n = 0;
-        int outIdx = -1, errIdx = -1, inIdx = -1;
-        if (out.fd[0] >= 0) { outIdx = n; fds[n++] = {out.fd[0], POLLIN, 0}; }
-        if (err.fd[0] >= 0) { errIdx = n; fds[n++] = {err.fd[0], POLLIN, 0}; }
-        if (in.fd[1] >= 0) { inIdx = n; fds[n++] = {in.fd[1], POLLOUT, 0}; }
-        if (poll(fds, n, -1) < 0) {
+        pollfd fds[2] = {{out.fd[0], POLLIN, 0}, {err.fd[0], POLLIN, 0}};  // a closed end (-1) is skipped
+        if (poll(fds, 2, -1) < 0) {
             if (errno == EINTR) continue;
             break;
         }
         char buf[65536];
-        auto drain = [&](int idx, Pipe& p, std::string& dst) {
-            if (idx < 0 || !(fds[idx].revents & (POLLIN | POLLHUP | POLLERR))) return;
-            ssize_t k = read(p.fd[0], buf, sizeof buf);
-            if (k > 0) dst.append(buf, static_cast<size_t>(k));
-            else if (k == 0 || errno != EINTR) p.closeEnd(0);
-        };
-        drain(outIdx, out, r.out);
-        drain(errIdx, err, r.err);
-        if (inIdx >= 0 && (fds[inIdx].revents & (POLLOUT | POLLERR | POLLHUP))) {
-            ssize_t k = write(in.fd[1], input.data() + written, input.size() - written);
-            if (k > 0) written += static_cast<size_t>(k);
-            if (k < 0 || written == input.size()) in.closeEnd(1);
+        for (int i = 0; i < 2; ++i) {
+            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            ssize_t k = read(pipes[i]->fd[0], buf, sizeof buf);
+            if (k > 0) texts[i]->append(buf, static_cast<size_t>(k));
+            else if (k == 0 || errno != EINTR) pipes[i]->closeEnd(0);
         }
     }
-    in.closeEnd(1);
     int st = 0;
     while (waitpid(pid, &st, 0) < 0 && errno == EINTR) {
     }
@@ -106,13 +89,13 @@ RunResult runLqcl(const std::vector<std::string>& args, const std::map<std::stri
                   const std::string& workdir) {
     std::vector<std::string> argv{LQCL_BINARY};
     argv.insert(argv.end(), args.begin(), args.end());
-    return run(argv, env, "", workdir);
+    return run(argv, env, workdir);
 }
 
 RunResult runLqclNamed(const std::vector<std::string>& args, const std::map<std::string, std::string>& env) {
     std::vector<std::string> argv{LQCL_BINARY};
     argv.insert(argv.end(), args.begin(), args.end());
-    return run(argv, env, "", "", "lqcl");
+    return run(argv, env, "", "lqcl");
 }
 
 std::string readFile(const std::string& path) {

@@ -14,11 +14,10 @@ struct RunResult {
 };
 
 // Runs argv[0] (a path) with the arguments, the current environment plus `env`
-// (an empty value unsets the variable), and `input` on standard input. A
-// non-empty `argv0` is what the program sees as its own name.
+// (an empty value unsets the variable), standard input from /dev/null, in
+// `workdir` when given. A non-empty `argv0` is what the program sees as its own name.
 RunResult run(const std::vector<std::string>& argv,
               const std::map<std::string, std::string>& env = {},
-              const std::string& input = "",
               const std::string& workdir = "",
               const std::string& argv0 = "");
 
