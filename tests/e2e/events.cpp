@@ -57,13 +57,10 @@ std::string banner(const std::string& count) {
     return "\n" + kRule + "\nThere are " + count + " events for RAID System WWN 2000001122334400\n" + kRule + "\n\n";
 }
 
-TEST_F(Events, ListingWithNoEvents) {
+TEST_F(Events, ListingMergesBothControllersAndKeepsTheHistory) {
     expectResult(lqcl({"-F", "-g", "-z", "encevents"}),
                  banner("0") + "\n**** RAID System 0 There were no events this time ****\n", 0);
     EXPECT_EQ(storeSize(store()), 0u);
-}
-
-TEST_F(Events, ListingMergesBothControllersAndKeepsTheHistory) {
     logEvent(1, 0x03, "28", kT);    // equal times: controller 1's entry first
     logEvent(0, 0x56, "", kT);
     logEvent(0, 0xAC, "FF", kT + 61);

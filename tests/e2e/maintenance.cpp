@@ -40,10 +40,27 @@ std::string scenario(const json& extra = json::object()) {
     return testsupport::twoPathScenario("", 12, system);
 }
 
-TEST(Maintenance, ControllerChecksRefuseBeforeSending) {
-    Simulator sim(scenario({{"controllers", {json::object(), {{"present", false}}}}}));
+// Requests refused before anything is sent: controller B is absent, the
+// firmware files are not images, and the system has no fail-drive command.
+TEST(Maintenance, RequestsCheckedBeforeSending) {
+    Simulator sim(scenario({{"features", {"apm"}}, {"controllers", {json::object(), {{"present", false}}}}}));
     const std::vector<std::string> reset = {"-C", "-s", "-z", "reset"}, clear = {"-C", "-s", "-z", "clearstats"};
+    const std::vector<std::string> locate = {"-D", "-s", "-z", "locate"}, spin = {"-D", "-s", "-z", "apmspin"};
+    const std::string range = "Error. Flash timing value out of range(Valid values: 1 - 120)\n" + kBadTiming;
+    testsupport::TempDir dir;
+    const std::string missing = dir.path() + "/missing.img", empty = dir.path() + "/empty.img",
+                      big = dir.path() + "/big.img";
+    std::ofstream(empty).close();
+    std::ofstream(big, std::ios::binary).seekp((16 << 20)).put('x');
+    const std::string cannotOpen = "\n" + errorTail("Error: Cannot open file specified.", 2014);
     expectRuns(sim, {
+        {{"-C", "-s", "-z", "firmware", "-m", missing},
+         "Error: Could not open file (" + missing + ")\n\n" + errorTail("Error: Memory Allocation Error.", 2001), 1},
+        {{"-C", "-s", "-z", "firmware", "-m", empty}, "Error: " + empty + " is empty\n" + cannotOpen, 1},
+        {{"-C", "-s", "-z", "drivefirmware", "-m", dir.path()},
+         "Error: " + dir.path() + " is not a regular file\n" + cannotOpen, 1},
+        {{"-C", "-s", "-z", "firmware", "-m", big},
+         "Error: " + big + " is 16777217 bytes; a firmware image is at most 16777216 bytes\n" + cannotOpen, 1},
         {withL(reset, {"2"}), "Error: Controller A or B invalid\n" + kBadController, 1},
         {withL(reset, {"1"}), "Error: Controller B invalid\n" + kBadController, 1},
         {withL(reset, {"3"}), "Error: controller index invalid\n" + kBadController, 1},
@@ -51,8 +68,18 @@ TEST(Maintenance, ControllerChecksRefuseBeforeSending) {
         {withL(clear, {"3", "0", "0"}), kBadController, 1},
         {withL(clear, {"0", "3", "0"}), errorTail("Error: Invalid port selected.", 2030), 1},
         {withL(clear, {"0", "0", "512"}), kBadLun, 1},
+        {withL(locate, {"0", "0"}), range, 1},
+        {withL(locate, {"0", "121"}), range, 1},
+        {withL(spin, {"1", "11", "1"}), kBadEnclosure, 1},
+        {withL(spin, {"49", "1", "1"}), errorTail("Error: Invalid slot index.", 2015), 1},
+        {withL(spin, {"2", "1", "0"}), "Error: Drive is not an unused drive, failed drive or a hotspare\n" + kBadApm, 1},
+        {withL(spin, {"2", "1", "2"}), kBadSelection, 1},
+        {{"-D", "-s", "-z", "apmtest", "-l", "1", "-l", "1"},
+         "Error: Drive is not an unused drive or a hotspare\n" + kBadApm, 1},
+        {{"-D", "-s", "-z", "faildrive", "-l", "0", "-l", "1"}, "\nFail Drive for (ArrayID = 0, DriveID = 1) failed.", 0},
     });
-    EXPECT_TRUE(sentCdbs(sim, "3b01c").empty());
+    // No write was sent: no controller command, firmware, light, failing, spin or test.
+    EXPECT_TRUE(sentCdbs(sim, "3b").empty());
 }
 
 TEST(Maintenance, ClearStatisticsResetAndFirmware) {
@@ -91,26 +118,6 @@ TEST(Maintenance, ClearStatisticsResetAndFirmware) {
     // The same image is not a drive I/O module image: the module refuses it.
     expectRun(sim, {"-C", "-s", "-z", "drivefirmware", "-m", path},
               upload + errorTail("Error: Fail to download firmware.", 2022), 1);
-}
-
-TEST(Maintenance, FirmwareFileIsCheckedBeforeAnythingIsSent) {
-    Simulator sim(scenario());
-    testsupport::TempDir dir;
-    const std::string missing = dir.path() + "/missing.img", empty = dir.path() + "/empty.img",
-                      big = dir.path() + "/big.img";
-    std::ofstream(empty).close();
-    std::ofstream(big, std::ios::binary).seekp((16 << 20)).put('x');
-    const std::string cannotOpen = "\n" + errorTail("Error: Cannot open file specified.", 2014);
-    expectRuns(sim, {
-        {{"-C", "-s", "-z", "firmware", "-m", missing},
-         "Error: Could not open file (" + missing + ")\n\n" + errorTail("Error: Memory Allocation Error.", 2001), 1},
-        {{"-C", "-s", "-z", "firmware", "-m", empty}, "Error: " + empty + " is empty\n" + cannotOpen, 1},
-        {{"-C", "-s", "-z", "drivefirmware", "-m", dir.path()},
-         "Error: " + dir.path() + " is not a regular file\n" + cannotOpen, 1},
-        {{"-C", "-s", "-z", "firmware", "-m", big},
-         "Error: " + big + " is 16777217 bytes; a firmware image is at most 16777216 bytes\n" + cannotOpen, 1},
-    });
-    EXPECT_TRUE(sentCdbs(sim, "3b").empty());
 }
 
 TEST(Maintenance, TimeSyncRetriesWhileControllerBRefuses) {
@@ -162,25 +169,6 @@ TEST(Maintenance, DriveList) {
     });
 }
 
-TEST(Maintenance, DriveCommandChecks) {
-    Simulator sim(scenario());
-    const std::string range = "Error. Flash timing value out of range(Valid values: 1 - 120)\n" + kBadTiming;
-    const std::vector<std::string> locate = {"-D", "-s", "-z", "locate"}, spin = {"-D", "-s", "-z", "apmspin"};
-    expectRuns(sim, {
-        {withL(locate, {"0", "0"}), range, 1},
-        {withL(locate, {"0", "121"}), range, 1},
-        {withL(spin, {"1", "11", "1"}), kBadEnclosure, 1},
-        {withL(spin, {"49", "1", "1"}), errorTail("Error: Invalid slot index.", 2015), 1},
-        {withL(spin, {"2", "1", "0"}), "Error: Drive is not an unused drive, failed drive or a hotspare\n" + kBadApm, 1},
-        {withL(spin, {"2", "1", "2"}), kBadSelection, 1},
-        {{"-D", "-s", "-z", "apmtest", "-l", "1", "-l", "1"},
-         "Error: Drive is not an unused drive or a hotspare\n" + kBadApm, 1},
-    });
-    // None of the light checks read the drive list; nothing was sent but checks.
-    EXPECT_TRUE(sentCdbs(sim, "3b01c2").empty());
-    EXPECT_TRUE(sentCdbs(sim, "3b01dc").empty());
-}
-
 TEST(Maintenance, LightSpinTestAndFailADrive) {
     Simulator sim(scenario());
     sim.ctl("freeze");
@@ -216,13 +204,6 @@ TEST(Maintenance, LightSpinTestAndFailADrive) {
         {{"-D", "-s", "-z", "faildrive", "-u", "5000C500000000FF"},
          "\nError: Drive with device WWN entered doesnt exist" + kBadDevice, 1},
     });
-}
-
-TEST(Maintenance, FailDriveWithoutTheFeatureSaysFailed) {
-    Simulator sim(scenario({{"features", {"apm"}}}));
-    expectRun(sim, {"-D", "-s", "-z", "faildrive", "-l", "0", "-l", "1"},
-              "\nFail Drive for (ArrayID = 0, DriveID = 1) failed.", 0);
-    EXPECT_TRUE(sentCdbs(sim, "3b01c8").empty());
 }
 
 TEST(Maintenance, SystemParameters) {
