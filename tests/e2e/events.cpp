@@ -66,8 +66,7 @@ TEST_F(Events, ListingMergesBothControllersAndKeepsTheHistory) {
     logEvent(0, 0xAC, "FF", kT + 61);
     const std::string first =
         "---- Event Number:     1: Event Time (On Controller): Thu Jan  1 00:00:00 2026\n"
-        "  RAID System ID: 0  Severity: 3 (Information)  Source: 4 (Controller)\n"
-        "  Text: 0x56^Event Log Cleared\n"
+        "  RAID System ID: 0  Severity: 3 (Information)  Source: 4 (Controller)\n  Text: 0x56^Event Log Cleared\n"
         "---- Event Number:     2: Event Time (On Controller): Thu Jan  1 00:00:00 2026\n"
         "  RAID System ID: 0  Severity: 1 (Critical)  Source: 4 (Controller)\n"
         "  Text: 0x03^Temp Limit. Temperature is 40 degrees Celsius (104 degrees Fahrenheit)\n"

@@ -250,14 +250,10 @@ TEST(Maintenance, PowerControlAndQueueSettings) {
     const std::vector<std::string> tqm = {"-S", "-s", "-z", "configuretqm"};
     expectRuns(sim, {
         {{"-S", "-g", "-z", "apmlevel1"}, "\nSpin down hotspare drives              :Disabled\n"
-         "Spin down fail drives                  :Disabled\n"
-         "Spin down unused drives                :Disabled\n"
-         "Spin down and test hostpare drives     :Enabled\n"
-         "Spin down and test unused drives       :Enabled\n"
-         "APM1 Test cycle time                   :Weekly\n"
-         "Test date of the month                 :Disabled\n"
-         "APM1 Test day                          :Tuesday\n"
-         "Test time                              :02 hrs 30 mins\n\n"
+         "Spin down fail drives                  :Disabled\nSpin down unused drives                :Disabled\n"
+         "Spin down and test hostpare drives     :Enabled\nSpin down and test unused drives       :Enabled\n"
+         "APM1 Test cycle time                   :Weekly\nTest date of the month                 :Disabled\n"
+         "APM1 Test day                          :Tuesday\nTest time                              :02 hrs 30 mins\n\n"
          "Time remaining to next functional test :01 days 19 hours 25 minutes\n", 0},
         {withL(tqm, {"1", "100"}), kBadTiming, 1},
         {withL(tqm, {"4", "10"}), kBadSelection, 1},

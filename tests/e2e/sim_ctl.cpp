@@ -20,35 +20,30 @@ using testsupport::TempDir;
 
 TEST(SimCtl, AnswersAreJsonAndTheStatusSaysWhetherTheyFailed) {
     Simulator sim;
-    auto ok = run({TOLVO_SIM_BINARY, "ctl", sim.dir(), "inject", "sg1", "busy", R"({"count":2})"});
-    EXPECT_EQ(ok.status, 0);
-    EXPECT_EQ(nlohmann::json::parse(ok.out), nlohmann::json::parse(R"({"id":1})"));
-    EXPECT_EQ(ok.err, "");
-
-    auto faults = run({TOLVO_SIM_BINARY, "ctl", sim.dir(), "faults"});
-    EXPECT_EQ(faults.status, 0);
-    auto list = nlohmann::json::parse(faults.out)["faults"];
-    ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0]["target"], "sg1");
-    EXPECT_EQ(list[0]["kind"], "busy");
-    EXPECT_EQ(list[0]["remaining"], 2);
-
-    auto negative = run({TOLVO_SIM_BINARY, "ctl", sim.dir(), "wall-offset", "-3600"});
-    EXPECT_EQ(negative.status, 0);
-    EXPECT_EQ(nlohmann::json::parse(negative.out)["wallOffset"], -3600);
-
-    auto bad = run({TOLVO_SIM_BINARY, "ctl", sim.dir(), "inject", "sg7", "busy"});
-    EXPECT_EQ(bad.status, 1);
-    EXPECT_EQ(nlohmann::json::parse(bad.out), nlohmann::json::parse(R"({"error":"no device sg7"})"));
-
-    auto unknown = run({TOLVO_SIM_BINARY, "ctl", sim.dir(), "frobnicate"});
-    EXPECT_EQ(unknown.status, 1);
-    EXPECT_EQ(nlohmann::json::parse(unknown.out)["error"], "unknown verb \"frobnicate\" (try: help)");
-
-    auto model = run({TOLVO_SIM_BINARY, "ctl", sim.dir(), "model", "0", "refuse-config", R"({"count":2})"});
-    EXPECT_EQ(model.status, 0) << model.out;
-    auto modelBad = run({TOLVO_SIM_BINARY, "ctl", sim.dir(), "model", "0", "no-such-verb"});
-    EXPECT_EQ(modelBad.status, 1);
+    using nlohmann::json;
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* key;  // the key of the answer compared, or "" for the whole answer
+        json value;
+    } cases[] = {
+        {{"inject", "sg1", "busy", R"({"count":2})"}, 0, "", {{"id", 1}}},
+        {{"faults"}, 0, "", {{"faults", {{{"id", 1}, {"kind", "busy"}, {"remaining", 2}, {"target", "sg1"}}}}}},
+        {{"wall-offset", "-3600"}, 0, "wallOffset", -3600},
+        {{"inject", "sg7", "busy"}, 1, "", {{"error", "no device sg7"}}},
+        {{"frobnicate"}, 1, "", {{"error", "unknown verb \"frobnicate\" (try: help)"}}},
+        {{"model", "0", "refuse-config", R"({"count":2})"}, 0, "", {{"count", 2}, {"ok", true}, {"reason", "start"}}},
+        {{"model", "0", "no-such-verb"}, 1, "", {{"error", "unknown model verb \"no-such-verb\""}}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> argv = {TOLVO_SIM_BINARY, "ctl", sim.dir()};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        auto r = run(argv);
+        EXPECT_EQ(r.status, c.status) << c.args[0];
+        EXPECT_EQ(r.err, "") << c.args[0];
+        const json answer = json::parse(r.out);
+        EXPECT_EQ(*c.key ? answer[c.key] : answer, c.value) << c.args[0];
+    }
 }
 
 // Raw requests on the control socket, as a client in another language would send them.
