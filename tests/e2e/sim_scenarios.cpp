@@ -1,11 +1,11 @@
 // Scenarios as tolvo-sim loads them: the built-in default, every shipped
 // scenario file, malformed scenarios and usage errors, the state file, and a
 // directory of 250 simulated nodes.
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -44,15 +44,9 @@ bool validConfigHeader(const Bytes& h) {
 }
 
 TEST(SimScenarios, EveryShippedScenarioStartsAndAnswersOnEveryPath) {
-    std::string dir = std::string(LQCL_SOURCE_DIR) + "/sim/scenarios";
     std::vector<std::string> files;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d)) {
-            std::string name = e->d_name;
-            if (name.size() > 5 && name.substr(name.size() - 5) == ".json") files.push_back(dir + "/" + name);
-        }
-        closedir(d);
-    }
+    for (const auto& e : std::filesystem::directory_iterator(std::string(LQCL_SOURCE_DIR) + "/sim/scenarios"))
+        if (e.path().extension() == ".json") files.push_back(e.path());
     ASSERT_GE(files.size(), 4u);
     for (const auto& file : files) {
         SCOPED_TRACE(file);
@@ -96,11 +90,7 @@ TEST(SimScenarios, MalformedScenariosEndWithStatusTwoAndAClearMessage) {
     auto missing = run({TOLVO_SIM_BINARY, "serve", devs.path(), files.path() + "/none.json"});
     EXPECT_EQ(missing.status, 2);
     EXPECT_EQ(missing.err, "tolvo-sim: scenario " + files.path() + "/none.json: cannot read: No such file or directory\n");
-    DIR* d = opendir(devs.path().c_str());
-    int n = 0;
-    while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
-    closedir(d);
-    EXPECT_EQ(n, 0);  // nothing was created
+    EXPECT_TRUE(std::filesystem::is_empty(devs.path()));  // nothing was created
 }
 
 TEST(SimScenarios, UsageErrors) {

@@ -1,6 +1,5 @@
 // tolvo-sim as a process: the socket transport of the simulated sg nodes, its
 // start and stop, and its robustness against clients that misbehave.
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -11,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <thread>
@@ -40,11 +40,7 @@ using testsupport::sg::decode;
 
 std::set<std::string> entries(const std::string& dir) {
     std::set<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d))
-            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.insert(e->d_name);
-        closedir(d);
-    }
+    for (const auto& e : std::filesystem::directory_iterator(dir)) names.insert(e.path().filename());
     return names;
 }
 
