@@ -44,10 +44,11 @@ json dump(const Simulator& sim) {
     return config;
 }
 
-// createArray's eleven -l values after the drive count: chunk, level, back-off, no cache parameters.
-std::vector<std::string> arrayArgs(const std::vector<int>& driveSlots, int chunkKb, int level) {
-    std::vector<std::string> a = {"-F", "-c", "-z", "array", "-l", std::to_string(driveSlots.size())};
-    for (int s : driveSlots) a.insert(a.end(), {"-u", drive(s)});
+// createArray's eleven -l values after the drive count (the slots given, unless
+// `count` says otherwise): chunk, level, back-off, no cache parameters. Slot 0 is a zero WWN.
+std::vector<std::string> arrayArgs(const std::vector<int>& driveSlots, int chunkKb, int level, size_t count = 0) {
+    std::vector<std::string> a = {"-F", "-c", "-z", "array", "-l", std::to_string(count ? count : driveSlots.size())};
+    for (int s : driveSlots) a.insert(a.end(), {"-u", s ? drive(s) : "0"});
     for (int v : {chunkKb, level, 0, 0, 0, 0, 0, 0, 0, 0}) a.insert(a.end(), {"-l", std::to_string(v)});
     return a;
 }
@@ -103,10 +104,7 @@ TEST(ConfigChanges, ChunkLimitsOfTheHeaderAndMirroredPairs) {
     expectRefused(sim, arrayArgs({3, 4}, 1024, 1), errorTail("Error: Create Array failed. Invalid chunk size.", 2039));
     // A zero WWN is skipped: four drives with the third slot left empty.
     sim.clearCommands();
-    std::vector<std::string> gap = {"-F", "-c", "-z", "array", "-l", "5", "-u", drive(3), "-u", drive(4), "-u", "0",
-                                    "-u", drive(5), "-u", drive(6)};
-    for (int v : {64, 5, 0, 0, 0, 0, 0, 0, 0, 0}) gap.insert(gap.end(), {"-l", std::to_string(v)});
-    expectRun(sim, gap, "\nCreated ArrayID:1\n", 0);
+    expectRun(sim, arrayArgs({3, 4, 0, 5, 6}, 64, 5), "\nCreated ArrayID:1\n", 0);
     auto ranks = writes(sim, "90");
     ASSERT_EQ(ranks.size(), 1u);
     EXPECT_EQ(ranks[0].substr(2 * (16 + 2), 2), "04");
@@ -116,9 +114,7 @@ TEST(ConfigChanges, ChunkLimitsOfTheHeaderAndMirroredPairs) {
     EXPECT_EQ(dump(sim)["arrays"][1]["drives"], json({drive(3), drive(4), drive(5), drive(6)}));
 
     // Fewer WWNs than the drive count: refused before anything is sent.
-    std::vector<std::string> shortList = {"-F", "-c", "-z", "array", "-l", "3", "-u", drive(3)};
-    for (int v : {64, 5, 0, 0, 0, 0, 0, 0, 0, 0}) shortList.insert(shortList.end(), {"-l", std::to_string(v)});
-    expectRefused(sim, shortList,
+    expectRefused(sim, arrayArgs({3}, 64, 5, 3),
                   "Error: 3 drives were requested but 1 drive WWNs given\n" +
                       errorTail("Error: Invalid device index.", 2003));
 }

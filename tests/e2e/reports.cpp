@@ -138,7 +138,6 @@ TEST(Reports, SectionsAndBatteryTextsFollowTheProductType) {
 TEST(Reports, ControllerTypeWithOnlyItsTopBitIsNotValid) {
     Simulator sim(scenario({{"productType", 7}}));
     corrupt(sim, 0x40, 8 + 182, 0x80);
-    corrupt(sim, 0x40, 8 + 182, 0x80);
     expectRun(sim, {"-C", "-g", "-z", "prodtype"}, "Controller type is not valid \n\nController type is unknown", 0);
     // With type 0, every section of a record is printed.
     expectParts(sim, {"-C", "-g", "-z", "cntinfofailstruct"},
@@ -261,7 +260,6 @@ TEST(Reports, CountsBeyondTheRecordsAreClamped) {
     EXPECT_EQ(count(r.out, "\nRegion:"), 676u);
 
     // A host count beyond the 512 entries: the last entry answers, the next is refused.
-    corrupt(sim, 0x42, 5, 0xFF);
     corrupt(sim, 0x42, 5, 0xFF);
     expectRun(sim, {"-F", "-g", "-z", "host", "-l", "511"}, "HostWWN (HEX):0000000000000000", 0);
     expectRun(sim, {"-F", "-g", "-z", "host", "-l", "512"}, errorTail("Error: Invalid host index.", 2005), 1);
