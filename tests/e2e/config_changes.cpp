@@ -10,16 +10,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "support/process.h"
 #include "support/simulator.h"
 
 using nlohmann::json;
-using testsupport::errorTail;
-using testsupport::expectRun;
-using testsupport::lqcl;
-using testsupport::RunResult;
-using testsupport::sentCdbs;
-using testsupport::Simulator;
+using namespace testsupport;
 
 namespace {
 

@@ -7,16 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "support/process.h"
-#include "support/simulator.h"
 #include "texts.h"
 
 namespace {
 
-using testsupport::errorTail;
-using testsupport::expectRun;
-using testsupport::runLqcl;
-using testsupport::Simulator;
+using namespace testsupport;
 using namespace e2e;
 
 // The default scenario: one TOLVO RAID 7000 (product type 8200) on sg0 and sg1.

@@ -11,17 +11,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "support/process.h"
-#include "support/simulator.h"
 #include "texts.h"
 
 namespace {
 
 using e2e::kNoRaidSystem;
 using nlohmann::json;
-using testsupport::expectRun;
-using testsupport::runLqcl;
-using testsupport::Simulator;
+using namespace testsupport;
 
 json path(int sg, int host, int channel, int target, int lun, const std::string& portWwn) {
     return {{"sg", sg}, {"host", host}, {"channel", channel}, {"target", target}, {"lun", lun}, {"portWwn", portWwn}};

@@ -12,16 +12,11 @@
 #include <nlohmann/json.hpp>
 
 #include "ses/ses_model.h"
-#include "support/process.h"
 #include "unit/ses/sg_ses_compare.h"
-#include "support/simulator.h"
 #include "texts.h"
 
 using nlohmann::json;
-using testsupport::expectRun;
-using testsupport::lqcl;
-using testsupport::RunResult;
-using testsupport::Simulator;
+using namespace testsupport;
 using namespace e2e;
 
 namespace {

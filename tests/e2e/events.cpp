@@ -11,14 +11,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "support/process.h"
 #include "support/simulator.h"
 
 using nlohmann::json;
-using testsupport::expectResult;
-using testsupport::RunResult;
-using testsupport::Simulator;
-using testsupport::TempDir;
+using namespace testsupport;
 
 namespace {
 

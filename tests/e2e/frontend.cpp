@@ -14,13 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "support/process.h"
-#include "support/simulator.h"
 #include "texts.h"
 
-using testsupport::RunResult;
-using testsupport::runLqcl;
-using testsupport::runLqclNamed;
+using namespace testsupport;
 
 namespace {
 

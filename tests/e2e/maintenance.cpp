@@ -12,16 +12,10 @@
 #include <nlohmann/json.hpp>
 
 #include "model/firmware_image.h"
-#include "support/simulator.h"
 #include "texts.h"
 
 using nlohmann::json;
-using testsupport::errorTail;
-using testsupport::expectRun;
-using testsupport::expectRuns;
-using testsupport::lqcl;
-using testsupport::sentCdbs;
-using testsupport::Simulator;
+using namespace testsupport;
 using namespace e2e;
 using Cdbs = std::vector<std::string>;
 

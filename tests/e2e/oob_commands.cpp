@@ -8,13 +8,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "support/process.h"
-#include "support/simulator.h"
 #include "texts.h"
 
 using nlohmann::json;
-using testsupport::RunResult;
-using testsupport::Simulator;
+using namespace testsupport;
 
 namespace {
 

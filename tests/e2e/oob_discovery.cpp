@@ -8,7 +8,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "support/simulator.h"
 #include "texts.h"
 
 using nlohmann::json;

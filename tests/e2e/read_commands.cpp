@@ -8,15 +8,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "support/simulator.h"
 #include "texts.h"
 
 using nlohmann::json;
-using testsupport::driveSlots;
-using testsupport::errorTail;
-using testsupport::expectRun;
-using testsupport::expectRuns;
-using testsupport::Simulator;
+using namespace testsupport;
 using namespace e2e;
 
 namespace {

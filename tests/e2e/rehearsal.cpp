@@ -5,15 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "support/process.h"
 #include "support/simulator.h"
 
 namespace {
 
-using testsupport::lqcl;
-using testsupport::RunResult;
-using testsupport::Simulator;
-using testsupport::TempDir;
+using namespace testsupport;
 
 RunResult scenarioFromImage(const std::string& file) {
     return testsupport::run({TOLVO_SIM_BINARY, "scenario-from-image", file});

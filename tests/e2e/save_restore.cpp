@@ -11,19 +11,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "support/process.h"
-#include "support/simulator.h"
 #include "texts.h"
 
 using e2e::fromHex;
 using nlohmann::json;
-using testsupport::expectRun;
-using testsupport::lqcl;
-using testsupport::readFile;
-using testsupport::writeFile;
-using testsupport::RunResult;
-using testsupport::Simulator;
-using testsupport::TempDir;
+using namespace testsupport;
 
 namespace {
 

@@ -14,9 +14,7 @@
 
 namespace {
 
-using testsupport::run;
-using testsupport::Simulator;
-using testsupport::TempDir;
+using namespace testsupport;
 
 TEST(SimCtl, AnswersAreJsonAndTheStatusSaysWhetherTheyFailed) {
     Simulator sim;

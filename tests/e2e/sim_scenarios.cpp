@@ -14,10 +14,7 @@
 
 namespace {
 
-using testsupport::run;
-using testsupport::SgNode;
-using testsupport::Simulator;
-using testsupport::TempDir;
+using namespace testsupport;
 using Bytes = std::vector<uint8_t>;
 
 const Bytes kInquiry = {0x12, 0, 0, 0, 0x60, 0};

@@ -12,10 +12,7 @@
 
 namespace {
 
-using testsupport::run;
-using testsupport::SgNode;
-using testsupport::Simulator;
-using testsupport::TempDir;
+using namespace testsupport;
 using Bytes = std::vector<uint8_t>;
 
 const char* kScenario = R"({

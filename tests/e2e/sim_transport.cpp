@@ -22,8 +22,7 @@
 
 namespace {
 
-using testsupport::SgNode;
-using testsupport::Simulator;
+using namespace testsupport;
 using Bytes = std::vector<uint8_t>;
 
 const char* kScenario = R"({

@@ -7,13 +7,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "support/simulator.h"
 #include "texts.h"
 
 using nlohmann::json;
-using testsupport::errorTail;
-using testsupport::expectRuns;
-using testsupport::Simulator;
+using namespace testsupport;
 using namespace e2e;
 
 namespace {

@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "support/process.h"
 #include "support/simulator.h"
 
 namespace {
