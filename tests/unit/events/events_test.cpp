@@ -170,12 +170,7 @@ struct Case {
 };
 
 wire::EVENT_LOG_ENTRY entryOf(const Case& c) {
-    wire::EVENT_LOG_ENTRY e{};
-    e.time.year.set(2026);
-    e.time.month = 3;
-    e.time.day = 4;
-    e.controller = 2;
-    e.eventId = c.id;
+    wire::EVENT_LOG_ENTRY e = ev(2, 0, c.id);
     for (size_t i = 0; i < c.payload.size() && i < sizeof e.payload; ++i) e.payload[i] = c.payload[i];
     return e;
 }

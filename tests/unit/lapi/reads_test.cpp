@@ -29,15 +29,20 @@ uint8_t bufferId(const Sent& s) { return s.cdb.size() > 2 ? s.cdb[2] : 0; }
 uint8_t opcode(const Sent& s) { return s.cdb.empty() ? 0 : s.cdb[0]; }
 
 // Controller information with controller 0 valid and the given feature bits.
+// The bytes of a record as a controller sends it.
+template <typename T>
+std::vector<uint8_t> bytesOf(const T& record) {
+    const auto* p = reinterpret_cast<const uint8_t*>(&record);
+    return {p, p + sizeof record};
+}
+
 std::vector<uint8_t> controllerInfo(uint16_t features) {
     wire::ALL_CONTROLLER_INFO_AND_FAIL_STRUCT info{};
     info.length.set(sizeof info);
     info.controllerValid[0] = wire::kFlagYes;
     info.controller[0].controllerType = 0xC7;
     info.controller[0].featureFlags.set(features);
-    std::vector<uint8_t> bytes(sizeof info);
-    std::memcpy(bytes.data(), &info, sizeof info);
-    return bytes;
+    return bytesOf(info);
 }
 
 std::vector<uint8_t> activity(uint8_t start, uint8_t save, uint8_t unavailable, uint8_t expansion, uint8_t local,
@@ -51,9 +56,7 @@ std::vector<uint8_t> activity(uint8_t start, uint8_t save, uint8_t unavailable, 
     a.localController = local;
     a.startCounter1.set(counter1);
     a.startCounter2.set(counter2);
-    std::vector<uint8_t> bytes(sizeof a);
-    std::memcpy(bytes.data(), &a, sizeof a);
-    return bytes;
+    return bytesOf(a);
 }
 
 struct ReadsTest : testnode::ScriptedSystemTest {

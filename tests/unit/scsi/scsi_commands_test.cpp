@@ -12,11 +12,11 @@
 #include <utility>
 #include <vector>
 
-#include "recorder.h"
 #include "scsi/passthrough.h"
 #include "scsi/tolvo.h"
 #include "scsi/tolvo_builders.h"
 #include "scsi/utils.h"
+#include "unit/lapi/scripted_system.h"
 
 namespace {
 
