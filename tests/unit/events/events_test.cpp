@@ -96,15 +96,12 @@ protected:
         raidSystemToProductTypeMap[3] = 0x13;
     }
     void TearDown() override { LAPIResetEventDirectory(); }
-    void write(const std::string& path, size_t bytes) {
-        std::ofstream(path, std::ios::binary) << std::string(bytes, '\x01');
-    }
     testsupport::TempDir home;
 };
 
 TEST_F(StoreFile, TornTailIsKeptAside) {
     const std::string path = events::storeName(3);
-    write(path, 25);
+    testsupport::writeFile(path, std::string(25, '\x01'));
     uint32_t count = 0;
     EXPECT_EQ(events::countRecords(3, &count), 0u);
     EXPECT_EQ(count, 1u);

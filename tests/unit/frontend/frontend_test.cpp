@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
@@ -15,18 +13,14 @@
 #include "frontend/cli.h"
 #include "frontend/command_table.h"
 #include "frontend/convert.h"
+#include "support/process.h"
 
 namespace {
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // The third column of every row of the table.
 std::set<std::string> documentedNames() {
     std::set<std::string> names;
-    std::istringstream rows(slurp(std::string(LQCL_SOURCE_DIR) + "/docs/man/commands.tsv"));
+    std::istringstream rows(testsupport::readFile(std::string(LQCL_SOURCE_DIR) + "/docs/man/commands.tsv"));
     std::string row;
     while (std::getline(rows, row)) {
         if (row.empty() || row[0] == '#') continue;
@@ -67,7 +61,7 @@ TEST(CommandDocs, EveryCommandOfTheTableIsDocumentedAndNothingElse) {
 
 TEST(CommandDocs, TheGeneratedManPageListsEveryDocumentedName) {
     std::string binary = LQCL_BINARY;
-    const std::string page = slurp(binary.substr(0, binary.rfind('/')) + "/docs/lqcl.1");
+    const std::string page = testsupport::readFile(binary.substr(0, binary.rfind('/')) + "/docs/lqcl.1");
     ASSERT_FALSE(page.empty()) << "the man page was not generated";
     for (const std::string& name : documentedNames())
         EXPECT_NE(page.find("\\-z " + name + "\n"), std::string::npos) << name << " is missing from lqcl.1";

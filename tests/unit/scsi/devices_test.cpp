@@ -18,7 +18,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -295,7 +294,7 @@ TEST_F(PassThroughTest, OnlyDeviceNodesAreWrittenTo) {
     // written; /dev/null is a character device of another driver. A missing
     // node fails at once and silently.
     const std::string plain = dir.path() + "/plain", link = dir.path() + "/link", fifo = dir.path() + "/fifo";
-    { std::ofstream(plain) << "keep"; }
+    testsupport::writeFile(plain, "keep");
     ASSERT_EQ(symlink(plain.c_str(), link.c_str()), 0);
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     for (const std::string& path : {plain, link, fifo, std::string("/dev/null"), dir.path() + "/sg42"}) {
@@ -307,8 +306,7 @@ TEST_F(PassThroughTest, OnlyDeviceNodesAreWrittenTo) {
         EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << path;
         EXPECT_TRUE(sleeps().empty()) << path;
     }
-    std::ifstream in(plain);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep");
+    EXPECT_EQ(testsupport::readFile(plain), "keep");
 }
 
 TEST_F(PassThroughTest, ANodeThatNeverAnswersFailsAfterTheTimeOut) {
