@@ -10,12 +10,16 @@
 
 #include <nlohmann/json.hpp>
 
-#include "support/simulator.h"
+#include "texts.h"
 
 using nlohmann::json;
 using namespace testsupport;
+using namespace e2e;
 
 namespace {
+
+const std::string kBadChunk = errorTail("Error: Create Array failed. Invalid chunk size.", 2039);
+const std::string kBadName = errorTail("Error: Invalid logical drive name.", 2033);
 
 // One system, two paths, 16 drives of 300 GB in one enclosure, with the model keys given.
 std::string scenario(const json& model) { return testsupport::twoPathScenario("Change Test", 16, model); }
@@ -47,28 +51,23 @@ std::vector<std::string> arrayArgs(const std::vector<int>& driveSlots, int chunk
     return a;
 }
 
-// The data of the commands recorded with this buffer ID (WRITE BUFFER, mode 1), in hex.
-std::vector<std::string> writes(const Simulator& sim, const std::string& bufferId) {
-    return testsupport::sentData(sim, "3b01" + bufferId);
-}
-
-// A refused command: whole output, status 1, and a configuration left as it
+// Refused commands: whole output, status 1, and a configuration left as it
 // was and consistent by the emulator's own check.
-void expectRefused(const Simulator& sim, const std::vector<std::string>& args, const std::string& out) {
-    const json before = dump(sim);
-    expectRun(sim, args, out, 1);
-    EXPECT_EQ(dump(sim), before) << args[3];
-    EXPECT_EQ(sim.ctl("model", {"0", "check-config"})["consistent"], true) << args[3];
+void expectRefused(const Simulator& sim, const std::vector<std::pair<std::vector<std::string>, std::string>>& cases) {
+    for (const auto& [args, out] : cases) {
+        const json before = dump(sim);
+        expectRun(sim, args, out, 1);
+        EXPECT_EQ(dump(sim), before) << args[3];
+        EXPECT_EQ(sim.ctl("model", {"0", "check-config"})["consistent"], true) << args[3];
+    }
 }
 
 TEST(ConfigChanges, ArrayNamesChunkSizesAndLevels) {
     Simulator sim(scenario({{"arrays", {array5(1, "Array 0"), array5(6, "Array 2")}}}));
-    const std::string chunk = errorTail("Error: Create Array failed. Invalid chunk size.", 2039);
-    expectRefused(sim, arrayArgs({11, 12, 13}, 96, 5), chunk);
-    expectRefused(sim, arrayArgs({11, 12, 13}, 512, 5), chunk);
-    expectRefused(sim, arrayArgs({11, 12, 13}, 64, 2), errorTail("Error: Invalid RAID level.", 2009));
-    expectRefused(sim, arrayArgs({11, 12, 13, 14, 15, 16, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 64, 5),
-                  errorTail("Error: Invalid device index.", 2003));
+    expectRefused(sim, {{arrayArgs({11, 12, 13}, 96, 5), kBadChunk},
+                        {arrayArgs({11, 12, 13}, 512, 5), kBadChunk},
+                        {arrayArgs({11, 12, 13}, 64, 2), errorTail("Error: Invalid RAID level.", 2009)},
+                        {arrayArgs({11, 12, 13, 14, 15, 16, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 64, 5), kBadDevice}});
 
     // RAID 50 with seven drives: six in two parity groups; the name skips the names in use.
     sim.clearCommands();
@@ -78,7 +77,7 @@ TEST(ConfigChanges, ArrayNamesChunkSizesAndLevels) {
     EXPECT_EQ(made["level"], 0x50);
     EXPECT_EQ(made["parityGroups"], 2);
     EXPECT_EQ(made["drives"], json({drive(11), drive(12), drive(13), drive(14), drive(15), drive(16)}));
-    auto ranks = writes(sim, "90");
+    auto ranks = sentData(sim, "3b0190");
     ASSERT_EQ(ranks.size(), 1u);
     const std::string& rank = ranks[0];  // validation header, then the rank record
     EXPECT_EQ(rank.substr(2 * (16 + 1), 4), "5006");           // level code, drive count
@@ -95,11 +94,11 @@ TEST(ConfigChanges, ChunkLimitsOfTheHeaderAndMirroredPairs) {
     EXPECT_EQ(made["chunkBlocks"], 1024);
     EXPECT_EQ(made["level"], 0x10);
     EXPECT_EQ(made["name"], "Array 0");
-    expectRefused(sim, arrayArgs({3, 4}, 1024, 1), errorTail("Error: Create Array failed. Invalid chunk size.", 2039));
+    expectRefused(sim, {{arrayArgs({3, 4}, 1024, 1), kBadChunk}});
     // A zero WWN is skipped: four drives with the third slot left empty.
     sim.clearCommands();
     expectRun(sim, arrayArgs({3, 4, 0, 5, 6}, 64, 5), "\nCreated ArrayID:1\n", 0);
-    auto ranks = writes(sim, "90");
+    auto ranks = sentData(sim, "3b0190");
     ASSERT_EQ(ranks.size(), 1u);
     EXPECT_EQ(ranks[0].substr(2 * (16 + 2), 2), "04");
     std::string slotsSent = drive(3) + drive(4) + std::string(16, '0') + drive(5);
@@ -108,9 +107,7 @@ TEST(ConfigChanges, ChunkLimitsOfTheHeaderAndMirroredPairs) {
     EXPECT_EQ(dump(sim)["arrays"][1]["drives"], json({drive(3), drive(4), drive(5), drive(6)}));
 
     // Fewer WWNs than the drive count: refused before anything is sent.
-    expectRefused(sim, arrayArgs({3}, 64, 5, 3),
-                  "Error: 3 drives were requested but 1 drive WWNs given\n" +
-                      errorTail("Error: Invalid device index.", 2003));
+    expectRefused(sim, {{arrayArgs({3}, 64, 5, 3), "Error: 3 drives were requested but 1 drive WWNs given\n" + kBadDevice}});
 }
 
 TEST(ConfigChanges, LogicalDriveFromTheFreeRegionsInMapOrder) {
@@ -122,25 +119,25 @@ TEST(ConfigChanges, LogicalDriveFromTheFreeRegionsInMapOrder) {
           {{"array", 0}, {"capacityGb", 500}, {"name", "gapB"}},
           {{"array", 0}, {"capacityGb", 549}, {"name", "keep2"}}}},
     }));
-    expectRun(sim, {"-F", "-d", "-z", "logicaldrives", "-m", "gapA"}, "Deleted LogicalDrive(index): 0", 0);
-    expectRun(sim, {"-F", "-d", "-z", "logicaldrives", "-l", "2"}, "Deleted LogicalDrive(index): 2", 0);
-    expectRefused(sim, {"-F", "-d", "-z", "logicaldrives", "-l", "2"},
-                  "Error: Invalid Ld ID: 2\n" + errorTail("Error: Invalid LUN index.", 2002));
+    auto create = [](const std::vector<std::string>& values, const std::vector<std::string>& name = {}) {
+        std::vector<std::string> a = withL({"-F", "-c", "-z", "logicaldrives"}, values);
+        a.insert(a.end(), name.begin(), name.end());
+        return a;
+    };
+    expectRuns(sim, {{{"-F", "-d", "-z", "logicaldrives", "-m", "gapA"}, "Deleted LogicalDrive(index): 0", 0},
+                     {{"-F", "-d", "-z", "logicaldrives", "-l", "2"}, "Deleted LogicalDrive(index): 2", 0}});
+    expectRefused(sim, {{{"-F", "-d", "-z", "logicaldrives", "-l", "2"}, "Error: Invalid Ld ID: 2\n" + kBadLun}});
 
     // Refusals before the region map is read.
     sim.clearCommands();
-    expectRefused(sim, {"-F", "-c", "-z", "logicaldrives", "-l", "0", "-l", "10", "-l", "512", "-m", std::string(33, 'n')},
-                  errorTail("Error: Invalid logical drive name.", 2033));
-    expectRefused(sim, {"-F", "-c", "-z", "logicaldrives", "-l", "0", "-l", "10", "-l", "512", "-m", "keep1"},
-                  errorTail("Error: Invalid logical drive name.", 2033));
-    expectRefused(sim, {"-F", "-c", "-z", "logicaldrives", "-l", "0", "-l", "0", "-l", "512"},
-                  "\nError: Invalid capacity range (in GB)" + errorTail("Error: Invalid selection.", 2018));
-    expectRefused(sim, {"-F", "-c", "-z", "logicaldrives", "-l", "0", "-l", "10", "-l", "1024"},
-                  errorTail("Error: Invalid host block size selected.", 2032));
+    expectRefused(sim, {{create({"0", "10", "512"}, {"-m", std::string(33, 'n')}), kBadName},
+                        {create({"0", "10", "512"}, {"-m", "keep1"}), kBadName},
+                        {create({"0", "0", "512"}), "\nError: Invalid capacity range (in GB)" + kBadSelection},
+                        {create({"0", "10", "1024"}), errorTail("Error: Invalid host block size selected.", 2032)}});
     for (const auto& c : sim.commands()) EXPECT_NE(c["cdb"].get<std::string>().rfind("3c0120", 0), 0u);
 
     // 300 GB from the free regions of 100 and 500 GB: two segments.
-    expectRun(sim, {"-F", "-c", "-z", "logicaldrives", "-l", "0", "-l", "300", "-l", "512", "-m", "joined"},
+    expectRun(sim, create({"0", "300", "512"}, {"-m", "joined"}),
               "\tLAPIExpandVolume capacityInGb 200 unusedRegionNo 0 \nCreated LogicalDrive [0] ID: 1\n", 0);
     const json joined = dump(sim)["logicalDrives"][2];
     EXPECT_EQ(joined["name"], "joined");
@@ -149,15 +146,13 @@ TEST(ConfigChanges, LogicalDriveFromTheFreeRegionsInMapOrder) {
     EXPECT_EQ(joined["segments"][0]["capacityGb"], 100);
     EXPECT_EQ(joined["segments"][1]["capacityGb"], 200);
 
-    expectRefused(sim, {"-F", "-c", "-z", "logicaldrives", "-l", "0", "-l", "400", "-l", "0"},
-                  "Not enough free regions to assign the 400GB of space to create this logical drive\n" +
-                      errorTail("Error: Insufficient free regions.", 2012));
+    expectRefused(sim, {{create({"0", "400", "0"}),
+                         "Not enough free regions to assign the 400GB of space to create this logical drive\n" +
+                             errorTail("Error: Insufficient free regions.", 2012)}});
     // Unnamed: the first free generated name.
-    expectRun(sim, {"-F", "-c", "-z", "logicaldrives", "-l", "0", "-l", "20", "-l", "0"},
-              "Created LogicalDrive [2] ID: 3\n", 0);
+    expectRuns(sim, {{create({"0", "20", "0"}), "Created LogicalDrive [2] ID: 3\n", 0},
+                     {withL({"-F", "-s", "-z", "expandld"}, {"0", "30", "3"}), "Logical drive expanded successfully : 3", 0}});
     EXPECT_EQ(dump(sim)["logicalDrives"][3]["name"], "LD 0");
-    expectRun(sim, {"-F", "-s", "-z", "expandld", "-l", "0", "-l", "30", "-l", "3"},
-              "Logical drive expanded successfully : 3", 0);
     EXPECT_EQ(dump(sim)["logicalDrives"][3]["capacityGb"], 50);
 }
 
@@ -174,12 +169,14 @@ TEST(ConfigChanges, MappingsPortsAndHostNames) {
     }));
     const std::string host = "2100000000000C01";
     auto map = [&](const std::string& ld, const std::string& lun, const std::string& ports) {
-        return std::vector<std::string>{"-F", "-c", "-z", "lun", "-u", "2000000000000C01", "-u", host,
-                                        "-l", ld, "-l", lun, "-l", ports, "-l", "0"};
+        return withL({"-F", "-c", "-z", "lun", "-u", "2000000000000C01", "-u", host}, {ld, lun, ports, "0"});
     };
-    expectRefused(sim, map("1", "3", "13"), errorTail("Error: Invalid port selected.", 2030));
-    expectRefused(sim, map("1", "512", "1"), errorTail("Error: Invalid lun map index.", 2006));
-    expectRefused(sim, map("3", "3", "1"), errorTail("Error: Invalid LUN index.", 2002));
+    auto unmap = [](const std::string& wwn, const std::vector<std::string>& values) {
+        return withL({"-F", "-d", "-z", "lun", "-u", wwn}, values);
+    };
+    expectRefused(sim, {{map("1", "3", "13"), errorTail("Error: Invalid port selected.", 2030)},
+                        {map("1", "512", "1"), errorTail("Error: Invalid lun map index.", 2006)},
+                        {map("3", "3", "1"), kBadLun}});
 
     const std::string done = "nodeWWN: 2000000000000C01, portWWN: 2100000000000C01\nVolumeNoID: 1, MappedLUNNO: 3\n";
     expectRun(sim, map("1", "3", "1"), done, 0);
@@ -195,52 +192,48 @@ TEST(ConfigChanges, MappingsPortsAndHostNames) {
     EXPECT_EQ(third["luns"][0]["entry"], 0x6001);
 
     // The drive at another LUN of the same host, another drive on a used LUN.
-    expectRefused(sim, map("1", "4", "1"), errorTail("LAPI call failed: Mapping exits for lun number.", 1013));
-    expectRefused(sim, map("2", "3", "15"), errorTail("LAPI call failed: Bad Controller API Parameters.", 1001));
+    expectRefused(sim, {{map("1", "4", "1"), errorTail("LAPI call failed: Mapping exits for lun number.", 1013)},
+                        {map("2", "3", "15"), errorTail("LAPI call failed: Bad Controller API Parameters.", 1001)}});
 
-    RunResult r = lqcl(sim, map("2", "5", "15"));
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(lqcl(sim, map("2", "5", "15")).status, 0);
     EXPECT_EQ(dump(sim)["mappings"][2]["luns"][1]["entry"], 0x7802);
 
-    expectRefused(sim, {"-F", "-d", "-z", "lun", "-u", host, "-l", "0", "-l", "7"},
-                  "Error: LUN Mapping for LUN ID 7 does not exist" + errorTail("Error: Invalid LUN index.", 2002));
-    expectRefused(sim, {"-F", "-d", "-z", "lun", "-u", host, "-l", "2", "-l", "7"},
-                  "\nInvalid remove mapping selection" + errorTail("Error: Invalid selection.", 2018));
+    expectRefused(sim, {{unmap(host, {"0", "7"}), "Error: LUN Mapping for LUN ID 7 does not exist" + kBadLun},
+                        {unmap(host, {"2", "7"}), "\nInvalid remove mapping selection" + kBadSelection}});
     expectRun(sim, {"-F", "-d", "-z", "lun", "-u", "2000000000000C01", "-l", "0", "-m", "b"}, "Deleted LUN mapping 3\n",
               0);
     EXPECT_EQ(dump(sim)["mappings"][2]["luns"], json::parse(R"([{"entry":30722,"lun":5}])"));
-    expectRun(sim, {"-F", "-d", "-z", "lun", "-u", "2000000000000A01", "-l", "1", "-l", "0"},
-              "Deleted all LUN mappings\n", 0);
+    expectRun(sim, unmap("2000000000000A01", {"1", "0"}), "Deleted all LUN mappings\n", 0);
     EXPECT_EQ(dump(sim)["mappings"].size(), 2u);
     // A host without a map: nothing to do.
-    expectRun(sim, {"-F", "-d", "-z", "lun", "-u", "2100000000000D01", "-l", "1", "-l", "0"}, "", 0);
+    expectRun(sim, unmap("2100000000000D01", {"1", "0"}), "", 0);
 }
 
 TEST(ConfigChanges, HotSparesAndNames) {
     Simulator sim(scenario({{"arrays", {array5(1, "Array 0"), array5(6, "Array 1")}}}));
-    expectRefused(sim, {"-F", "-c", "-z", "arrayspare", "-u", drive(11), "-l", "64"},
-                  errorTail("Error: Invalid array index.", 2004));
-    expectRun(sim, {"-F", "-c", "-z", "arrayspare", "-u", drive(11), "-l", "255"}, "\nCreated Hot spare \n", 0);
-    RunResult r = lqcl(sim, {"-F", "-c", "-z", "arrayspare", "-u", drive(12), "-l", "1"});
-    EXPECT_EQ(r.status, 0);
+    auto spare = [](int slot, const char* array) {
+        return std::vector<std::string>{"-F", "-c", "-z", "arrayspare", "-u", drive(slot), "-l", array};
+    };
+    expectRefused(sim, {{spare(11, "64"), kBadArray}});
+    expectRun(sim, spare(11, "255"), "\nCreated Hot spare \n", 0);
+    EXPECT_EQ(lqcl(sim, spare(12, "1")).status, 0);
     EXPECT_EQ(dump(sim)["spares"], json::parse(R"([{"array":255,"drive":"5000C50000A0000B"},
                                                    {"array":1,"drive":"5000C50000A0000C"}])"));
     // A drive that is a member already: the controller refuses it.
-    expectRefused(sim, {"-F", "-c", "-z", "arrayspare", "-u", drive(1), "-l", "255"},
-                  errorTail("LAPI call failed: Command to controller fails.", 1003));
-    expectRefused(sim, {"-F", "-d", "-z", "arrayspare", "-l", "2"}, errorTail("Error: Invalid spare index.", 2007));
+    expectRefused(sim, {{spare(1, "255"), kCommandFailed},
+                        {{"-F", "-d", "-z", "arrayspare", "-l", "2"}, errorTail("Error: Invalid spare index.", 2007)}});
     expectRun(sim, {"-F", "-d", "-z", "arrayspare", "-l", "0"}, "Deleted Hot spare \n", 0);
     EXPECT_EQ(dump(sim)["spares"].size(), 1u);
 
-    expectRefused(sim, {"-F", "-s", "-z", "array", "-l", "0", "-m", "Array 1"},
-                  "\nArray name already in use." + errorTail("Error: Invalid array name.", 2036));
-    expectRefused(sim, {"-F", "-s", "-z", "array", "-l", "0", "-m", std::string(33, 'a')},
-                  "\nError: Array name exceeds 32 characters" + errorTail("Error: Invalid selection.", 2018));
-    expectRefused(sim, {"-F", "-s", "-z", "array", "-l", "2", "-m", "x"}, errorTail("Error: Invalid array index.", 2004));
+    expectRefused(sim, {{{"-F", "-s", "-z", "array", "-l", "0", "-m", "Array 1"},
+                         "\nArray name already in use." + errorTail("Error: Invalid array name.", 2036)},
+                        {{"-F", "-s", "-z", "array", "-l", "0", "-m", std::string(33, 'a')},
+                         "\nError: Array name exceeds 32 characters" + kBadSelection},
+                        {{"-F", "-s", "-z", "array", "-l", "2", "-m", "x"}, kBadArray}});
     expectRun(sim, {"-F", "-s", "-z", "array", "-l", "0", "-m", "fast"}, "setPoolName : Success, ret: 0", 0);
     EXPECT_EQ(dump(sim)["arrays"][0]["name"], "fast");
-    expectRefused(sim, {"-F", "-s", "-z", "name", "-m", std::string(33, 'c')},
-                  "\nError: Config name exceeds 32 characters" + errorTail("Error: Invalid selection.", 2018));
+    expectRefused(sim, {{{"-F", "-s", "-z", "name", "-m", std::string(33, 'c')},
+                         "\nError: Config name exceeds 32 characters" + kBadSelection}});
 }
 
 TEST(ConfigChanges, ARefusedSaveMakesTheWholeChangeAgain) {
@@ -251,29 +244,27 @@ TEST(ConfigChanges, ARefusedSaveMakesTheWholeChangeAgain) {
     for (int i = 1; i <= 3; ++i)
         retries += "\nInformation: Configuration change in progress. Retry: " + std::to_string(i) + "\n";
     expectRun(sim, {"-F", "-s", "-z", "name", "-m", "Lab"}, retries + "setConfigName : Success, ret: 0", 0);
-    EXPECT_EQ(writes(sim, "a3").size(), 4u);
+    EXPECT_EQ(sentData(sim, "3b01a3").size(), 4u);
     EXPECT_EQ(dump(sim)["name"], "Lab");
     EXPECT_EQ(sim.ctl("model", {"0", "check-config"})["consistent"], true);
 }
 
 TEST(ConfigChanges, ArrayLifeParityCheckExpansionAndClear) {
     Simulator sim(scenario({{"arrays", {array5(1, "Array 0")}}, {"jobSeconds", {{"parityCheck", 60}}}}));
-    expectRefused(sim, {"-F", "-s", "-z", "paritycheck", "-l", "1", "-l", "0", "-l", "4"},
-                  "\nError: Invalid mode selected " + errorTail("Error: Invalid selection.", 2018));
-    expectRun(sim, {"-F", "-s", "-z", "paritycheck", "-l", "1", "-l", "0", "-l", "1"}, "ParityCheck: Started, ret: 0",
-              0);
-    expectRefused(sim, {"-F", "-d", "-z", "array", "-l", "0"},
-                  "System busy.\n" + errorTail("Error: Array operation in progress:\n       (initialization, expansion, "
-                                               "rebuilding or parity check)\n",
-                                               2041));
-    expectRun(sim, {"-F", "-s", "-z", "paritycheck", "-l", "0", "-l", "0", "-l", "1"}, "ParityCheck: Started, ret: 0",
-              0);
+    const std::vector<std::string> parity = {"-F", "-s", "-z", "paritycheck"};
+    expectRefused(sim, {{withL(parity, {"1", "0", "4"}), "\nError: Invalid mode selected " + kBadSelection}});
+    expectRun(sim, withL(parity, {"1", "0", "1"}), "ParityCheck: Started, ret: 0", 0);
+    expectRefused(sim, {{{"-F", "-d", "-z", "array", "-l", "0"},
+                         "System busy.\n" + errorTail("Error: Array operation in progress:\n       (initialization, "
+                                                      "expansion, rebuilding or parity check)\n",
+                                                      2041)}});
+    expectRun(sim, withL(parity, {"0", "0", "1"}), "ParityCheck: Started, ret: 0", 0);
     EXPECT_TRUE(sim.ctl("model", {"0", "jobs"})["parityCheck"].is_null());
 
     // Sixteen new drives do not fit the expansion record.
     std::vector<std::string> expand = {"-F", "-s", "-z", "expandarray", "-l", "0", "-l", "16"};
     for (int s = 6; s <= 16; ++s) expand.insert(expand.end(), {"-u", drive(s)});
-    expectRefused(sim, expand, "Error: At most 15 drives can be given\n" + errorTail("Error: Invalid device index.", 2003));
+    expectRefused(sim, {{expand, "Error: At most 15 drives can be given\n" + kBadDevice}});
     expectRun(sim, {"-F", "-s", "-z", "expandarray", "-l", "0", "-l", "2", "-u", drive(6), "-u", drive(7)},
               "Array expanded successfully :0", 0);
     EXPECT_EQ(dump(sim)["arrays"][0]["drives"].size(), 7u);
@@ -282,11 +273,10 @@ TEST(ConfigChanges, ArrayLifeParityCheckExpansionAndClear) {
     sim.ctl("advance", {"150"});
     expectRun(sim, {"-C", "-g", "-z", "expandarraypercent"}, "\nArray Expand Percent Complete :50\n", 0);
 
-    expectRefused(sim, {"-F", "-d", "-z", "array", "-l", "9"},
-                  "Error:Invalid ArrayID: 9\n" + errorTail("Error: Invalid array index.", 2004));
+    expectRefused(sim, {{{"-F", "-d", "-z", "array", "-l", "9"}, "Error:Invalid ArrayID: 9\n" + kBadArray}});
     expectRun(sim, {"-F", "-s", "-z", "clearconfig"}, "ClearConfig: Success, ret:0", 0);
     EXPECT_EQ(dump(sim)["arrays"].size(), 0u);
-    expectRefused(sim, {"-F", "-s", "-z", "clearconfig"}, errorTail("Error: No valid configuration exists.", 2023));
+    expectRefused(sim, {{{"-F", "-s", "-z", "clearconfig"}, errorTail("Error: No valid configuration exists.", 2023)}});
 }
 
 // The rank read before a cache change: a reply cut short on one path is read
@@ -305,21 +295,21 @@ TEST(ConfigChanges, CacheParametersSentOnlyWhenTheyDiffer) {
 // Spinning an array and its self test: the bytes sent, what the drives do, and the refusals.
 TEST(ConfigChanges, ArraySpinAndFunctionalTest) {
     Simulator sim(scenario({{"features", {"apm"}}, {"arrays", {array5(1, "Array 0")}}}));
-    const std::string badIndex = errorTail("Error: Invalid array index.", 2004);
-    expectRefused(sim, {"-F", "-s", "-z", "apmspin", "-l", "0", "-l", "2"},
-                  "Error: Invalid Selection\n" + errorTail("Error: Invalid selection.", 2018));
     // 256 would reach the controller as array 0.
-    expectRefused(sim, {"-F", "-s", "-z", "apmspin", "-l", "256", "-l", "0"}, badIndex);
-    expectRefused(sim, {"-F", "-s", "-z", "apmtest", "-l", "256"}, badIndex);
+    expectRefused(sim, {{{"-F", "-s", "-z", "apmspin", "-l", "0", "-l", "2"}, "Error: Invalid Selection\n" + kBadSelection},
+                        {{"-F", "-s", "-z", "apmspin", "-l", "256", "-l", "0"}, kBadArray},
+                        {{"-F", "-s", "-z", "apmtest", "-l", "256"}, kBadArray}});
     EXPECT_TRUE(sentCdbs(sim, "3b01d").empty());
 
     sim.ctl("freeze");
-    expectRun(sim, {"-F", "-s", "-z", "apmspin", "-l", "0", "-l", "0"}, "Drive in array index[0] spun  down successfully\n", 0);
-    expectRun(sim, {"-D", "-g", "-z", "apmstatus", "-l", "3", "-l", "1"},
-              "Drive WWN       : 5000C50000A00003\nDrive Group     : Drive belongs to array 0\nDrive APM Status: Drive Spun Down\n", 0);
-    expectRun(sim, {"-F", "-s", "-z", "apmspin", "-l", "0", "-l", "1"}, "Drive in array index[0] spun  up successfully\n", 0);
-    expectRun(sim, {"-F", "-s", "-z", "apmtest", "-l", "0"}, "Functional verification started on array index 0", 0);
-    expectRun(sim, {"-D", "-g", "-z", "apmtest", "-l", "5", "-l", "1"}, "Drive under test: 1\n", 0);
+    expectRuns(sim, {
+        {{"-F", "-s", "-z", "apmspin", "-l", "0", "-l", "0"}, "Drive in array index[0] spun  down successfully\n", 0},
+        {{"-D", "-g", "-z", "apmstatus", "-l", "3", "-l", "1"},
+         "Drive WWN       : 5000C50000A00003\nDrive Group     : Drive belongs to array 0\nDrive APM Status: Drive Spun Down\n", 0},
+        {{"-F", "-s", "-z", "apmspin", "-l", "0", "-l", "1"}, "Drive in array index[0] spun  up successfully\n", 0},
+        {{"-F", "-s", "-z", "apmtest", "-l", "0"}, "Functional verification started on array index 0", 0},
+        {{"-D", "-g", "-z", "apmtest", "-l", "5", "-l", "1"}, "Drive under test: 1\n", 0},
+    });
     EXPECT_EQ(sentCdbs(sim, "3b01d"),
               (std::vector<std::string>{"3b01dd00000000001000", "3b01dd01000000001000", "3b01df00000000001000"}));
     // Each spin is one configuration change: started, then saved.
