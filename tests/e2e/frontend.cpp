@@ -50,7 +50,7 @@ protected:
     }
 };
 
-TEST_F(FrontEnd, HelpPrintsTheWholeUsage) {
+TEST_F(FrontEnd, HelpAndVersionPrintTheirWholeTexts) {
     const std::string expected =
         "\nUSAGE: \n\n   lqcl  [-N] [-X] [-I] [-H] [-D] [-C] [-F] [-E] [-O] [-S] [-g] [-c] [-n]\n"
         "         [-d] [-o] [-a] [-s] [--history] [-u <uint64>] ... [-l <uintp32>]\n"
@@ -80,12 +80,9 @@ TEST_F(FrontEnd, HelpPrintsTheWholeUsage) {
         "   -v,  --version\n     Displays version information and exits.\n\n"
         "   -h,  --help\n     Displays usage information and exits.\n\n\n   Quorlane Command Line (QCL) \n"
         "\n";
-    for (const char* flag : {"-h", "--help"}) testsupport::expectResult(runLqclNamed({flag}, env()), expected, 0, flag);
-}
-
-TEST_F(FrontEnd, VersionIsPrintedByBothFlags) {
+    for (const char* flag : {"-h", "--help"}) expectResult(runLqclNamed({flag}, env()), expected, 0, flag);
     for (const char* flag : {"-v", "--version"})
-        testsupport::expectResult(runLqclNamed({flag}, env()), "\nlqcl  version: 5.13.0005\n\n", 0, flag);
+        expectResult(runLqclNamed({flag}, env()), "\nlqcl  version: 5.13.0005\n\n", 0, flag);
 }
 
 TEST_F(FrontEnd, ParseErrorsEndWithStatusOne) {
