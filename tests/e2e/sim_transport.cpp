@@ -1,5 +1,6 @@
-// tolvo-sim as a process: the socket transport of the simulated sg nodes, its
-// start and stop, and its robustness against clients that misbehave.
+// tolvo-sim as a process: the socket transport of the simulated sg nodes, the
+// standard data they answer as sg_inq decodes it, the emulator's start and
+// stop, and its robustness against clients that misbehave.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -10,7 +11,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <set>
 #include <thread>
@@ -26,10 +29,14 @@ using namespace testsupport;
 using Bytes = std::vector<uint8_t>;
 
 const char* kScenario = R"({
-  "systems": [ { "wwn": "2000001122334400",
+  "systems": [ { "wwn": "2000001122334400", "vendor": "TOLVO", "product": "TOLVO RAID 8000", "revision": "0601",
                  "paths": [ { "sg": 0, "host": 5, "channel": 0, "target": 2, "lun": 0, "portWwn": "2100001122334401" },
-                            { "sg": 1, "host": 6, "channel": 1, "target": 2, "lun": 0, "portWwn": "2100001122334402" } ] } ],
-  "devices": [ { "sg": 2, "vendor": "ACME", "product": "DISK DRIVE", "revision": "1.00", "type": 0 } ]
+                            { "sg": 1, "host": 6, "channel": 1, "target": 2, "lun": 0, "portWwn": "2100001122334402" } ],
+                 "identifiers": [ { "codeSet": 2, "type": 1, "text": "TOLVO   RAID8000-SN42" },
+                                  { "codeSet": 1, "type": 2, "hex": "0011223344556677" } ] } ],
+  "devices": [ { "sg": 2, "vendor": "ACME", "product": "DISK DRIVE", "revision": "1.00", "type": 0 },
+               { "sg": 3, "vendor": "ACME", "product": "ENCLOSURE", "revision": "2.10", "type": 13,
+                 "portWwn": "5000C500DEADBEEF" } ]
 })";
 
 const Bytes kInquiry = {0x12, 0, 0, 0, 0x60, 0};
@@ -55,8 +62,8 @@ protected:
 };
 
 TEST_F(SimTransport, OneSocketPerPathAndDeviceAnsweringOpenScsiIdAndInquiry) {
-    EXPECT_EQ(entries(sim.dir()), (std::set<std::string>{".control", "sg0", "sg1", "sg2"}));
-    for (int n : {0, 1, 2}) EXPECT_TRUE(isSocket(node(n))) << n;
+    EXPECT_EQ(entries(sim.dir()), (std::set<std::string>{".control", "sg0", "sg1", "sg2", "sg3"}));
+    for (int n : {0, 1, 2, 3}) EXPECT_TRUE(isSocket(node(n))) << n;
     SgNode n(node(1));
     ASSERT_TRUE(n.connected());
     EXPECT_EQ(n.open(O_RDWR | O_EXCL), 0);
@@ -70,7 +77,7 @@ TEST_F(SimTransport, OneSocketPerPathAndDeviceAnsweringOpenScsiIdAndInquiry) {
     EXPECT_EQ(r.result, 0);
     EXPECT_EQ(r.targetStatus, 0u);
     ASSERT_EQ(r.data.size(), 96u);
-    EXPECT_EQ(std::string(r.data.begin() + 8, r.data.begin() + 32), "TOLVO   TOLVO RAID 8200 ");
+    EXPECT_EQ(std::string(r.data.begin() + 8, r.data.begin() + 32), "TOLVO   TOLVO RAID 8000 ");
     // The same connection serves any number of commands.
     for (int i = 0; i < 20; ++i) EXPECT_EQ(decode(n.command(kInquiry, 36)).data.size(), 36u);
 }
@@ -159,6 +166,95 @@ TEST_F(SimTransport, AClientThatNeverReadsDoesNotStallTheOthers) {
     SgNode polite(node(1));
     ASSERT_EQ(polite.open(O_RDWR), 0);
     EXPECT_EQ(decode(polite.command(kInquiry, 96)).data.size(), 96u);
+}
+
+// Full path of sg_inq, or empty when sg3-utils is not installed.
+std::string sgInqPath() {
+    auto r = run({"/bin/sh", "-c", "command -v sg_inq"});
+    if (r.status != 0 || r.out.empty()) return "";
+    return r.out.substr(0, r.out.find('\n'));
+}
+
+// The data of a GOOD reply to `cdb` on `node`, empty on failure.
+Bytes capture(const std::string& node, const Bytes& cdb) {
+    SgNode n(node);
+    if (n.open(O_RDWR | O_EXCL) != 0) return {};
+    Bytes reply = n.command(cdb, 255);
+    if (reply.size() < 36) return {};
+    return Bytes(reply.begin() + 36, reply.end());
+}
+
+// The emulator's INQUIRY data and device identification pages, decoded by sg_inq
+// of sg3-utils: an independent decoder must read them cleanly with the identity
+// and identifiers we put in.
+TEST_F(SimTransport, InquiryDataAndIdentificationPagesDecodeWithSgInq) {
+    const std::string sgInq = sgInqPath();
+    if (sgInq.empty()) GTEST_SKIP() << "sg_inq (sg3-utils) is not installed";
+    TempDir files;
+    const Bytes standard = {0x12, 0, 0, 0, 0xFF, 0}, identification = {0x12, 0x01, 0x83, 0, 0xFF, 0};
+    const struct {
+        const char* node;
+        Bytes cdb;
+        size_t size;  // 0: any
+        std::vector<std::string> lines;  // each a whole line of the decoding, in this order
+    } cases[] = {
+        {"sg0", standard, 96,
+         {"standard INQUIRY:", "  PQual=0  PDT=0  RMB=0  LU_CONG=0  hot_pluggable=0  version=0x06  [SPC-4]",
+          "  [AERC=0]  [TrmTsk=0]  NormACA=0  HiSUP=1  Resp_data_format=2",
+          "  SCCS=0  ACC=0  TPGS=0  3PC=0  Protect=0  [BQue=0]",
+          "  EncServ=0  MultiP=1 (VS=0)  [MChngr=0]  [ACKREQQ=0]  Addr16=0",
+          "  [RelAdr=0]  WBus16=0  Sync=0  [Linked=0]  [TranDis=0]  CmdQue=1",
+          "    length=96 (0x60)   Peripheral device type: disk", " Vendor identification: TOLVO   ",
+          " Product identification: TOLVO RAID 8000 ", " Product revision level: 0601"}},
+        {"sg3", standard, 96,
+         {"standard INQUIRY:", "  PQual=0  PDT=13  RMB=0  LU_CONG=0  hot_pluggable=0  version=0x06  [SPC-4]",
+          "  EncServ=0  MultiP=0  [MChngr=0]  [ACKREQQ=0]  Addr16=0",
+          "    length=96 (0x60)   Peripheral device type: enclosure services device",
+          " Vendor identification: ACME    ", " Product identification: ENCLOSURE       ",
+          " Product revision level: 2.10"}},
+        {"sg1", identification, 0,
+         {"VPD INQUIRY: Device Identification page", "  Designation descriptor number 1, descriptor length: 25",
+          "    designator_type: T10 vendor identification,  code_set: ASCII",
+          "    associated with the Addressed logical unit", "      vendor id: TOLVO   ",
+          "      vendor specific: RAID8000-SN42", "  Designation descriptor number 2, descriptor length: 12",
+          "    designator_type: EUI-64 based,  code_set: Binary", "    associated with the Addressed logical unit",
+          "      EUI-64 based 8 byte identifier", "      IEEE Company_id: 0x1122", "      [0x0011223344556677]",
+          "  Designation descriptor number 3, descriptor length: 12",
+          "    transport: Fibre Channel Protocol for SCSI (FCP-5)", "    designator_type: NAA,  code_set: Binary",
+          "    associated with the Target port", "      NAA 2, vendor specific identifier A: 0x100",
+          "      IEEE Company_id: 0x1122", "      vendor specific identifier B: 0x334402",
+          "      [0x2100001122334402]"}},
+        {"sg3", identification, 0,
+         {"VPD INQUIRY: Device Identification page", "  Designation descriptor number 1, descriptor length: 12",
+          "    designator_type: NAA,  code_set: Binary", "      NAA 5, IEEE Company_id: 0xc50",
+          "      Vendor Specific Identifier: 0xdeadbeef", "      [0x5000c500deadbeef]"}},
+    };
+    for (const auto& c : cases) {
+        const Bytes data = capture(sim.dir() + "/" + c.node, c.cdb);
+        SCOPED_TRACE(std::string(c.node) + " page " + std::to_string(c.cdb[2]));
+        ASSERT_FALSE(data.empty());
+        if (c.size) {
+            EXPECT_EQ(data.size(), c.size);
+        }
+        // The hex form of sg_inq --inhex: 16 bytes a line.
+        std::ofstream file(files.path() + "/reply.hex");
+        char hex[4];
+        for (size_t i = 0; i < data.size(); ++i) {
+            std::snprintf(hex, sizeof hex, "%02x", data[i]);
+            file << hex << ((i % 16 == 15 || i + 1 == data.size()) ? "\n" : " ");
+        }
+        file.close();
+        auto r = run({sgInq, "--inhex=" + files.path() + "/reply.hex"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        const std::string out = "\n" + r.out;
+        size_t at = 0;
+        for (const auto& line : c.lines) {
+            at = out.find("\n" + line + "\n", at);
+            ASSERT_NE(at, std::string::npos) << "missing line \"" << line << "\" in:\n" << r.out;
+            ++at;
+        }
+    }
 }
 
 TEST(SimLifecycle, SigtermAndSigintRemoveTheSocketsAndExitZero) {
