@@ -23,7 +23,7 @@
 
 #include "control/client.h"
 #include "support/sg_message.h"
-#include "support/simulator.h"
+#include "texts.h"
 
 namespace {
 
@@ -610,13 +610,7 @@ TEST(SimCtl, SeveralSystemsReportTheirOwnModelAndRevision) {
         const char* model;
     } cases[] = {{"0", "0513", 19, "8200"}, {"1", "0601", 17, "K8112A"}, {"2", "0420", 7, "7102"}};
     for (const auto& c : cases) {
-        std::string version;
-        for (const char* controller : {"0 Information********************\n\nF/W Version      : ",
-                                       "1 Information********************\n\nF/W Version      : "})
-            version += std::string("\n\n********************Controller ") + controller + c.revision +
-                       "\nF/W Date         : Nov 12 2026\nCont " + (controller[0] == '0' ? "A" : "B") +
-                       " Version   : " + std::to_string(0xC0 | c.type);
-        expectRuns(sim, {{{"-p", c.system, "-C", "-g", "-z", "raidversion"}, version + "\n", 0},
+        expectRuns(sim, {{{"-p", c.system, "-C", "-g", "-z", "raidversion"}, e2e::firmwareReport("01", c.revision, std::to_string(0xC0 | c.type)), 0},
                          {{"-p", c.system, "-C", "-g", "-z", "prodtype"}, std::string("\nController type is ") + c.model, 0}});
     }
 }

@@ -89,11 +89,9 @@ TEST(Maintenance, ClearStatisticsResetAndFirmware) {
     expectRun(sim, {"-C", "-s", "-z", "reset", "-l", "0"}, "Reset Controller Successful\n", 0);
     EXPECT_EQ(sentCdbs(sim, "3b01c3"), (Cdbs{"3b01c301000000001000"}));
     // While controller A is down only B answers; the tool fails over to B's path.
-    expectRun(sim, {"-C", "-g", "-z", "raidversion"},
-              "\n\n********************Controller 1 Information********************\n"
-              "\nF/W Version      : 0513\nF/W Date         : Nov 12 2026\nCont B Version   : 211\n", 0);
+    expectRun(sim, {"-C", "-g", "-z", "raidversion"}, firmwareReport("1", "0513", "211"), 0);
     sim.ctl("advance", {"31"});
-    expectParts(sim, {"-C", "-g", "-z", "raidversion"}, {"Controller 0 Information"});
+    expectRun(sim, {"-C", "-g", "-z", "raidversion"}, firmwareReport("01", "0513", "211"), 0);
     EXPECT_EQ(sim.ctl("model", {"0", "maintenance"})["controllers"][0]["resets"], 1);
 
     // A firmware image goes out in chunks and is adopted at the next reset.
@@ -109,9 +107,7 @@ TEST(Maintenance, ClearStatisticsResetAndFirmware) {
     sim.ctl("model", {"0", "controller-life", R"({"resetSeconds":5})"});
     expectRun(sim, {"-C", "-s", "-z", "reset", "-l", "2"}, "Reset Controller Successful\n", 0);
     sim.ctl("advance", {"6"});
-    const std::string version = lqcl(sim, {"-C", "-g", "-z", "raidversion"}).out;
-    EXPECT_EQ(version.find("0513"), std::string::npos) << version;
-    EXPECT_NE(version.find("F/W Version      : 0514"), std::string::npos) << version;
+    expectRun(sim, {"-C", "-g", "-z", "raidversion"}, firmwareReport("01", "0514", "211", "Dec 01 2026"), 0);
     // The same image is not a drive I/O module image: the module refuses it.
     expectRun(sim, {"-C", "-s", "-z", "drivefirmware", "-m", path},
               upload + errorTail("Error: Fail to download firmware.", 2022), 1);

@@ -85,13 +85,11 @@ TEST(Reports, ControllerInformationInHexadecimalWithControllerBAbsent) {
         L("LSI Expander Temperature") + "0x2DC" + L("CPU Temperature") + "0x34C" +
         "\n\n------Power supply & battery status-------" + L("Battery Status") + "Good" +
         L("Battery Capacity") + "0x5F%" + L("Battery Holdup Time") + "0x48 hours ";
-    const std::string version = "\n\n********************Controller 0 Information********************\n"
-                                "\nF/W Version      : 0513\nF/W Date         : Nov 12 2026\nCont A Version   : ";
     expectRuns(sim, {
         {{"-X", "-C", "-g", "-z", "cntinfofailstruct"}, expected, 0},
         // Firmware revision of the one valid controller; allinfo is the three reports in a row.
-        {{"-C", "-g", "-z", "raidversion"}, version + "199\n", 0},
-        {{"-X", "-C", "-g", "-z", "allinfo"}, "\nController type is 7102" + version + "0xC7\n" + expected, 0},
+        {{"-C", "-g", "-z", "raidversion"}, firmwareReport("0", "0513", "199"), 0},
+        {{"-X", "-C", "-g", "-z", "allinfo"}, "\nController type is 7102" + firmwareReport("0", "0513", "0xC7") + expected, 0},
     });
 }
 

@@ -34,6 +34,18 @@ inline std::vector<std::string> withL(std::vector<std::string> command, const st
     return command;
 }
 
+// The firmware revision report of the given controllers ("0", "1" or "01"):
+// the revision, compile date and controller type (as printed) of each.
+inline std::string firmwareReport(const std::string& controllers, const std::string& revision,
+                                  const std::string& type, const std::string& date = "Nov 12 2026") {
+    std::string s;
+    for (char c : controllers)
+        s += std::string("\n\n********************Controller ") + c + " Information********************\n" +
+             "\nF/W Version      : " + revision + "\nF/W Date         : " + date + "\nCont " + (c == '0' ? "A" : "B") +
+             " Version   : " + type;
+    return s + "\n";
+}
+
 // Out-of-band mode with these credentials, then `args`.
 inline std::vector<std::string> oob(const std::vector<std::string>& args, const std::string& user,
                                     const std::string& password, const std::string& address) {
