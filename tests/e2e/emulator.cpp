@@ -6,10 +6,8 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -275,55 +273,6 @@ TEST(SimLifecycle, SigtermAndSigintRemoveTheSocketsAndExitZero) {
     }
 }
 
-TEST(SimLifecycle, StaleSocketsAreReplacedButALiveServerIsNot) {
-    Simulator first(kScenario);
-    // A second emulator on the same directory must refuse, leaving the first intact.
-    auto r = testsupport::run({TOLVO_SIM_BINARY, "serve", first.dir()});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("already served by another process"), std::string::npos) << r.err;
-    EXPECT_EQ(r.out, "");
-    SgNode n(first.dir() + "/sg0");
-    EXPECT_EQ(n.open(O_RDWR), 0);
-
-    // A socket left behind by a process that died is taken over.
-    testsupport::TempDir dir;
-    {
-        pid_t pid = fork();
-        if (pid == 0) {
-            execl(TOLVO_SIM_BINARY, TOLVO_SIM_BINARY, "serve", dir.path().c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        for (int i = 0; i < 3000 && !isSocket(dir.path() + "/.control"); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-    }
-    ASSERT_TRUE(isSocket(dir.path() + "/sg0"));
-    testsupport::TempDir files;
-    std::string scenarioFile = files.path() + "/s.json";
-    testsupport::writeFile(scenarioFile, kScenario);
-    pid_t pid = fork();
-    if (pid == 0) {
-        int null = ::open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        execl(TOLVO_SIM_BINARY, TOLVO_SIM_BINARY, "serve", dir.path().c_str(), scenarioFile.c_str(),
-              static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int64_t answer = -1;
-    for (int i = 0; i < 3000 && answer != 0; ++i) {
-        SgNode again(dir.path() + "/sg0");
-        answer = again.open(O_RDWR);
-        if (answer != 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_EQ(answer, 0);
-    kill(pid, SIGTERM);
-    int st = 0;
-    waitpid(pid, &st, 0);
-    EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
-    EXPECT_TRUE(entries(dir.path()).empty());
-}
-
 // Scenarios as tolvo-sim loads them: every shipped scenario file, malformed
 // scenarios and usage errors, the state file, and a directory of 250 nodes.
 std::string writeFile(const TempDir& dir, const std::string& name, const std::string& text) {
@@ -540,30 +489,46 @@ TEST(SimCtl, NoEmulatorIsStatusTwo) {
                          "/.control: No such file or directory\n");
 }
 
-TEST(SimCtl, DaemonModeDetachesOnceReady) {
+// The daemon mode; a second emulator refused on a directory that is served; the
+// sockets of a server that died taken over.
+TEST(SimLifecycle, DaemonsLiveServersAndStaleSockets) {
     TempDir devs, files;
-    std::string pidFile = files.path() + "/sim.pid";
-    auto r = run({TOLVO_SIM_BINARY, "serve", devs.path(), "--daemon", "--pidfile", pidFile});
+    const std::string pidFile = files.path() + "/sim.pid";
+    auto daemon = [&] { return run({TOLVO_SIM_BINARY, "serve", devs.path(), "--daemon", "--pidfile", pidFile}); };
+    auto daemonPid = [&] {
+        pid_t pid = 0;
+        std::ifstream(pidFile) >> pid;
+        return pid;
+    };
+    auto gone = [](pid_t pid) {
+        for (int i = 0; i < 1000 && kill(pid, 0) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return kill(pid, 0) != 0;
+    };
+    auto r = daemon();
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "ready " + devs.path() + "\n");
-    std::ifstream in(pidFile);
-    pid_t pid = 0;
-    in >> pid;
+    pid_t pid = daemonPid();
     ASSERT_GT(pid, 0);
     EXPECT_EQ(kill(pid, 0), 0);
-    auto devices = run({TOLVO_SIM_BINARY, "ctl", devs.path(), "devices"});
-    EXPECT_EQ(devices.status, 0);
-    EXPECT_EQ(nlohmann::json::parse(devices.out)["devices"].size(), 2u);
+    r = run({TOLVO_SIM_BINARY, "serve", devs.path()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("already served by another process"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+    r = run({TOLVO_SIM_BINARY, "ctl", devs.path(), "devices"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(nlohmann::json::parse(r.out)["devices"].size(), 2u);
+
+    kill(pid, SIGKILL);
+    ASSERT_TRUE(gone(pid));
+    ASSERT_TRUE(isSocket(devs.path() + "/sg0"));
+    ASSERT_EQ(daemon().status, 0);
+    pid = daemonPid();
+    EXPECT_EQ(SgNode(devs.path() + "/sg0").open(O_RDWR), 0);
     EXPECT_EQ(run({TOLVO_SIM_BINARY, "ctl", devs.path(), "stop"}).status, 0);
-    bool gone = false;
-    for (int i = 0; i < 1000 && !gone; ++i) {
-        gone = kill(pid, 0) != 0;
-        if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_TRUE(gone);
+    EXPECT_TRUE(gone(pid));
     struct stat st{};
     EXPECT_NE(stat(pidFile.c_str(), &st), 0);
-    EXPECT_NE(lstat((devs.path() + "/sg0").c_str(), &st), 0);
+    EXPECT_TRUE(entries(devs.path()).empty());
 
     // A daemon that cannot start says why and fails.
     auto bad = run({TOLVO_SIM_BINARY, "serve", files.path() + "/missing", "--daemon"});
