@@ -611,26 +611,19 @@ TEST(SaveRestore, SavingTwiceNeedsTheOverwriteFlagAndTheFileIsTheImage) {
     Simulator sim(saveScenario("2000001122334400", configured()), {"--state", state});
     const std::string path = work.path() + "/cfg.bin";
 
-    expectRun(sim, {"-F", "-g", "-z", "saveconfig", "-m", path},
-              said("Configuration saved successfully to: [" + path + "]"), 0);
+    const std::vector<std::string> save = {"-F", "-g", "-z", "saveconfig", "-m", path};
+    const std::string savedTo = said("Configuration saved successfully to: [" + path + "]");
+    expectRun(sim, save, savedTo, 0);
     const std::string saved = readFile(path);
     ASSERT_EQ(saved.size(), kImageSize);
     EXPECT_TRUE(saved == committedImage(sim, state));
 
-    const std::string refused = exists(path);
-    for (const std::vector<std::string>& flag : {std::vector<std::string>{}, {"-l", "0"}}) {
-        std::vector<std::string> args = {"-F", "-g", "-z", "saveconfig", "-m", path};
-        args.insert(args.end(), flag.begin(), flag.end());
-        expectRun(sim, args, refused, 1);
-    }
+    expectRuns(sim, {{save, exists(path), 1}, {withL(save, {"0"}), exists(path), 1}});
     writeFile(path, "123");
-    expectRun(sim, {"-F", "-g", "-z", "saveconfig", "-m", path, "-l", "1"},
-              said("Configuration saved successfully to: [" + path + "]"), 0);
+    expectRun(sim, withL(save, {"1"}), savedTo, 0);
     EXPECT_TRUE(readFile(path) == saved);
-    // Nothing but the save itself is left in the directory.
-    size_t entries = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(work.path())) ++entries;
-    EXPECT_EQ(entries, 2u);   // the save and the emulator's state file
+    // Nothing but the save itself and the emulator's state file is left in the directory.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(work.path()), {}), 2);
 
     // A link at the target is never written through.
     const std::string target = work.path() + "/elsewhere", link = work.path() + "/link.bin";
@@ -682,22 +675,21 @@ TEST(SaveRestore, RestoreRefusesWhatIsNotASavedImage) {
     image[1] = 0x57;
     writeFile(dir + "/field.cfg", image);
     std::filesystem::create_directory(dir + "/adir");
-    const std::string notSaved = " is not a saved configuration: ";
-    struct Case {
-        std::string name, out;
-    } cases[] = {
-        {dir + "/missing.cfg", said("Error opening a file: [" + dir + "/missing.cfg]")},
-        {dir + "/adir", said("Error opening a file: [" + dir + "/adir]")},
-        {dir + "/short.cfg", said("Error: [" + dir + "/short.cfg]" + notSaved +
-                                  "it holds 1000 bytes, a saved configuration holds 940032 bytes.")},
-        {dir + "/long.cfg", said("Error: [" + dir + "/long.cfg]" + notSaved +
-                                 "it holds 940033 bytes, a saved configuration holds 940032 bytes.")},
-        {dir + "/field.cfg", said("Error: [" + dir + "/field.cfg]" + notSaved +
-                                  "its length field gives 939776 bytes, a saved configuration holds 940032 bytes.")},
+    // The restore of `name` refused with `why`.
+    auto refused = [&](const std::string& name, const std::string& why) {
+        return Case{{"-F", "-s", "-z", "restoreconfig", "-m", dir + name}, said(why) + kUnknownMinusOne, 1};
     };
-    for (const auto& c : cases) {
-        expectRun(sim, {"-F", "-s", "-z", "restoreconfig", "-m", c.name}, c.out + kUnknownMinusOne, 1);
-    }
+    const std::string notSaved = " is not a saved configuration: ";
+    expectRuns(sim, {
+        refused("/missing.cfg", "Error opening a file: [" + dir + "/missing.cfg]"),
+        refused("/adir", "Error opening a file: [" + dir + "/adir]"),
+        refused("/short.cfg", "Error: [" + dir + "/short.cfg]" + notSaved +
+                                  "it holds 1000 bytes, a saved configuration holds 940032 bytes."),
+        refused("/long.cfg", "Error: [" + dir + "/long.cfg]" + notSaved +
+                                 "it holds 940033 bytes, a saved configuration holds 940032 bytes."),
+        refused("/field.cfg", "Error: [" + dir + "/field.cfg]" + notSaved +
+                                  "its length field gives 939776 bytes, a saved configuration holds 940032 bytes."),
+    });
     size_t sent = 0;
     restoreWrites(sim, &sent);
     EXPECT_EQ(sent, 0u);
