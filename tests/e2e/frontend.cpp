@@ -300,29 +300,6 @@ TEST_F(FrontEnd, ForeignPathsAreRefusedAndUnreachableDirectoriesSaid) {
     close(fd);
 }
 
-TEST(Replies, ShorterThanTheirRecordFailLikeAFailedPath) {
-    const std::string& failed = e2e::kCommandFailed;
-    const std::vector<std::string> productType{"-C", "-g", "-z", "prodtype"}, arrays{"-F", "-n", "-z", "array"};
-    // The default system answers on sg0 and sg1: one bad reply on sg0 moves the
-    // read to sg1; bad replies on every path fail the command.
-    {
-        testsupport::Simulator sim;
-        sim.inject("sg0", "short-reply", R"({"cdb": "3C0240"})");
-        testsupport::expectRun(sim, productType, "\nController type is 8200", 0);
-        sim.inject("system:0", "short-reply", R"({"cdb": "3C0240", "forever": true})");
-        testsupport::expectRun(sim, productType, failed, 1);
-    }
-    {
-        // A configuration image that declares length 0 is not decoded as an
-        // empty configuration.
-        testsupport::Simulator sim;
-        sim.ctl("model", {"0", "corrupt-reply", R"({"bufferId": 1, "kind": "length", "value": 0, "count": 1})"});
-        testsupport::expectRun(sim, arrays, "\nNumber Of Arrays : 1", 0);
-        sim.ctl("model", {"0", "corrupt-reply", R"({"bufferId": 1, "kind": "length", "value": 0, "count": 100})"});
-        testsupport::expectRun(sim, arrays, failed, 1);
-    }
-}
-
 // Discovery and path handling: several systems with several paths, duplicate
 // paths, a foreign device, the exclusion list, the three ways of selecting a
 // system (index, WWN, device path), failover between paths under injected
@@ -511,6 +488,22 @@ TEST(DeviceFailover, FailedPathsRefusalsAndBusyOpens) {
             EXPECT_EQ(testsupport::sentCdbs(sim, "12").size(), static_cast<size_t>(c.inquiries));
         }
     }
+}
+
+// Replies shorter than their record fail like a failed path: one bad reply on
+// sg0 moves the read to sg1; bad replies on every path fail the command. A
+// configuration image that declares length 0 is not decoded as an empty one.
+TEST(Replies, ShorterThanTheirRecordFailLikeAFailedPath) {
+    Simulator sim;
+    const std::vector<std::string> arrays{"-F", "-n", "-z", "array"};
+    sim.inject("sg0", "short-reply", R"({"cdb": "3C0240"})");
+    expectRun(sim, kProductType, kProductTypeReport, 0);
+    sim.inject("system:0", "short-reply", R"({"cdb": "3C0240", "forever": true})");
+    expectRun(sim, kProductType, kCommandFailed, 1);
+    sim.ctl("model", {"0", "corrupt-reply", R"({"bufferId": 1, "kind": "length", "value": 0, "count": 1})"});
+    expectRun(sim, arrays, "\nNumber Of Arrays : 1", 0);
+    sim.ctl("model", {"0", "corrupt-reply", R"({"bufferId": 1, "kind": "length", "value": 0, "count": 100})"});
+    expectRun(sim, arrays, kCommandFailed, 1);
 }
 
 // The opt-in trace: off unless LQCL_TRACE names a file; then one line per
