@@ -157,12 +157,13 @@ TEST(Reports, ParityCheckWithAnUnknownModeShowsItInHexadecimal) {
                  "\nVerifying status   : Yes - Array:0, Mode:0x5, Errors:3 Complete:40%\n"});
 }
 
-TEST(Reports, RaidLevelsAsUsersKnowThem) {
+TEST(Reports, RaidLevelsAndBackOffsAsUsersKnowThem) {
     Simulator sim(scenario({
         {"arrays",
-         {{{"drives", driveSlots(1, 2)}, {"level", 1}, {"chunkKb", 64}, {"name", "mirror"}},
+         {{{"drives", driveSlots(1, 2)}, {"level", 1}, {"chunkKb", 64}, {"name", "mirror"}, {"backOff", 150}},
           {{"drives", driveSlots(3, 4)}, {"level", 10}, {"chunkKb", 64}, {"name", "stripe of mirrors"}},
-          {{"drives", driveSlots(7, 6)}, {"level", 50}, {"chunkKb", 64}, {"name", "fifty"}, {"parityGroups", 2}}}},
+          {{"drives", driveSlots(7, 6)}, {"level", 50}, {"chunkKb", 128}, {"name", "fifty"}, {"parityGroups", 2},
+           {"backOff", 5}}}},
     }));
     expectRuns(sim, {
         {{"-F", "-g", "-z", "arraylevel", "-l", "0"}, "Raid level of Array[0]: 1", 0},
@@ -173,19 +174,11 @@ TEST(Reports, RaidLevelsAsUsersKnowThem) {
         {{"-F", "-g", "-z", "arraylevel"}, kBadArray, 1},
         {{"-F", "-n", "-z", "devicesinarray", "-l", "2"}, "\nNumber Of Devices in arrayID [2]: 6", 0},
     });
-}
-
-TEST(Reports, BackOffAsPercentAndFraction) {
-    Simulator sim(scenario({
-        {"arrays",
-         {{{"drives", driveSlots(1, 5)}, {"level", 5}, {"chunkKb", 64}, {"name", "half"}, {"backOff", 150}},
-          {{"drives", driveSlots(6, 3)}, {"level", 5}, {"chunkKb", 128}, {"name", "five"}, {"backOff", 5}}}},
-    }));
     json config = sim.ctl("model", {"0", "dump-config"});
     const auto gb = [&](int i) { return std::to_string(config["arrays"][i]["capacityGb"].get<int>()); };
     expectParts(sim, {"-F", "-g", "-z", "rankconfigstruct"},
-                {"\nArray:0, RAID 5, 5 Drives (4 + 1) (- 0.5%) 64K Chunk, " + gb(0) + " GB\n",
-                 "\nArray:1, RAID 5, 3 Drives (2 + 1) (- 5%) 128K Chunk, " + gb(1) + " GB\n"});
+                {"\nArray:0, RAID 1, 2 Drives (1 + 1) (- 0.5%) 64K Chunk, " + gb(0) + " GB\n",
+                 "\nArray:2, RAID 50, 6 Drives (4 + 2) (- 5%) 128K Chunk, " + gb(2) + " GB\n"});
 }
 
 TEST(Reports, NoArraysIsNoConfiguration) {
