@@ -128,33 +128,32 @@ TEST(Reports, SectionsAndBatteryTextsFollowTheProductType) {
     }
 }
 
-TEST(Reports, ControllerTypeWithOnlyItsTopBitIsNotValid) {
-    Simulator sim(scenario({{"productType", 7}}));
-    corrupt(sim, 0x40, 8 + 182, 0x80);
-    expectRun(sim, {"-C", "-g", "-z", "prodtype"}, "Controller type is not valid \n\nController type is unknown", 0);
-    // With type 0, every section of a record is printed.
-    expectParts(sim, {"-C", "-g", "-z", "cntinfofailstruct"},
-                {"Controller type is not valid \n\nController type is unknown\nName", "Voltage readings",
-                 "Temperature readings"});
-}
-
-TEST(Reports, ParityCheckWithAnUnknownModeShowsItInHexadecimal) {
+// A controller type byte with only its top bit set, and a parity check in an
+// unknown mode, which is shown in hexadecimal.
+TEST(Reports, InvalidControllerTypeAndUnknownParityMode) {
     Simulator sim(scenario({
+        {"productType", 7},
         {"arrays", {{{"drives", driveSlots(1, 5)}, {"level", 5}, {"chunkKb", 64}, {"name", "A0"}}}},
         {"jobs", {{"parityCheck", {{"array", 0}, {"mode", 1}, {"percent", 40}, {"seconds", 16000000}, {"errors", 3}}}}},
     }));
     pinClock(sim);
+    corrupt(sim, 0x40, 8 + 182, 0x80);
     corrupt(sim, 0x40, 471, 5);
     expectRuns(sim, {
+        {{"-C", "-g", "-z", "prodtype"}, "Controller type is not valid \n\nController type is unknown", 0},
         {{"-C", "-g", "-z", "paritypercent"},
          "Parity Check PercentComplete :  - Array:0, Mode:0x5, Errors:3, Complete:40%\n", 0},
         {{"-C", "-g", "-z", "paritycheck"},
          "\nParity Check In Progress with Array ID 0 with mode 5: 1 (in progress) \n", 0},
+        {{"-C", "-g", "-z", "regenstate"}, "\nRegen In Progress : 0 (not in progress)", 0},
         {{"-C", "-g", "-z", "expandarraypercent"}, "\nArray Expansion : 0 (not in progress)", 0},
     });
+    // With type 0, every section of a record is printed.
     expectParts(sim, {"-C", "-g", "-z", "cntinfofailstruct"},
                 {"\nRebuilding status  : No\nInitializing status: No\nExpanding status   : No"
-                 "\nVerifying status   : Yes - Array:0, Mode:0x5, Errors:3 Complete:40%\n"});
+                 "\nVerifying status   : Yes - Array:0, Mode:0x5, Errors:3 Complete:40%\n",
+                 "Controller type is not valid \n\nController type is unknown\nName", "Voltage readings",
+                 "Temperature readings"});
 }
 
 TEST(Reports, RaidLevelsAndBackOffsAsUsersKnowThem) {
