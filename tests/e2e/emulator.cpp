@@ -340,25 +340,16 @@ TEST(SimScenarios, MalformedScenariosEndWithStatusTwoAndAClearMessage) {
 }
 
 TEST(SimScenarios, UsageErrors) {
-    struct Case {
-        std::vector<std::string> args;
-        int status;
-    } cases[] = {
-        {{}, 2},
-        {{"frobnicate"}, 2},
-        {{"serve"}, 2},
-        {{"serve", "/tmp", "a.json", "b.json"}, 2},
-        {{"serve", "/tmp", "--bogus"}, 2},
-        {{"ctl"}, 2},
-        {{"ctl", "/tmp"}, 2},
-        {{"--help"}, 0},
+    const std::pair<std::vector<std::string>, int> cases[] = {
+        {{}, 2},     {{"frobnicate"}, 2}, {{"serve"}, 2}, {{"serve", "/tmp", "a.json", "b.json"}, 2},
+        {{"serve", "/tmp", "--bogus"}, 2}, {{"ctl"}, 2}, {{"ctl", "/tmp"}, 2}, {{"--help"}, 0},
     };
-    for (const auto& c : cases) {
+    for (const auto& [args, status] : cases) {
         std::vector<std::string> argv = {TOLVO_SIM_BINARY};
-        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        argv.insert(argv.end(), args.begin(), args.end());
         auto r = run(argv);
-        EXPECT_EQ(r.status, c.status) << (c.args.empty() ? "" : c.args[0]);
-        if (c.status == 2) {
+        EXPECT_EQ(r.status, status) << (args.empty() ? "" : args[0]);
+        if (status == 2) {
             EXPECT_NE(r.err.find("usage: tolvo-sim serve DIR"), std::string::npos) << r.err;
         }
     }

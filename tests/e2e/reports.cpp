@@ -128,8 +128,7 @@ TEST(Reports, SectionsAndBatteryTextsFollowTheProductType) {
     }
 }
 
-// A controller type byte with only its top bit set, and a parity check in an
-// unknown mode, which is shown in hexadecimal.
+// A controller type byte with only its top bit set; a parity check in an unknown mode, shown in hexadecimal.
 TEST(Reports, InvalidControllerTypeAndUnknownParityMode) {
     Simulator sim(scenario({
         {"productType", 7},
