@@ -85,7 +85,7 @@ TEST(Enclosure, SesReportOfTheControllersEnclosure) {
     // the controller's own enclosure is reported whatever the number.
     expectRun(sim, {"-E", "-g", "-z", "sesinfo"}, kSasReport, 0);
     // A group-0 opcode: the sg driver sends its six CDB bytes.
-    EXPECT_EQ(testsupport::sentCdbs(sim, "1c01"),
+    EXPECT_EQ(sentCdbs(sim, "1c01"),
               (std::vector<std::string>{"1c0101200000", "1c0102200000", "1c0105200000", "1c0107200000"}));
 
     // allinfo: the identity (hexadecimal numbers under -X), then the report.
@@ -93,11 +93,9 @@ TEST(Enclosure, SesReportOfTheControllersEnclosure) {
         "\n\n***********Enclosure 0x1 information***********\n\nEnclosure WWN(HEX)        :50050CC000A00001"
         "\nVendor Identifier         : TOLVO   \nProduct Identification    : SB-2425-SAS-ENCL"
         "\nProduct Revision Level    : 0312\nProduct Serial Number     : SN0123456789ABC"
-        "\nNumber of sub enclosures  : 0x0"
-        "\nNumber of element types   : 0xC";
+        "\nNumber of sub enclosures  : 0x0\nNumber of element types   : 0xC";
     expectRun(sim, {"-X", "-E", "-g", "-z", "allinfo", "-l", "1"}, identity + kSasReport, 0);
-    expectRun(sim, {"-E", "-g", "-z", "prodrevision", "-l", "11"},
-              kBadEnclosure, 1);
+    expectRun(sim, {"-E", "-g", "-z", "prodrevision", "-l", "11"}, kBadEnclosure, 1);
 
     // The control interface changes the enclosure: another chassis code
     // prints an empty chassis line; a pulled supply is missing.
@@ -110,14 +108,11 @@ TEST(Enclosure, SesReportOfTheControllersEnclosure) {
 }
 
 TEST(Enclosure, OtherChassisCodes) {
-    const struct {
-        const char* chassis;
-        const char* line;
-    } cases[] = {{"1235", "8200 | 2U12\n"}, {"2435", "8200 | 4U24\n"}, {"2426", ""}};
-    for (const auto& c : cases) {
-        Simulator sim(scenario({{"ses", {{"enclosures", {{{"number", 1}, {"chassis", c.chassis}}}}}}}));
+    const std::pair<const char*, const char*> cases[] = {{"1235", "8200 | 2U12\n"}, {"2435", "8200 | 4U24\n"}, {"2426", ""}};
+    for (const auto& [chassis, line] : cases) {
+        Simulator sim(scenario({{"ses", {{"enclosures", {{{"number", 1}, {"chassis", chassis}}}}}}}));
         expectParts(sim, {"-E", "-g", "-z", "sesinfo"},
-                    {std::string("Kor Version              : 01.02\nChassis                  : ") + c.line + "\nAlarms "});
+                    {std::string("Kor Version              : 01.02\nChassis                  : ") + line + "\nAlarms "});
     }
 }
 
@@ -137,7 +132,7 @@ TEST(Enclosure, OlderEnclosureThroughDriveLoops) {
     // Records 10 to 12 are enclosure 2: loop 0 at record + 1 (11), then loop 1
     // at target 1, which answers.
     std::vector<std::string> reads;
-    for (const auto& cdb : testsupport::sentCdbs(sim, "3c01f0")) reads.push_back(cdb.substr(6, 4));
+    for (const auto& cdb : sentCdbs(sim, "3c01f0")) reads.push_back(cdb.substr(6, 4));
     EXPECT_EQ(reads, (std::vector<std::string>{"0b1c", "811c", "0b1c", "811c"}));
 
     // Layout: Device (3), power supply (2), fan (1), temperature (2), door
