@@ -23,6 +23,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "client/round_trip.h"
 #include "scenario/scenario.h"
 
 #ifndef LQCL_BINARY
@@ -149,48 +150,12 @@ inline std::vector<uint8_t> fromHex(const std::string& hex) {
 // The CDB of a recorded command.
 inline std::vector<uint8_t> cdbOf(const nlohmann::json& command) { return fromHex(command.value("cdb", "")); }
 
-// One command the way the tool sends it: connect, open, the command, close.
-inline bool roundTrip(const std::string& node, const std::vector<uint8_t>& cdb, uint32_t dataIn,
-                      const std::vector<uint8_t>& dataOut) {
-    int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", node.c_str());
-    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    uint8_t open[8] = {'S', 'G', 'O', 'P'};
-    uint32_t flags = O_RDWR | O_EXCL;
-    std::memcpy(open + 4, &flags, 4);
-    uint32_t answer = 1;
-    ok = ok && send(fd, open, sizeof open, 0) == sizeof open && recv(fd, &answer, 4, 0) == 4 && answer == 0;
-    std::vector<uint8_t> msg(sizeof(sg_header));
-    sg_header h{};
-    h.pack_len = static_cast<int>(sizeof(sg_header) + cdb.size() + dataOut.size());
-    h.reply_len = static_cast<int>(sizeof(sg_header) + dataIn);
-    h.pack_id = 5678;
-    h.twelve_byte = cdb.size() == 12;
-    std::memcpy(msg.data(), &h, sizeof h);
-    msg.insert(msg.end(), cdb.begin(), cdb.end());
-    msg.insert(msg.end(), dataOut.begin(), dataOut.end());
-    std::vector<uint8_t> reply(sizeof(sg_header) + dataIn + 16);
-    ok = ok && send(fd, msg.data(), msg.size(), 0) == static_cast<ssize_t>(msg.size()) &&
-         recv(fd, reply.data(), reply.size(), 0) >= static_cast<ssize_t>(sizeof(sg_header));
-    close(fd);
-    return ok;
-}
-
 struct Replay {
     double ms = 0;
     size_t commands = 0;
     bool ok = true;
 };
 
-// A recorded command taken apart for the minimal client.
-struct Command {
-    std::string node;
-    std::vector<uint8_t> cdb, out;
-    uint32_t in = 0;
-};
 inline std::vector<Command> commandsOf(const std::string& devDir, const nlohmann::json& record) {
     std::vector<Command> commands;
     for (const auto& c : record)
