@@ -134,24 +134,6 @@ TEST_F(SimTransport, MalformedCommandsGetAnErrorResultAndTheConnectionGoesOn) {
     EXPECT_FALSE(cmds[4].contains("malformed"));
 }
 
-TEST_F(SimTransport, LargeTransfersBothWays) {
-    SgNode n(node(2));
-    ASSERT_EQ(n.open(O_RDWR), 0);
-    Bytes payload(32768);
-    for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<uint8_t>(i * 7);
-    Reply r = decode(n.command({0x3B, 0x01, 0x40, 0, 0, 0, 0, 0x80, 0x00, 0}, 0, payload));
-    EXPECT_EQ(r.sense[12], 0x20);  // another device: vendor commands are unknown
-    auto cmds = sim.commands();
-    ASSERT_EQ(cmds.size(), 1u);
-    EXPECT_EQ(cmds[0]["dataLength"], 32768);
-    std::string hex = cmds[0]["data"];
-    ASSERT_EQ(hex.size(), 65536u);
-    EXPECT_EQ(hex.substr(0, 8), "00070e15");
-    // A huge reply space is granted but only the data present comes back.
-    Reply big = decode(n.command(kInquiry, 1u << 20));
-    EXPECT_EQ(big.data.size(), 96u);
-}
-
 TEST_F(SimTransport, AClientThatNeverReadsDoesNotStallTheOthers) {
     SgNode greedy(node(0));
     ASSERT_EQ(greedy.open(O_RDWR), 0);

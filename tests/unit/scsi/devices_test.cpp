@@ -22,7 +22,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -466,11 +465,7 @@ TEST(ConfigHeader, ValidityRule) {
     }
 }
 
-TEST(ProductPreambles, ThirtyFiveDistinctFifteenCharacterEntries) {
-    std::set<std::string> seen(std::begin(productPreambles), std::end(productPreambles));
-    for (const std::string& p : seen) EXPECT_EQ(p.size(), 15u) << p;
-    EXPECT_EQ(seen.size(), 35u);
-    for (const char* must : {"TOLVO RAID 7000", "TOLVO RAID 8000", "TOLVO RAID 6000"}) EXPECT_TRUE(seen.count(must));
+TEST(ProductPreambles, OnlyTheFirstFifteenCharactersCount) {
     EXPECT_EQ(IsPreambleOurs("TOLVO RAID 7000 "), 1);
     EXPECT_EQ(IsPreambleOurs("TOLVO RAID 7000X"), 1);  // only 15 characters count
     EXPECT_EQ(IsPreambleOurs("TOLVO RAID 700 "), 0);

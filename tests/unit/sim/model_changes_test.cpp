@@ -267,31 +267,6 @@ TEST_F(ModelChanges, RestoreWritesTheWholeImageBack) {
     EXPECT_EQ(run(*model, cdb10(0x3B, 2, 0x83, 0, 0x80, 0, 16), std::vector<uint8_t>(16)).sense(), "05/24/00");
 }
 
-TEST_F(ModelChanges, ModifiedMapKeepsItsPlace) {
-    // A second host, then a new map for the first one with LUN 7 read-only.
-    wire::CREATE_LUN_MAPPING_STRUCT second{};
-    second.abNodeName.set(0x2000000000000002ULL);
-    second.abPortName.set(0x2100000000000002ULL);
-    second.bHostType = 1;
-    for (auto& e : second.awLunMap) e.set(0xFFFF);
-    second.wControllerLun.set(0);
-    change([&] { ASSERT_TRUE(write1(*model, 0x92, payload(second)).good()); });
-    Result cfg = read2(*model, 0x01, 940032);
-    std::vector<uint8_t> map(cfg.data.begin() + 0x4BE00, cfg.data.begin() + 0x4BE00 + 1088);
-    map[0x32 + 14] = 0x00;
-    map[0x33 + 14] = 0xC0;   // LUN 7: LD 0 on C0P0, read-only
-    change([&] { ASSERT_TRUE(write1(*model, 0x9E, map, 0, 0).good()); });
-    cfg = read2(*model, 0x01, 940032);
-    EXPECT_EQ(mismatches(cfg.data, {{0x94, 2, 2}, {0x4BE00 + 8, 0x2100001B32A0B0C0ULL, 8}, {0x4BE00 + 0x32 + 14, 0xC000, 2},
-                                    {0x4BE00 + 1088 + 8, 0x2100000000000002ULL, 8}}),
-              "");
-    // A map that would take the second host's port is refused and changes nothing.
-    const uint8_t secondPort[8] = {0x21, 0, 0, 0, 0, 0, 0, 0x02};
-    std::copy(secondPort, secondPort + 8, map.begin() + 8);
-    change([&] { EXPECT_EQ(write1(*model, 0x9E, map, 0, 0).sense(), "05/26/00"); });
-    EXPECT_EQ(read2(*model, 0x01, 940032).data, cfg.data);
-}
-
 TEST_F(ModelChanges, PausedInitialisationKeepsItsProgress) {
     auto sys = defaultSystem();
     sys["arrays"][0]["state"] = "initialising";

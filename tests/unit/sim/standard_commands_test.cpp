@@ -1,6 +1,6 @@
 // The standard commands as an initiator sees them through a simulated path:
 // replies against bytes written by hand from the SCSI field tables (sg_inq
-// decodes the identity and identifiers in tests/e2e/sim_sginq.cpp), and the
+// decodes the identity and identifiers in tests/e2e/emulator.cpp), and the
 // persistent reservations of the paths as steps with expected statuses.
 #include <gtest/gtest.h>
 
@@ -98,17 +98,6 @@ TEST_F(StandardCommands, IllegalRequestsCarryTheStandardSense) {
         EXPECT_EQ(r.sense, sense) << c.name;
         EXPECT_TRUE(r.data.empty()) << c.name;
     }
-}
-
-TEST(StandardCommandsTypes, ProcessorDeviceHasNoCapacity) {
-    auto emu = simtest::makeEmulator(R"({"devices":[{"sg":0,"vendor":"ACME","product":"ENCLOSURE","type":3}]})");
-    auto r = decode(emu->command(0, sgWrite({0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 8)));
-    EXPECT_EQ(r.sense[2], 0x05);
-    EXPECT_EQ(r.sense[12], 0x20);
-    auto inq = decode(emu->command(0, sgWrite({0x12, 0, 0, 0, 0x60, 0}, 96)));
-    ASSERT_EQ(inq.data.size(), 96u);
-    EXPECT_EQ(inq.data[0], 0x03);
-    EXPECT_EQ(inq.data[62], 0x00);  // no SBC version descriptor
 }
 
 // Persistent reservations per I_T nexus, driven through the two paths of the
