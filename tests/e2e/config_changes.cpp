@@ -25,6 +25,7 @@ namespace {
 
 const std::string kBadChunk = errorTail("Error: Create Array failed. Invalid chunk size.", 2039);
 const std::string kBadName = errorTail("Error: Invalid logical drive name.", 2033);
+const std::string kBadMapLun = errorTail("Error: Invalid lun map index.", 2006);
 
 // One system, two paths, 16 drives of 300 GB in one enclosure, with the model keys given.
 std::string scenario(const json& model) { return testsupport::twoPathScenario("Change Test", 16, model); }
@@ -180,8 +181,17 @@ TEST(ConfigChanges, MappingsPortsAndHostNames) {
         return withL({"-F", "-d", "-z", "lun", "-u", wwn}, values);
     };
     expectRefused(sim, {{map("1", "3", "13"), errorTail("Error: Invalid port selected.", 2030)},
-                        {map("1", "512", "1"), errorTail("Error: Invalid lun map index.", 2006)},
+                        {map("1", "512", "1"), kBadMapLun},
                         {map("3", "3", "1"), kBadLun}});
+
+    // The controller LUN may not be a LUN that a host sees already.
+    expectRefused(sim, {{{"-C", "-s", "-z", "controllerlun", "-l", "1", "-l", "0"},
+                         "\nError: Lun Map Number has already been assigned.\n" + kBadMapLun},
+                        {{"-C", "-s", "-z", "controllerlun", "-l", "2", "-l", "9"}, kBadSelection}});
+    expectRun(sim, {"-C", "-s", "-z", "controllerlun", "-l", "1", "-l", "9"}, "\nSetting controller lun successful\n", 0);
+    EXPECT_EQ(dump(sim)["controllerLun"], 9);
+    expectRun(sim, {"-C", "-s", "-z", "controllerlun", "-l", "0", "-l", "9"}, "\nSetting controller lun successful\n", 0);
+    EXPECT_EQ(sentCdbs(sim, "3b01aa"), (std::vector<std::string>{"3b01aa00090000001000", "3b01aaffff0000001000"}));
 
     const std::string done = "nodeWWN: 2000000000000C01, portWWN: 2100000000000C01\nVolumeNoID: 1, MappedLUNNO: 3\n";
     expectRun(sim, map("1", "3", "1"), done, 0);
@@ -212,6 +222,12 @@ TEST(ConfigChanges, MappingsPortsAndHostNames) {
     EXPECT_EQ(dump(sim)["mappings"].size(), 2u);
     // A host without a map: nothing to do.
     expectRun(sim, unmap("2100000000000D01", {"1", "0"}), "", 0);
+    // A snapshot mapping: the entry carries the snapshot bit (0x400).
+    const std::vector<std::string> snap = {"-F", "-c", "-z", "mapsnapshot", "-u", "2000000000000C01", "-u", host};
+    expectRefused(sim, {{withL(snap, {"0", "6", "4", "2"}), "\nError: Invalid read only selection" + kBadSelection}});
+    expectRun(sim, withL(snap, {"0", "6", "4", "0"}),
+              "nodeWWN: 2000000000000C01, portWWN: 2100000000000C01\nVolumeNoID: 0, MappedLUNNO: 6\n", 0);
+    EXPECT_EQ(dump(sim)["mappings"][1]["luns"][1], json::parse(R"({"entry":5120,"lun":6})"));
 }
 
 TEST(ConfigChanges, HotSparesAndNames) {
@@ -419,6 +435,8 @@ TEST(Snapshots, R2_2ReportsListSnapshotsOldestFirstAndRequestsAreChecked) {
         {{"-F", "-c", "-z", "oda", "-m", "nosuch", "-l", "512"}, errorTail("Error: Invalid logical drive name.", 2033), 1},
         {{"-F", "-d", "-z", "oda", "-l", "1"}, errorTail("Error: Invalid ODA index.", 2011), 1},
         {{"-F", "-d", "-z", "oda", "-m", "data"}, errorTail("Error: Invalid ODA Logical Drive name.", 2035), 1},
+        {{"-F", "-s", "-z", "unassignoda", "-l", "1", "-l", "0"}, errorTail("Error: Invalid ODA index.", 2011), 1},
+        {{"-F", "-s", "-z", "unassignoda", "-l", "0", "-l", "3"}, kBadLun, 1},
         {{"-F", "-d", "-z", "snapshot", "-l", "65", "-l", "0", "-l", "0"}, kBadSnapshot, 1},
         {{"-F", "-d", "-z", "snapshot", "-l", "1", "-l", "0", "-l", "2"}, kBadSelection, 1},
         {{"-F", "-s", "-z", "snapback", "-l", "0", "-l", "1", "-l", "2"},
@@ -519,6 +537,29 @@ TEST(SnapshotWrites, TakeNewOdaAndSnapBack) {
     expectRuns(sim, {{{"-F", "-g", "-z", "snapbackinprogress", "-l", "0"},
                     "Snapback for this LD[0] (Not InProgress - 100 %): 0\n", 0}});
     EXPECT_EQ(sim.ctl("model", {"0", "snapshots"})["logicalDrivesAtSnapshot"], json({{"0", 1}}));
+    // Unassigned by the name of the drive that holds it: the ODA and its snapshots leave drive 0.
+    expectRuns(sim, {{{"-F", "-s", "-z", "unassignoda", "-m", "oda"}, "Unassigned ODA 0 for LD :0", 0},
+                     {{"-F", "-n", "-z", "snapshotdata", "-l", "0"}, "Number of snapshots for LD[0]:0", 0}});
+    EXPECT_EQ(sentRecords(sim, "71"), std::vector<std::string>{"7100000a" "0000" "0000" "0000"});
+}
+
+// The status of all volume copies: the first task's eleven values, the other three tasks idle.
+std::string allCopyStatus(const std::vector<unsigned>& first) {
+    static const char* const kFields[] = {"bActive", "bDuplicationComplete", "bDuplicationType", "bDuplicationState",
+                                          "wDuplicationSourceLun", "wDuplicationDestinationLun", "bDuplicationOdaNumber",
+                                          "bDuplicationSnapshotNumber", "bCopyPercentComplete",
+                                          "bSnapshotFlushPercentComplete", "bDuplicationPriority"};
+    std::string s = "All Volume Copy Status\n======================\nwSize: 0x88\nbFeatureActivated: 0xf1\n"
+                    "bNumActiveDuplicationProcesses: 0x0\nbNumCopyDuplicationProcessesAllowed: 0x4\n";
+    char value[16];
+    for (unsigned t = 0; t < 4; ++t) {
+        s += "\nLD Dup Task 0x" + std::to_string(t) + "\n====================\n";
+        for (size_t f = 0; f < 11; ++f) {
+            std::snprintf(value, sizeof value, ": 0x%x\n", t == 0 ? first[f] : 0);
+            s += kFields[f] + std::string(value);
+        }
+    }
+    return s;
 }
 
 TEST(VolumeCopy, StatusNumbersFollowTheCopy) {
@@ -538,6 +579,7 @@ TEST(VolumeCopy, StatusNumbersFollowTheCopy) {
     expectRuns(sim, {
         {{"-F", "-g", "-z", "vcopystatus", "-l", "1"}, "\n0\n", 0},
         {{"-F", "-g", "-z", "vcopyprogress", "-l", "1"}, "100 100\n", 0},
+        {{"-F", "-g", "-z", "vcopyallstatus"}, allCopyStatus({0xf1, 0xf1, 1, 6, 0, 1, 0xff, 0xff, 100, 100, 5}), 0},
         // A copy back, paused: state 7 is 5 for a copy back.
         {{"-F", "-s", "-z", "copyback", "-l", "0", "-l", "1", "-l", "0"}, "0\n", 0},
         {{"-F", "-g", "-z", "vcopystatus", "-l", "1"}, "\n4\n", 0},

@@ -145,6 +145,7 @@ TEST(Reports, InvalidControllerTypeAndUnknownParityMode) {
         {{"-C", "-g", "-z", "paritycheck"},
          "\nParity Check In Progress with Array ID 0 with mode 5: 1 (in progress) \n", 0},
         {{"-C", "-g", "-z", "regenstate"}, "\nRegen In Progress : 0 (not in progress)", 0},
+        {{"-C", "-g", "-z", "regenpercentcomplete"}, "\nRegen not in progress :0", 0},
         {{"-C", "-g", "-z", "expandarraypercent"}, "\nArray Expansion : 0 (not in progress)", 0},
     });
     // With type 0, every section of a record is printed.
