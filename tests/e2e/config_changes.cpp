@@ -174,8 +174,9 @@ TEST(ConfigChanges, MappingsPortsAndHostNames) {
           {{"node", "2000000000000B01"}, {"port", "2100000000000B01"}, {"luns", {{{"lun", 0}, {"logicalDrive", 1}, {"ports", 15}}}}}}},
     }));
     const std::string host = "2100000000000C01";
-    auto map = [&](const std::string& ld, const std::string& lun, const std::string& ports) {
-        return withL({"-F", "-c", "-z", "lun", "-u", "2000000000000C01", "-u", host}, {ld, lun, ports, "0"});
+    auto map = [&](const std::string& ld, const std::string& lun, const std::string& ports,
+                   const std::string& what = "lun", const std::string& readOnly = "0") {
+        return withL({"-F", "-c", "-z", what, "-u", "2000000000000C01", "-u", host}, {ld, lun, ports, readOnly});
     };
     auto unmap = [](const std::string& wwn, const std::vector<std::string>& values) {
         return withL({"-F", "-d", "-z", "lun", "-u", wwn}, values);
@@ -183,15 +184,6 @@ TEST(ConfigChanges, MappingsPortsAndHostNames) {
     expectRefused(sim, {{map("1", "3", "13"), errorTail("Error: Invalid port selected.", 2030)},
                         {map("1", "512", "1"), kBadMapLun},
                         {map("3", "3", "1"), kBadLun}});
-
-    // The controller LUN may not be a LUN that a host sees already.
-    expectRefused(sim, {{{"-C", "-s", "-z", "controllerlun", "-l", "1", "-l", "0"},
-                         "\nError: Lun Map Number has already been assigned.\n" + kBadMapLun},
-                        {{"-C", "-s", "-z", "controllerlun", "-l", "2", "-l", "9"}, kBadSelection}});
-    expectRun(sim, {"-C", "-s", "-z", "controllerlun", "-l", "1", "-l", "9"}, "\nSetting controller lun successful\n", 0);
-    EXPECT_EQ(dump(sim)["controllerLun"], 9);
-    expectRun(sim, {"-C", "-s", "-z", "controllerlun", "-l", "0", "-l", "9"}, "\nSetting controller lun successful\n", 0);
-    EXPECT_EQ(sentCdbs(sim, "3b01aa"), (std::vector<std::string>{"3b01aa00090000001000", "3b01aaffff0000001000"}));
 
     const std::string done = "nodeWWN: 2000000000000C01, portWWN: 2100000000000C01\nVolumeNoID: 1, MappedLUNNO: 3\n";
     expectRun(sim, map("1", "3", "1"), done, 0);
@@ -222,12 +214,16 @@ TEST(ConfigChanges, MappingsPortsAndHostNames) {
     EXPECT_EQ(dump(sim)["mappings"].size(), 2u);
     // A host without a map: nothing to do.
     expectRun(sim, unmap("2100000000000D01", {"1", "0"}), "", 0);
-    // A snapshot mapping: the entry carries the snapshot bit (0x400).
-    const std::vector<std::string> snap = {"-F", "-c", "-z", "mapsnapshot", "-u", "2000000000000C01", "-u", host};
-    expectRefused(sim, {{withL(snap, {"0", "6", "4", "2"}), "\nError: Invalid read only selection" + kBadSelection}});
-    expectRun(sim, withL(snap, {"0", "6", "4", "0"}),
+    expectRefused(sim, {{map("0", "6", "4", "mapsnapshot", "2"), "\nError: Invalid read only selection" + kBadSelection}});
+    expectRun(sim, map("0", "6", "4", "mapsnapshot"),
               "nodeWWN: 2000000000000C01, portWWN: 2100000000000C01\nVolumeNoID: 0, MappedLUNNO: 6\n", 0);
-    EXPECT_EQ(dump(sim)["mappings"][1]["luns"][1], json::parse(R"({"entry":5120,"lun":6})"));
+    EXPECT_EQ(dump(sim)["mappings"][1]["luns"][1], json::parse(R"({"entry":5120,"lun":6})"));  // port 4, snapshot bit
+    // The controller LUN may not be a LUN that a host sees already; mode 0 turns it off (0xFFFF).
+    const std::vector<std::string> controllerLun = {"-C", "-s", "-z", "controllerlun"};
+    const std::string lunSet = "\nSetting controller lun successful\n";
+    expectRefused(sim, {{withL(controllerLun, {"1", "0"}), "\nError: Lun Map Number has already been assigned.\n" + kBadMapLun}});
+    expectRuns(sim, {{withL(controllerLun, {"1", "9"}), lunSet, 0}, {withL(controllerLun, {"0", "9"}), lunSet, 0}});
+    EXPECT_EQ(sentCdbs(sim, "3b01aa"), (std::vector<std::string>{"3b01aa00090000001000", "3b01aaffff0000001000"}));
 }
 
 TEST(ConfigChanges, HotSparesAndNames) {
@@ -436,7 +432,6 @@ TEST(Snapshots, R2_2ReportsListSnapshotsOldestFirstAndRequestsAreChecked) {
         {{"-F", "-d", "-z", "oda", "-l", "1"}, errorTail("Error: Invalid ODA index.", 2011), 1},
         {{"-F", "-d", "-z", "oda", "-m", "data"}, errorTail("Error: Invalid ODA Logical Drive name.", 2035), 1},
         {{"-F", "-s", "-z", "unassignoda", "-l", "1", "-l", "0"}, errorTail("Error: Invalid ODA index.", 2011), 1},
-        {{"-F", "-s", "-z", "unassignoda", "-l", "0", "-l", "3"}, kBadLun, 1},
         {{"-F", "-d", "-z", "snapshot", "-l", "65", "-l", "0", "-l", "0"}, kBadSnapshot, 1},
         {{"-F", "-d", "-z", "snapshot", "-l", "1", "-l", "0", "-l", "2"}, kBadSelection, 1},
         {{"-F", "-s", "-z", "snapback", "-l", "0", "-l", "1", "-l", "2"},
@@ -537,27 +532,21 @@ TEST(SnapshotWrites, TakeNewOdaAndSnapBack) {
     expectRuns(sim, {{{"-F", "-g", "-z", "snapbackinprogress", "-l", "0"},
                     "Snapback for this LD[0] (Not InProgress - 100 %): 0\n", 0}});
     EXPECT_EQ(sim.ctl("model", {"0", "snapshots"})["logicalDrivesAtSnapshot"], json({{"0", 1}}));
-    // Unassigned by the name of the drive that holds it: the ODA and its snapshots leave drive 0.
-    expectRuns(sim, {{{"-F", "-s", "-z", "unassignoda", "-m", "oda"}, "Unassigned ODA 0 for LD :0", 0},
-                     {{"-F", "-n", "-z", "snapshotdata", "-l", "0"}, "Number of snapshots for LD[0]:0", 0}});
+    expectRun(sim, {"-F", "-s", "-z", "unassignoda", "-m", "oda"}, "Unassigned ODA 0 for LD :0", 0);  // by its drive's name
     EXPECT_EQ(sentRecords(sim, "71"), std::vector<std::string>{"7100000a" "0000" "0000" "0000"});
 }
 
 // The status of all volume copies: the first task's eleven values, the other three tasks idle.
-std::string allCopyStatus(const std::vector<unsigned>& first) {
+std::string allCopyStatus(const std::vector<std::string>& first) {
     static const char* const kFields[] = {"bActive", "bDuplicationComplete", "bDuplicationType", "bDuplicationState",
                                           "wDuplicationSourceLun", "wDuplicationDestinationLun", "bDuplicationOdaNumber",
                                           "bDuplicationSnapshotNumber", "bCopyPercentComplete",
                                           "bSnapshotFlushPercentComplete", "bDuplicationPriority"};
     std::string s = "All Volume Copy Status\n======================\nwSize: 0x88\nbFeatureActivated: 0xf1\n"
                     "bNumActiveDuplicationProcesses: 0x0\nbNumCopyDuplicationProcessesAllowed: 0x4\n";
-    char value[16];
     for (unsigned t = 0; t < 4; ++t) {
         s += "\nLD Dup Task 0x" + std::to_string(t) + "\n====================\n";
-        for (size_t f = 0; f < 11; ++f) {
-            std::snprintf(value, sizeof value, ": 0x%x\n", t == 0 ? first[f] : 0);
-            s += kFields[f] + std::string(value);
-        }
+        for (size_t f = 0; f < 11; ++f) s += std::string(kFields[f]) + ": 0x" + (t == 0 ? first[f] : "0") + "\n";
     }
     return s;
 }
@@ -579,7 +568,7 @@ TEST(VolumeCopy, StatusNumbersFollowTheCopy) {
     expectRuns(sim, {
         {{"-F", "-g", "-z", "vcopystatus", "-l", "1"}, "\n0\n", 0},
         {{"-F", "-g", "-z", "vcopyprogress", "-l", "1"}, "100 100\n", 0},
-        {{"-F", "-g", "-z", "vcopyallstatus"}, allCopyStatus({0xf1, 0xf1, 1, 6, 0, 1, 0xff, 0xff, 100, 100, 5}), 0},
+        {{"-F", "-g", "-z", "vcopyallstatus"}, allCopyStatus({"f1", "f1", "1", "6", "0", "1", "ff", "ff", "64", "64", "5"}), 0},
         // A copy back, paused: state 7 is 5 for a copy back.
         {{"-F", "-s", "-z", "copyback", "-l", "0", "-l", "1", "-l", "0"}, "0\n", 0},
         {{"-F", "-g", "-z", "vcopystatus", "-l", "1"}, "\n4\n", 0},
