@@ -418,15 +418,6 @@ TEST_F(Events, OlderStoreIsCopiedAndKept) {
     EXPECT_EQ(storeSize(store()), 48u);
 }
 
-TEST_F(Events, StoreWithoutPegasusHomeIsInTheCurrentDirectory) {
-    TempDir cwd;
-    logEvent(0, 0x56, "", kT);
-    auto e = env();
-    e["PEGASUS_HOME"] = "";
-    expectResult(testsupport::runLqcl({"-F", "-n", "-z", "encevents"}, e, cwd.path()), "\nNumber Of  Records: 1\n", 0);
-    EXPECT_EQ(storeSize(cwd.path() + "/LAPIEvents_2000001122334400_00000013.bin"), 24u);
-}
-
 TEST_F(Events, StoreThatIsNotAFileIsRefused) {
     mkdir(store().c_str(), 0755);
     RunResult r = lqcl({"-F", "-n", "-z", "encevents"});

@@ -118,7 +118,6 @@ TEST_F(OutOfBand, DiscoverySettingsReadsAndModuleFaults) {
         int status;
     } cases[] = {
         {{"normal"}, "wrong", kPinged + "\nError: Incorrect username or password\nCode:  401\n" + e2e::kCommandFailed, 1},
-        {{"unauthorized"}, kPassword, kPinged + "\nError: Incorrect username or password\nCode:  401\n" + e2e::kCommandFailed, 1},
         {{"close-early"}, kPassword, kPinged + "Failed to execute the command.\n" + e2e::kCommandFailed, 1},
         {{"malformed"}, kPassword, kPinged + "Failed to execute the command.\n" + e2e::kCommandFailed, 1},
         {{"normal"}, kPassword, good, 0},

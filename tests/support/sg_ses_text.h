@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "support/process.h"
+
 namespace testsupport {
 
 // One element of sg_ses's "status descriptor list".
@@ -109,13 +111,6 @@ inline int expectedProgramStatus(const SgSesElement& e, uint8_t type) {
         if (f("Mute")) return 7;
     }
     return e.status;
-}
-
-inline std::string readText(const std::string& path) {
-    std::ifstream f(path);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
 }
 
 }  // namespace testsupport

@@ -51,7 +51,7 @@ TEST(SesModel, FixtureDecodesAsSgSesDecodesIt) {
     EXPECT_EQ(std::string(m->subenclosures[0].vendor, 8), "ACME    ");
     EXPECT_EQ(std::string(m->subenclosures[0].product, 16), "TESTENCL        ");
 
-    EXPECT_EQ(sestest::compareWithSgSes(*m, testsupport::readText(dir + "ses_cf_es.es.out"), true), 20u);
+    EXPECT_EQ(sestest::compareWithSgSes(*m, testsupport::readFile(dir + "ses_cf_es.es.out"), true), 20u);
     EXPECT_EQ(ses::getOverallStatusForElement(*m, 0, ses::kTypeTemperature), ses::kStatusNonCritical);
     EXPECT_EQ(ses::getStatusForElement(*m, 0, ses::kTypePowerSupply, 1), ses::kStatusCritical);
     EXPECT_EQ(ses::getStatusForElement(*m, 0, ses::kTypePowerSupply, 2), ses::kStatusNoAccess) << "no third supply";
