@@ -250,8 +250,15 @@ TEST(ConfigChanges, HotSparesAndNames) {
     EXPECT_EQ(dump(sim)["arrays"][0]["name"], "fast");
     expectRefused(sim, {{{"-F", "-s", "-z", "name", "-m", std::string(33, 'c')},
                          "\nError: Config name exceeds 32 characters" + kBadSelection}});
-    expectRun(sim, {"-F", "-s", "-z", "name", "-m", "Lab"}, "setConfigName : Success, ret: 0", 0);
+    // A save refused three times: the whole change is made again each time.
+    sim.ctl("model", {"0", "refuse-config", R"({"count": 3, "reason": "save"})"});
+    sim.clearCommands();
+    std::string retries;
+    for (int i = 1; i <= 3; ++i) retries += "\nInformation: Configuration change in progress. Retry: " + std::to_string(i) + "\n";
+    expectRun(sim, {"-F", "-s", "-z", "name", "-m", "Lab"}, retries + "setConfigName : Success, ret: 0", 0);
+    EXPECT_EQ(sentData(sim, "3b01a3").size(), 4u);
     EXPECT_EQ(dump(sim)["name"], "Lab");
+    EXPECT_EQ(sim.ctl("model", {"0", "check-config"})["consistent"], true);
 }
 
 TEST(ConfigChanges, ArrayLifeParityCheckExpansionAndClear) {

@@ -117,6 +117,7 @@ TEST_F(FrontEnd, LibraryCheckSelectionAndAdmin) {
     expect({}, kNoRaidSystem, "", 255);
     // --ADMIN something echoes its value; any other value has no effect.
     expect(oob({"--ADMIN", "something"}), "something", "", 0);
+    expect(oob({"--ADMIN", "something", "-C", "-c"}), "something", "", 0);
     expect(oob({"--ADMIN", "other"}), "", kNoLibrary, 255);
 }
 
