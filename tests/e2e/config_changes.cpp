@@ -528,7 +528,9 @@ TEST(SnapshotWrites, TakeNewOdaAndSnapBack) {
     EXPECT_EQ(sim.ctl("model", {"0", "snapshots"})["logicalDrivesAtSnapshot"], json({{"0", 1}}));
     expectRefused(sim, {{{"-F", "-s", "-z", "unassignoda", "-l", "2", "-l", "0"}, errorTail("Error: Invalid ODA index.", 2011)}});
     expectRun(sim, {"-F", "-s", "-z", "unassignoda", "-m", "oda"}, "Unassigned ODA 0 for LD :0", 0);  // by its drive's name
-    EXPECT_EQ(sentRecords(sim, "71"), std::vector<std::string>{"7100000a" "0000" "0000" "0000"});
+    expectRuns(sim, {{{"-F", "-s", "-z", "assignoda", "-l", "1", "-l", "0"}, "Assigned ODA 1 for LD :0", 0},
+                     {{"-F", "-g", "-z", "ldassignflag", "-l", "0"}, "LD already assigned to ODA :1", 0}});
+    EXPECT_EQ(sentRecords(sim, "71"), (std::vector<std::string>{"7100000a" "0000" "0000" "0000", "7100000a" "0100" "0000" "0200"}));
 }
 
 // The status of all volume copies: the first task's eleven values, the other three tasks idle.
