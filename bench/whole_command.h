@@ -5,11 +5,8 @@
 #pragma once
 
 #include <fcntl.h>
-#include <scsi/sg.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 

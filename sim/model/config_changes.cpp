@@ -78,6 +78,12 @@ bool FirmwareModel::hotSpareIn(const wire::CONFIG_STORAGE_STRUCT& img, uint64_t 
     return false;
 }
 
+uint8_t FirmwareModel::driveGroup(const wire::CONFIG_STORAGE_STRUCT& img, uint64_t wwn, unsigned* member) {
+    const int rank = rankOfDrive(img, wwn, member);
+    if (rank >= 0) return static_cast<uint8_t>(rank);
+    return hotSpareIn(img, wwn) ? wire::kDriveHotSpare : wire::kDriveUnused;
+}
+
 bool FirmwareModel::driveInUse(const wire::CONFIG_STORAGE_STRUCT& img, uint64_t wwn) const {
     return rankOfDrive(img, wwn) >= 0 || hotSpareIn(img, wwn);
 }

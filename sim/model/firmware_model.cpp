@@ -439,10 +439,9 @@ void FirmwareModel::buildDriveInfo(wire::ALL_DRIVE_INFO_STRUCT& out) const {
         ses_.driveTargets(d.enclosure, r.ses0IdLoop1, r.ses1IdLoop2);
         r.ses0IdLoop2 = r.ses0IdLoop1;
         r.ses1IdLoop1 = r.ses1IdLoop2;
-        unsigned member = 0;
-        const int rank = rankOfDrive(img, d.wwn, &member);
-        r.rankNo = rank >= 0 ? static_cast<uint8_t>(rank) : hotSpareIn(img, d.wwn) ? wire::kDriveHotSpare : wire::kDriveUnused;
-        r.driveNo = rank >= 0 ? static_cast<uint8_t>(member) : 0xFF;
+        unsigned member = 0xFF;
+        r.rankNo = driveGroup(img, d.wwn, &member);
+        r.driveNo = static_cast<uint8_t>(member);
         r.driveStatus = d.failed ? wire::kDriveStatusFailed : 1;
         r.abNodeName.set(d.wwn);
         r.capacity.set(d.capacityBlocks);

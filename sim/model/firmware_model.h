@@ -281,6 +281,9 @@ private:
     // The index of the rank of `img` that holds a drive (and its member number), or -1.
     static int rankOfDrive(const wire::CONFIG_STORAGE_STRUCT& img, uint64_t wwn, unsigned* member = nullptr);
     static bool hotSpareIn(const wire::CONFIG_STORAGE_STRUCT& img, uint64_t wwn);
+    // The group a drive reports: its rank's index (and its member number),
+    // kDriveHotSpare for a spare, kDriveUnused otherwise.
+    static uint8_t driveGroup(const wire::CONFIG_STORAGE_STRUCT& img, uint64_t wwn, unsigned* member = nullptr);
     uint16_t rankCapacityGb(const wire::RANK_CONFIG_STRUCT& rank) const;
     bool regionsFit(const wire::CONFIG_STORAGE_STRUCT& img) const;
     Outcome failDrive(uint8_t rankIndex, uint8_t member);

@@ -338,8 +338,7 @@ std::vector<uint8_t> FirmwareModel::apmStatusReply() const {
         auto& e = out.entry[i];
         e.enclosureNo = d.enclosure;
         e.slotNo = d.slot;
-        const int rank = rankOfDrive(img, d.wwn);
-        e.driveGroup = rank >= 0 ? static_cast<uint8_t>(rank) : hotSpareIn(img, d.wwn) ? 245 : 255;
+        e.driveGroup = driveGroup(img, d.wwn);
         if (rebuild_.active && rebuild_.driveWwn == d.wwn) e.driveGroup = 243;
         e.apmState = apmState(i);
         e.wwn.set(d.wwn);

@@ -1,7 +1,6 @@
 #include "lapi/snapshot_writes.h"
 
 #include <cstring>
-#include <vector>
 
 #include "lapi/config_bracket.h"
 #include "lapi/frame.h"
